@@ -1,0 +1,13 @@
+// main() of every GUI test executable: widgets need a QApplication, and tests need a platform that
+// works with no display, so the offscreen platform is chosen unless the caller picked one.
+#include <QApplication>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
