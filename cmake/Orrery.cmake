@@ -47,3 +47,32 @@ function(orrery_add_tests)
     DISCOVERY_TIMEOUT 60
     PROPERTIES LABELS ${T_LABEL} ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
+
+# Links each named library that exists in this build, so a folder can name the components it uses before
+# all of them have arrived.
+function(orrery_link_present target scope)
+  foreach(lib ${ARGN})
+    if(TARGET ${lib})
+      target_link_libraries(${target} ${scope} ${lib})
+    endif()
+  endforeach()
+endfunction()
+
+# orrery_qt_library(NAME <lib> DIR <dir> [EXCLUDE files...] LINKS libs...)
+# A static library of every .cpp/.h/.ui/.qrc in the folder, linked to Qt Widgets and the given libraries
+# that exist. Returns without a target when the folder has no sources yet.
+function(orrery_qt_library)
+  cmake_parse_arguments(L "" "NAME;DIR" "EXCLUDE;LINKS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${L_DIR}/*.cpp ${L_DIR}/*.h ${L_DIR}/*.ui ${L_DIR}/*.qrc)
+  foreach(ex ${L_EXCLUDE})
+    list(REMOVE_ITEM sources ${L_DIR}/${ex})
+  endforeach()
+  if(NOT sources)
+    return()
+  endif()
+  add_library(${L_NAME} STATIC ${sources})
+  set_target_properties(${L_NAME} PROPERTIES AUTOUIC ON AUTORCC ON)
+  target_include_directories(${L_NAME} PUBLIC ${L_DIR})
+  target_link_libraries(${L_NAME} PUBLIC Qt6::Widgets)
+  orrery_link_present(${L_NAME} PUBLIC ${L_LINKS})
+endfunction()
