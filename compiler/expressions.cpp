@@ -206,6 +206,13 @@ Value Parser::unary() {
         m_ctx.report(Err::this_is_a_numeric_operation);
         throw SyntaxError{};
     }
+    // A negated literal is still known at compile time (B(-1) is range-checked, PSET -1 refused), while
+    // its code stays the positive push followed by the negation.
+    if (operand.isConstant()) {
+        const auto bits = static_cast<std::uint32_t>(operand.value);
+        const std::uint32_t negated = isFloat(operand.type) ? bits ^ 0x80000000u : 0u - bits;
+        return Value{true, static_cast<std::int32_t>(negated), 0, Value::kClassConstant, operand.type, -1};
+    }
     return Value{true, 0, 0, Value::kClassOperator, operand.type, -1};
 }
 

@@ -88,7 +88,9 @@ void Parser::parseLine() {
         }
         if (first.code == LABELDEF) {
             take();
-            if (!m_ctx.symbols->defineLabel(textOf(first), m_code, static_cast<std::uint32_t>(first.start)))
+            std::string_view name = textOf(first);
+            name.remove_suffix(1);  // the colon
+            if (!m_ctx.symbols->defineLabel(name, m_code, static_cast<std::uint32_t>(first.start)))
                 throw SyntaxError{};
             kind = LineEnd::Label;
         }
