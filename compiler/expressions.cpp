@@ -68,57 +68,87 @@ void Parser::pushValue(std::int32_t value, std::uint32_t type) {
     }
 }
 
-// expression -> or-expression
-Value Parser::expression() {
-    NestingGuard guard(m_depth, m_ctx);
-    return orExpression();
-}
-
-// or-expression -> and-expression { '|' and-expression }
-Value Parser::orExpression() {
-    Value left = andExpression();
-    while (peek().code == '|') {
-        take();
-        Value right = andExpression();
-        if (isString(left.type) || isString(right.type)) {
-            m_ctx.report(Err::this_is_a_numeric_operation);
-            throw SyntaxError{};
-        }
-        m_code.emitOp(Op::Or);
-        left = Value{true, 0, 0, Value::kClassOperator, kTypeInt, -1};
-    }
-    return left;
-}
-
-// and-expression -> comparison { '&' comparison }
-Value Parser::andExpression() {
-    Value left = comparison();
-    while (peek().code == '&') {
-        take();
-        Value right = comparison();
-        if (isString(left.type) || isString(right.type)) {
-            m_ctx.report(Err::this_is_a_numeric_operation);
-            throw SyntaxError{};
-        }
-        m_code.emitOp(Op::And);
-        left = Value{true, 0, 0, Value::kClassOperator, kTypeInt, -1};
-    }
-    return left;
-}
-
+// Binary operators, lowest precedence first. All are left-associative except the comparisons, which
+// do not chain (A = B = C is a syntax error).
 namespace {
-bool isRelation(int code) { return code == '=' || code == '<' || code == '>' || code == NE || code == LE || code == GE; }
+enum class Binary { Or, And, Compare, Add, Subtract, Multiply, Divide, Remainder };
+
+struct BinaryOperator {
+    int token;
+    int level;
+    Binary kind;
+};
+
+constexpr int kCompareLevel = 3;
+constexpr int kMultiplyLevel = 5;
+constexpr BinaryOperator kBinaryOperators[] = {
+    {'|', 1, Binary::Or},      {'&', 2, Binary::And},      {'=', 3, Binary::Compare},    {NE, 3, Binary::Compare},
+    {'<', 3, Binary::Compare}, {'>', 3, Binary::Compare},  {LE, 3, Binary::Compare},     {GE, 3, Binary::Compare},
+    {'+', 4, Binary::Add},     {'-', 4, Binary::Subtract}, {'*', 5, Binary::Multiply},   {'/', 5, Binary::Divide},
+    {'%', 5, Binary::Remainder},
+};
+
+const BinaryOperator* binaryOperator(int token, int level) {
+    for (const BinaryOperator& op : kBinaryOperators) {
+        if (op.token == token && op.level == level) return &op;
+    }
+    return nullptr;
+}
 }  // namespace
 
-// comparison -> additive [ relation additive ]      (comparisons do not chain)
-Value Parser::comparison() {
-    Value left = additive();
-    if (!isRelation(peek().code)) return left;
-    const int relation = take().code;
-    Value right = additive();
-    Value result = compare(left, right, relation);
-    if (isRelation(peek().code)) syntaxError();
-    return result;
+// expression -> binary(1)
+Value Parser::expression() {
+    NestingGuard guard(m_depth, m_ctx);
+    return binary(1);
+}
+
+// binary(n) -> binary(n+1) { operator-of-level-n binary(n+1) }      binary(6) -> unary
+Value Parser::binary(int level) {
+    if (level > kMultiplyLevel) return unary();
+    Value left = binary(level + 1);
+    while (const BinaryOperator* op = binaryOperator(peek().code, level)) {
+        take();
+        const Value right = binary(level + 1);
+        left = applyBinary(static_cast<int>(op->kind), op->token, left, right);
+        if (level == kCompareLevel) {
+            if (binaryOperator(peek().code, level)) syntaxError();
+            break;
+        }
+    }
+    return left;
+}
+
+Value Parser::applyBinary(int kind, int token, Value left, Value right) {
+    const Value intResult{true, 0, 0, Value::kClassOperator, kTypeInt, -1};
+    switch (static_cast<Binary>(kind)) {
+        case Binary::Or:
+        case Binary::And:
+            if (isString(left.type) || isString(right.type)) {
+                m_ctx.report(Err::this_is_a_numeric_operation);
+                throw SyntaxError{};
+            }
+            m_code.emitOp(static_cast<Binary>(kind) == Binary::Or ? Op::Or : Op::And);
+            return intResult;
+        case Binary::Compare:
+            return compare(left, right, token);
+        case Binary::Add:
+            if (isString(left.type) || isString(right.type)) return stringConcat(left, right);
+            return binaryArithmetic(left, right, Op::Plus, Op::Fplus);
+        case Binary::Subtract:
+            return binaryArithmetic(left, right, Op::Minus, Op::Frminus);
+        case Binary::Multiply:
+            return binaryArithmetic(left, right, Op::Multiply, Op::Fmultiply);
+        case Binary::Divide:
+            return binaryArithmetic(left, right, Op::Divide, Op::Frdivide);
+        case Binary::Remainder:
+            if (!isInt(left.type) || !isInt(right.type)) {
+                m_ctx.report(Err::expecting_integer_arguments);
+                throw SyntaxError{};
+            }
+            m_code.emitOp(Op::Modulo);
+            return Value{true, 0, 0, Value::kClassOperator, left.type, -1};
+    }
+    return intResult;
 }
 
 Value Parser::compare(Value left, Value right, int relation) {
@@ -149,46 +179,7 @@ Value Parser::compare(Value left, Value right, int relation) {
     return Value{true, 0, 0, Value::kClassOperator, kTypeInt, -1};
 }
 
-// additive -> multiplicative { ('+' | '-') multiplicative }
-Value Parser::additive() {
-    Value left = multiplicative();
-    while (peek().code == '+' || peek().code == '-') {
-        const int op = take().code;
-        Value right = multiplicative();
-        if (op == '+' && (isString(left.type) || isString(right.type))) {
-            left = stringConcat(left, right);
-        } else if (op == '+') {
-            left = binaryArithmetic(left, right, Op::Plus, Op::Fplus);
-        } else {
-            left = binaryArithmetic(left, right, Op::Minus, Op::Frminus);
-        }
-    }
-    return left;
-}
-
-// multiplicative -> unary { ('*' | '/' | '%') unary }
-Value Parser::multiplicative() {
-    Value left = unary();
-    while (peek().code == '*' || peek().code == '/' || peek().code == '%') {
-        const int op = take().code;
-        Value right = unary();
-        if (op == '*') {
-            left = binaryArithmetic(left, right, Op::Multiply, Op::Fmultiply);
-        } else if (op == '/') {
-            left = binaryArithmetic(left, right, Op::Divide, Op::Frdivide);
-        } else {
-            if (!isInt(left.type) || !isInt(right.type)) {
-                m_ctx.report(Err::expecting_integer_arguments);
-                throw SyntaxError{};
-            }
-            m_code.emitOp(Op::Modulo);
-            left = Value{true, 0, 0, Value::kClassOperator, left.type, -1};
-        }
-    }
-    return left;
-}
-
-// unary -> '-' multiplicative | primary
+// unary -> '-' binary(5) | primary
 // Unary minus binds like binary minus: -A*B is -(A*B), -A-B is (-A)-B.
 Value Parser::unary() {
     if (peek().code != '-') return primary();
@@ -196,7 +187,7 @@ Value Parser::unary() {
     Value operand;
     {
         NestingGuard guard(m_depth, m_ctx);
-        operand = multiplicative();
+        operand = binary(kMultiplyLevel);
     }
     if (isFloat(operand.type)) {
         m_code.emitOp(Op::Fnegate);

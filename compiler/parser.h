@@ -108,11 +108,8 @@ private:
 
     // Expressions (expressions.cpp)
     Value expression();
-    Value orExpression();
-    Value andExpression();
-    Value comparison();
-    Value additive();
-    Value multiplicative();
+    Value binary(int level);
+    Value applyBinary(int kind, int token, Value left, Value right);
     Value unary();
     Value primary();
     Value constant(const Token& token);
