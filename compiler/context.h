@@ -41,9 +41,9 @@ struct CompileContext {
     void reportAt(std::string_view message, std::size_t sourcePosition);
     bool failed() const { return errorSeen; }
 
-    CompileJob& job;
+    CompileJob* job;          // the job being compiled; null once the compile is over
     std::string cleanSource;  // the source with bit 7 cleared
-    std::string_view originalSource;
+    std::string originalSource;
     CodeBuffer code;
     std::unique_ptr<SymbolTable> symbols;
     Scanner scanner;

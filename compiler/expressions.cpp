@@ -407,7 +407,7 @@ Value Parser::arrayElement(int symbol, std::string_view name) {
         m_ctx.report(Err::expecting_array_variable);
         throw SyntaxError{};
     }
-    const bool slots = isSlotModel(m_ctx.job.modelCode);
+    const bool slots = isSlotModel(m_ctx.job->modelCode);
     if (twoDimensions) {
         // Index = i + j x d2. A string array has one dimension only (DIM refuses two), so its d2 is 0
         // and is pushed as an integer rather than left out.
@@ -441,7 +441,7 @@ Value Parser::arrayElement(int symbol, std::string_view name) {
 // question -> '?' | '?' '(' index ')'
 Value Parser::questionReference() {
     expect('?');
-    const bool slots = isSlotModel(m_ctx.job.modelCode);
+    const bool slots = isSlotModel(m_ctx.job->modelCode);
     const Value result{true, 0, 0, kFlagScalar, kTypeInt, -1};
     if (!accept('(')) {
         m_promptText = "?";
@@ -607,7 +607,7 @@ Value Parser::functionCall(int keyword) {
         case kw::Len:
             functionArgument(kTypeString, Err::expecting_string_argument);
             // The 800 keeps a string's length where the others keep its first character.
-            m_code.emitOpByte(Op::BytePush, m_ctx.job.modelCode == 800 ? 0 : 1);
+            m_code.emitOpByte(Op::BytePush, m_ctx.job->modelCode == 800 ? 0 : 1);
             m_code.emitOp(Op::Peek);
             break;
         case kw::Varptr: {
@@ -719,7 +719,7 @@ Value Parser::labptrFunction() {
     expect('(');
     const Token name = expect(SYMBOL);
     expect(')');
-    const std::uint16_t model = m_ctx.job.modelCode;
+    const std::uint16_t model = m_ctx.job->modelCode;
     std::uint16_t base = 0;
     if ((model >= 210 && model <= 240) || (model >= 510 && model <= 620)) {
         if (m_ctx.familyMask & ~(1u | 8u)) {

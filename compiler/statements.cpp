@@ -119,7 +119,7 @@ void Parser::finishLine(LineEnd kind) {
     if (m_ctx.endOfSource) return;
     ++m_ctx.line;
     m_ctx.lineStart = m_ctx.scanner.position();
-    m_ctx.job.lineStart = static_cast<std::uint32_t>(m_ctx.lineStart);
+    m_ctx.job->lineStart = static_cast<std::uint32_t>(m_ctx.lineStart);
     m_code.lineFinished(static_cast<std::uint16_t>(m_ctx.line), kind);
 }
 
@@ -586,7 +586,7 @@ void Parser::modelStatement() {
         m_ctx.report(Err::must_appear_as_first_statement);
         throw SyntaxError{};
     }
-    m_ctx.job.modelCode = model;
+    m_ctx.job->modelCode = model;
     m_ctx.familyMask = static_cast<std::uint16_t>(m_ctx.familyMask | familyBit(model));
     if (usesSlotAddressing(model)) {
         m_code.emitOpWord(Op::ModelDef, model);
