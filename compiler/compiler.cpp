@@ -29,7 +29,7 @@ CompileContext::CompileContext(CompileJob& compileJob)
     : job(&compileJob),
       cleanSource(clearBit7(sourceOf(compileJob))),
       originalSource(sourceOf(compileJob)),
-      code(cleanSource.size() + kImageReserve - kHeaderRoom),
+      code(std::min(cleanSource.size() + kImageReserve - kHeaderRoom, kMaxCodeSize)),
       scanner(cleanSource, originalSource) {}
 
 void CompileContext::report(std::string_view message) {

@@ -33,6 +33,8 @@ inline constexpr std::size_t kAsmLineEntrySize = 32;
 
 struct CompileContext {
     explicit CompileContext(CompileJob& job);
+    CompileContext(const CompileContext&) = delete;  // the scanner points into its own source
+    CompileContext& operator=(const CompileContext&) = delete;
 
     // Records the first error of the compile with its line and column; later reports do nothing.
     void report(std::string_view message);
