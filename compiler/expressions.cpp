@@ -300,11 +300,25 @@ Value Parser::primary() {
         default:
             break;
     }
-    if (token.code >= kFirstKeyword && token.code < kLastKeyword) {
+    if (isFunctionKeyword(token.code)) {
         take();
         return functionCall(token.code);
     }
     syntaxError();
+}
+
+// The keywords that name functions of an expression (each handled by functionCall).
+bool isFunctionKeyword(int token) {
+    static constexpr int kFunctions[] = {
+        kw::Abs,  kw::Asflt, kw::Float, kw::Int,   kw::Fix,    kw::Aint,   kw::Log,    kw::Log10, kw::Exp,
+        kw::Sin,  kw::Cos,   kw::Tan,   kw::Atn,   kw::Sqr,    kw::Chan,   kw::Count,  kw::Sdi,   kw::Temp,
+        kw::Vget, kw::Period, kw::Peek, kw::Peekw, kw::Peekl,  kw::Len,    kw::Varptr, kw::Labptr, kw::Instr,
+        kw::Left, kw::Right, kw::Mid,   kw::Str,   kw::Gets,   kw::Get,    kw::Pin,
+    };
+    for (int function : kFunctions) {
+        if (function == token) return true;
+    }
+    return false;
 }
 
 Value Parser::numericConstant(const Token& token) {

@@ -37,6 +37,8 @@ enum class ItemForm : int { Undecided = 0, Text = 1, Binary = 2 };
 
 inline constexpr int kMaxNesting = 400;
 
+bool isFunctionKeyword(int token);
+
 // Thrown inside the parser to abandon the rest of a line after an error has been reported; caught by
 // parseLine, never outside the parser.
 struct LineAbandoned {};
