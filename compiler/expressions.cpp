@@ -1,5 +1,6 @@
 // Expressions, variable references and functions: types, conversions and the code they leave.
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -353,7 +354,10 @@ Value Parser::numericConstant(const Token& token) {
         case BINNUM:
             return radix(text.substr(2), 2, 32);
         case FLTNUM: {
-            const double value = std::strtod(std::string(text).c_str(), nullptr);
+            // from_chars reads the C form whatever locale the host program has set.
+            double value = 0.0;
+            const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+            if (error != std::errc() || end != text.data() + text.size()) return outOfRange();
             const double magnitude = std::fabs(value);
             if (value != 0.0 && (magnitude > 3.40282e38 || magnitude < 1.17549e-38)) return outOfRange();
             return Value{true, static_cast<std::int32_t>(floatBits(static_cast<float>(value))), 0,
