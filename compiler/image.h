@@ -34,10 +34,9 @@
 #include <string_view>
 #include <vector>
 
-namespace orrery::compiler {
+#include "compiler.h"  // the two header sizes
 
-inline constexpr std::uint16_t kShortHeaderSize = 14;
-inline constexpr std::uint16_t kLongHeaderSize = 82;
+namespace orrery::compiler {
 
 // Models 400 and 500 share 29568 bytes between program, header and variables; the data file takes
 // what is left. This is that region less the short header.
