@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
 #include <ctime>
 #include <sstream>
@@ -294,6 +295,74 @@ TEST(Listing, DateUsesLocalTimeWithoutEpoch) {
     EXPECT_EQ(listingDateText("43200", 0), "Thursday, January 01, 1970   12:00:00 PM");
     ::setenv("TZ", "UTC", 1);
     ::tzset();
+}
+
+}  // namespace
+}  // namespace orrery::compiler
+
+namespace orrery::compiler {
+namespace {
+
+// Sizes that disagree with the image, and random code, must never make the listing read outside the
+// image (the sanitizer build turns such a read into a failure).
+TEST(Listing, InconsistentSizesStayInsideTheImage) {
+    struct SizeCase {
+        const char* what;
+        std::vector<std::uint8_t> image;
+        std::uint16_t headerSize;
+        std::uint32_t codeSize;
+        std::string expectedBody;
+    };
+    const std::vector<SizeCase> cases = {
+        {"empty image", {}, 14, 2, "\r\n    ### 00000 ### <00> ModelDef 0000\r\n"},
+        {"code size beyond the image reads zeros",
+         {0, 14, 0x92},
+         2,
+         4,
+         "\r\n    ### 00000 ### <92> AsmGo \r\n\t"
+         "\r\n    ### 00001 ### <00> ModelDef 0000\r\n"},
+        {"machine code at the very first image byte",
+         {0x93, 0x01},
+         0,
+         2,
+         "\r\n    ### 00000 ### <93> AsmLoad \r\n\t"
+         "\r\n00001:  \r\n    ### 00001 ### <01> LinNum [0]\r\n"},
+    };
+    for (const auto& c : cases) {
+        ListingInputs in;
+        in.sourceName = "x";
+        in.image = c.image;
+        in.headerSize = c.headerSize;
+        in.codeSize = c.codeSize;
+        const std::string text = listingText(in);
+        const std::string rule = std::string(kRule) + "\r\n\r\n";
+        const std::size_t body = text.rfind(rule);
+        ASSERT_NE(body, std::string::npos) << c.what;
+        EXPECT_EQ(text.substr(body + rule.size()), c.expectedBody) << c.what;
+    }
+}
+
+TEST(Listing, RandomCodeIsListedWithoutOverrun) {
+    std::uint32_t seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return static_cast<std::uint8_t>(seed >> 16);
+    };
+    for (int round = 0; round < 200; ++round) {
+        std::vector<std::uint8_t> image(14 + next() % 64);
+        for (auto& b : image)
+            b = next();
+        // Favour the opcodes with variable-length operands.
+        for (std::size_t i = 14; i < image.size(); i += 5)
+            image[i] = std::array<std::uint8_t, 4>{77, 146, 147, 155}[next() % 4];
+        ListingInputs in;
+        in.sourceText = "A\r\nB\r\n";
+        in.image = image;
+        in.headerSize = 14;
+        in.codeSize = static_cast<std::uint32_t>(image.size() - 14);
+        const std::string text = listingText(in);
+        EXPECT_TRUE(text.ends_with("\r\n")) << round;
+    }
 }
 
 }  // namespace
