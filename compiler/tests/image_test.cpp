@@ -144,9 +144,9 @@ TEST(ProgramImage, LimitsThatStillFit) {
 }
 
 TEST(ProgramImage, ErrorTexts) {
-    EXPECT_EQ(imageErrorText(ImageError::UnknownModel), "unknown_model_number");
-    EXPECT_EQ(imageErrorText(ImageError::MustUseDataFileSize), "this_model_must_use_DFSIZE");
-    EXPECT_NE(imageErrorText(ImageError::SharedRegionOverrun).find("29554"), std::string_view::npos);
+    EXPECT_EQ(imageErrorMessage(ImageError::UnknownModel), "unknown model number");
+    EXPECT_EQ(imageErrorMessage(ImageError::MustUseDataFileSize), "this model must use DFSIZE");
+    EXPECT_NE(imageErrorMessage(ImageError::SharedRegionOverrun).find("29554"), std::string::npos);
 }
 
 TEST(ProgramImage, HeaderKindByModel) {

@@ -12,19 +12,19 @@ constexpr int kByteArea = -4;  // downward byte addresses
 constexpr int kSlotArea = +1;  // upward slot numbers
 
 SymbolEntryFacts integerVar(std::string_view name, std::uint32_t address) {
-    return {name, symflag::kVariable | symflag::kUsedAgain, symtype::kInteger, address, 0};
+    return {name, kFlagScalar | kFlagUsed, kTypeInt, address, 0};
 }
 SymbolEntryFacts floatVar(std::string_view name, std::uint32_t address) {
-    return {name, symflag::kVariable, symtype::kFloat, address, 0};
+    return {name, kFlagScalar, kTypeFloat, address, 0};
 }
 SymbolEntryFacts stringVar(std::string_view name, std::uint32_t address) {
-    return {name, symflag::kVariable, symtype::kString, address, 0};
+    return {name, kFlagScalar, kTypeString, address, 0};
 }
 SymbolEntryFacts array(std::string_view name, std::uint32_t type, std::uint32_t start, std::uint32_t end) {
-    return {name, symflag::kArray, type, start, end};
+    return {name, kFlagArray, type, start, end};
 }
 SymbolEntryFacts label(std::string_view name, std::uint32_t offset) {
-    return {name, symflag::kLabel | symflag::kLabelDefined | symflag::kUsedAgain, symtype::kQuobolLabel,
+    return {name, kFlagLabel | kFlagDefined | kFlagUsed, kTypeLabel,
             offset, 0};
 }
 
@@ -47,7 +47,7 @@ TEST(SymbolFile, WholeFiles) {
     const std::vector<SymFileCase> cases = {
         {"empty program", {}, kByteArea, "QUOBOL SYMBOL TABLE\r\n[VCRC]=0\r\n[LCRC]=0\r\n"},
         {"variable, array and label",
-         {label("SCAN", 0x12), array("TEMPS", symtype::kFloat, 0x7494, 0x74BB), integerVar("COUNT", 0x74BC)},
+         {label("SCAN", 0x12), array("TEMPS", kTypeFloat, 0x7494, 0x74BB), integerVar("COUNT", 0x74BC)},
          kByteArea,
          "QUOBOL SYMBOL TABLE\r\n"
          "COUNT V I 74BC\r\n"
@@ -56,7 +56,7 @@ TEST(SymbolFile, WholeFiles) {
          "[VCRC]=2f6f\r\n"
          "[LCRC]=c07d\r\n"},
         {"labels only: a Quobol label type sorts before an assembler label type",
-         {{"ISR", symflag::kLabel | symflag::kLabelDefined, symtype::kAssemblerLabel, 0x40, 0},
+         {{"ISR", kFlagLabel | kFlagDefined, kTypeAsmLabel, 0x40, 0},
           label("START", 0),
           label("LOOP", 3)},
          kByteArea,
@@ -75,12 +75,12 @@ TEST(SymbolFile, WholeFiles) {
          "[VCRC]=8484\r\n"
          "[LCRC]=0\r\n"},
         {"every kind and type in summary order",
-         {{"TOP", symflag::kAssemblerLabel | symflag::kAssemblerEqu, 0, 0x814E, 0},
-          {"PORT", symflag::kAssemblerLabel, symtype::kAssemblerLabel, 0x17, 0},
-          {"LEDS", symflag::kExtension, 0, 0, 2},
+         {{"TOP", kFlagAsmLabel | kFlagEqu, 0, 0x814E, 0},
+          {"PORT", kFlagAsmLabel, kTypeAsmLabel, 0x17, 0},
+          {"LEDS", kFlagExtension, 0, 0, 2},
           label("DONE", 0x2A),
-          array("T", symtype::kFloat, 0x7378, 0x7397),
-          array("B", symtype::kInteger, 0x7398, 0x73B7),
+          array("T", kTypeFloat, 0x7378, 0x7397),
+          array("B", kTypeInt, 0x7398, 0x73B7),
           stringVar("S", 0x73B8),
           floatVar("X", 0x74B8),
           integerVar("N", 0x74BC)},
@@ -98,7 +98,7 @@ TEST(SymbolFile, WholeFiles) {
          "[VCRC]=fde0\r\n"
          "[LCRC]=cd7a\r\n"},
         {"slot-addressed variables of the large models",
-         {array("ARR", symtype::kFloat, 65, 75), integerVar("A", 64)},
+         {array("ARR", kTypeFloat, 65, 75), integerVar("A", 64)},
          kSlotArea,
          "QUOBOL SYMBOL TABLE\r\n"
          "A   V I 0040\r\n"
@@ -134,34 +134,34 @@ TEST(SymbolFile, RecordOfEachEntryKind) {
     const std::vector<RecordCase> cases = {
         {"integer variable", integerVar("I", 0x74BC), kByteArea, {"I", 'V', 'I', 1, 1, 0x74BC, 1}},
         {"byte-sized integer type counts as integer",
-         {"B", symflag::kVariable, 0x02, 0x74B0, 0},
+         {"B", kFlagScalar, 0x02, 0x74B0, 0},
          kByteArea,
          {"B", 'V', 'I', 1, 1, 0x74B0, 1}},
         {"float variable", floatVar("F", 0x74B8), kByteArea, {"F", 'V', 'F', 1, 2, 0x74B8, 1}},
         {"string variable", stringVar("S", 0x73B8), kByteArea, {"S", 'V', 'S', 1, 3, 0x73B8, 1}},
         {"integer array, byte area",
-         array("A", symtype::kInteger, 0x7490, 0x74AF),
+         array("A", kTypeInt, 0x7490, 0x74AF),
          kByteArea,
          {"A", 'A', 'I', 2, 1, 0x7490, 8}},
         {"string type array shows as float",
-         array("Z", symtype::kString, 0x7490, 0x74AF),
+         array("Z", kTypeString, 0x7490, 0x74AF),
          kByteArea,
          {"Z", 'A', 'F', 2, 2, 0x7490, 8}},
         {"array in the slot area",
-         array("A", symtype::kInteger, 70, 73),
+         array("A", kTypeInt, 70, 73),
          kSlotArea,
          {"A", 'A', 'I', 2, 1, 70, 3}},
         {"defined label", label("L", 0x0102), kByteArea, {"L", 'L', 'B', 3, 1, 0x0102, 0}},
         {"extension takes its number as address",
-         {"EXT", symflag::kExtension, 0, 0x1234, 3},
+         {"EXT", kFlagExtension, 0, 0x1234, 3},
          kByteArea,
          {"EXT", 'E', 'U', 4, 3, 3, 1}},
         {"label flag wins over array flag",
-         {"W", symflag::kLabel | symflag::kArray, 0, 9, 0},
+         {"W", kFlagLabel | kFlagArray, 0, 9, 0},
          kByteArea,
          {"W", 'L', 'B', 3, 1, 9, 0}},
         {"assembler label",
-         {"AL", symflag::kAssemblerLabel, symtype::kAssemblerLabel, 0x8140, 0},
+         {"AL", kFlagAsmLabel, kTypeAsmLabel, 0x8140, 0},
          kByteArea,
          {"AL", 'U', 'U', 5, 3, 0x8140, 1}},
         {"name cut to 31 characters",
