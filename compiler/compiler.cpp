@@ -6,6 +6,7 @@
 #include <new>
 
 #include "context.h"
+#include "image.h"
 #include "models.h"
 #include "parser.h"
 
@@ -110,17 +111,8 @@ void resolveSymbols(CompileContext& context) {
     context.reportAt(message, entry.second);
 }
 
-// The model decides the header; a model the table does not know and a missing DFSIZE stop here.
-void checkModelForHeader(CompileContext& context) {
-    const std::uint16_t model = context.job->modelCode;
-    if (model != 0 && !isKnownModel(model)) {
-        context.report(Err::unknown_model_number);
-        return;
-    }
-    if ((model == 400 || model == 500) && context.job->dataFileSize == -1) {
-        context.report(Err::this_model_must_use_DFSIZE);
-    }
-}
+// The sorted symbol summary with its two CRCs, for the header, the symbol file and the variable viewer.
+void buildSummary(CompileContext& context) { context.summary = buildSymbolSummary(*context.symbols); }
 
 void fillHeaderSummary(CompileContext& context) {
     CompileJob& job = *context.job;
@@ -135,11 +127,27 @@ void fillHeaderSummary(CompileContext& context) {
     header.sourceName = job.sourceName.substr(0, 31);
 }
 
-// The image: for now the code alone; the header is placed in front of it by the image builder.
+// The image: the header for the model in force, then the code. An unknown model, a missing DFSIZE and a
+// program the header cannot describe stop the compile here.
 void buildImage(CompileContext& context) {
     CompileJob& job = *context.job;
     job.code = context.code.bytes();
-    job.image = job.code;
+    HeaderFacts facts;
+    facts.modelCode = job.modelCode;
+    facts.highestToken = context.code.highestToken();
+    facts.variablesSize = static_cast<std::uint16_t>(job.header.variablesSize);
+    facts.vcrc = context.summary.vcrc;
+    facts.lcrc = context.summary.lcrc;
+    facts.sourceName = job.sourceName;
+    facts.dataFileSize = job.dataFileSize;
+    ProgramImage image = buildProgramImage(facts, job.code);
+    if (!image.ok()) {
+        context.report(imageErrorMessage(image.error));
+        return;
+    }
+    job.header.headerSize = image.headerSize;
+    job.dataFileSize = image.dataFileSize;
+    job.image = std::move(image.bytes);
     job.imageLength = static_cast<std::uint32_t>(job.image.size());
 }
 
@@ -148,8 +156,7 @@ void finish(CompileContext& context) {
     if (context.failed()) return;
     resolveSymbols(context);
     if (context.failed()) return;
-    checkModelForHeader(context);
-    if (context.failed()) return;
+    buildSummary(context);
     fillHeaderSummary(context);
     buildImage(context);
 }

@@ -13,6 +13,7 @@
 #include "errors.h"
 #include "scanner.h"
 #include "symboltable.h"
+#include "symfile.h"
 
 namespace orrery::compiler {
 
@@ -48,6 +49,7 @@ struct CompileContext {
     std::string originalSource;
     CodeBuffer code;
     std::unique_ptr<SymbolTable> symbols;
+    SymbolSummary summary;  // built by the finish from the resolved symbol table
     Scanner scanner;
     Token lastToken;  // the token scanned last: errors are placed at it
 
