@@ -411,8 +411,8 @@ void appendUnit(std::vector<std::uint8_t>& out, std::uint16_t value, std::uint8_
 // The operand of an instruction: parsed, checked against the modes the instruction takes, encoded.
 bool encodeInstructionLine(const Hd6301Instruction& ins, LineParser& p, std::uint16_t location, LineBytes& out) {
     AsmOperand op;
+    const std::size_t at = p.pos();
     if (ins.takesOperand()) {
-        const std::size_t at = p.pos();
         const auto parsed = p.operand();
         if (p.failed()) return false;
         if (!parsed) {
@@ -427,7 +427,7 @@ bool encodeInstructionLine(const Hd6301Instruction& ins, LineParser& p, std::uin
     }
     const EncodedInstruction enc = encodeInstruction(ins, op, location);
     if (enc.error) {
-        p.fail(*enc.error, p.pos());
+        p.fail(*enc.error, at);
         return false;
     }
     out.bytes.assign(enc.bytes.begin(), enc.bytes.begin() + enc.size);
