@@ -553,8 +553,12 @@ SourcePosition positionOf(std::string_view source, std::size_t offset) {
 // State of pass 1 over one block.
 struct BlockState {
     std::uint16_t location;
+    std::size_t codeStart;  // code size when the block began
     bool ended = false;
 };
+
+// The block's length travels in the 16-bit operand of the WordPush in front of it.
+constexpr std::size_t kMaxBlockBytes = 0xFFFF;
 
 struct LineFailure {
     std::string message;
@@ -743,6 +747,9 @@ private:
         if (m_lines.size() + 1 >= m_maxLines) return LineFailure{std::string(asmMessage(AsmError::TooManyLines)), m_start};
         line.codeOffset = m_host.codeSize();
         line.size = bytes.size();
+        if (line.codeOffset - m_block.codeStart + bytes.size() > kMaxBlockBytes) {
+            return LineFailure{std::string(kAsmBlockTooLong), m_start};
+        }
         if (!bytes.empty() && !m_host.appendCode(bytes)) return LineFailure{std::string(kAsmCodeBufferFull), m_start};
         m_block.location = static_cast<std::uint16_t>(m_block.location + bytes.size());
         m_lines.push_back(line);
@@ -764,7 +771,7 @@ AsmBlockResult Assembler::assembleBlock(AssemblerHost& host, std::size_t startOf
                                         int firstLine) {
     AsmBlockResult result;
     const std::size_t codeStart = host.codeSize();
-    BlockState block{origin};
+    BlockState block{origin, codeStart};
     std::size_t pos = std::min(startOffset, m_source.size());
     int line = firstLine;
     while (pos < m_source.size() && !block.ended) {

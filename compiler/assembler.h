@@ -69,6 +69,8 @@ public:
 
 // Reported when assembled bytes would overrun the code buffer.
 inline constexpr std::string_view kAsmCodeBufferFull = "Program too large for the code buffer";
+// Reported when one block would be longer than its 16-bit length can say.
+inline constexpr std::string_view kAsmBlockTooLong = "ASM block longer than 65535 bytes";
 
 struct AsmDiagnostic {
     std::string message;

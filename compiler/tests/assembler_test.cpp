@@ -462,6 +462,11 @@ TEST(AsmBlocks, CodeBufferOverrunIsAnError) {
     big.codeCapacity = 1000;
     EXPECT_EQ(assembleAll(big, crlf({" ds.q 65535"})).text, "error@1:1: " + std::string(kAsmCodeBufferFull));
     EXPECT_TRUE(big.code.empty());
+    // However large the buffer, one block's length must fit its 16-bit WordPush operand.
+    FakeHost huge;
+    EXPECT_EQ(assembleAll(huge, crlf({" ds.w 32767", " nop", " db 1"})).text,
+              "error@3:1: " + std::string(kAsmBlockTooLong));
+    EXPECT_EQ(huge.code.size(), 65535u);
 }
 
 TEST(AsmBlocks, LinesWithoutLineEndAndOddLineEnds) {
