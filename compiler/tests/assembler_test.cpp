@@ -460,7 +460,7 @@ TEST(AsmBlocks, CodeBufferOverrunIsAnError) {
     EXPECT_EQ(host.code.size(), 4u);
     FakeHost big;
     big.codeCapacity = 1000;
-    EXPECT_EQ(assembleAll(big, crlf({" ds.q 65535"})).text, "error@1:1: " + std::string(kAsmCodeBufferFull));
+    EXPECT_EQ(assembleAll(big, crlf({" ds.w 600"})).text, "error@1:1: " + std::string(kAsmCodeBufferFull));
     EXPECT_TRUE(big.code.empty());
     // However large the buffer, one block's length must fit its 16-bit WordPush operand.
     FakeHost huge;
