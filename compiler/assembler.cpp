@@ -9,33 +9,57 @@ namespace {
 constexpr std::uint8_t kRts = 0x39;  // what END appends, so that a called block returns
 constexpr int kMaxParenNesting = 32;
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-bool isIdentStart(char c) { return isLetter(c) || c == '_'; }
-bool isIdentChar(char c) { return isIdentStart(c) || isDigit(c) || c == '$'; }
-bool isEndOfStatement(char c) { return c == '\0' || c == '\r' || c == '\n' || c == ';'; }
-bool isEndOfLine(char c) { return c == '\0' || c == '\r' || c == '\n'; }
-bool isLabelTerminator(char c) { return isEndOfStatement(c) || isBlank(c) || c == ':'; }
-bool isMnemonicTerminator(char c) { return isEndOfLine(c) || isBlank(c) || c == '.'; }
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+bool isLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool isIdentStart(char c) {
+    return isLetter(c) || c == '_';
+}
+bool isIdentChar(char c) {
+    return isIdentStart(c) || isDigit(c) || c == '$';
+}
+bool isEndOfStatement(char c) {
+    return c == '\0' || c == '\r' || c == '\n' || c == ';';
+}
+bool isEndOfLine(char c) {
+    return c == '\0' || c == '\r' || c == '\n';
+}
+bool isLabelTerminator(char c) {
+    return isEndOfStatement(c) || isBlank(c) || c == ':';
+}
+bool isMnemonicTerminator(char c) {
+    return isEndOfLine(c) || isBlank(c) || c == '.';
+}
+char lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 // Digit value in any base up to 16; -1 for anything else.
 int digitValue(char c) {
-    if (isDigit(c)) return c - '0';
+    if (isDigit(c))
+        return c - '0';
     c = lower(c);
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
     return -1;
 }
 
 // Accumulates digits in 16 bits; overflow wraps silently. Nullopt when a character is not a digit of
 // the base or there is no digit at all.
 std::optional<std::uint16_t> convertDigits(std::string_view digits, int base) {
-    if (digits.empty()) return std::nullopt;
+    if (digits.empty())
+        return std::nullopt;
     std::uint16_t value = 0;
     for (char c : digits) {
         const int d = digitValue(c);
-        if (d < 0 || d >= base) return std::nullopt;
+        if (d < 0 || d >= base)
+            return std::nullopt;
         value = static_cast<std::uint16_t>(value * base + d);
     }
     return value;
@@ -43,37 +67,53 @@ std::optional<std::uint16_t> convertDigits(std::string_view digits, int base) {
 
 // A number that starts with a digit: its base is given by a suffix letter, else it is decimal.
 std::optional<std::uint16_t> convertSuffixed(std::string_view word) {
-    if (auto v = convertDigits(word, 10)) return v;
+    if (auto v = convertDigits(word, 10))
+        return v;
     const char suffix = lower(word.back());
     const std::string_view body = word.substr(0, word.size() - 1);
     switch (suffix) {
-    case 'h': return convertDigits(body, 16);
-    case 'o':
-    case 'q': return convertDigits(body, 8);
-    case 'd': return convertDigits(body, 10);
-    case 'b': return convertDigits(body, 2);
-    default: return std::nullopt;
+        case 'h':
+            return convertDigits(body, 16);
+        case 'o':
+        case 'q':
+            return convertDigits(body, 8);
+        case 'd':
+            return convertDigits(body, 10);
+        case 'b':
+            return convertDigits(body, 2);
+        default:
+            return std::nullopt;
     }
 }
 
 int prefixBase(char letter) {
     switch (lower(letter)) {
-    case 'b': return 2;
-    case 'd': return 10;
-    case 'h': return 16;
-    case 'q': return 8;
-    default: return 0;
+        case 'b':
+            return 2;
+        case 'd':
+            return 10;
+        case 'h':
+            return 16;
+        case 'q':
+            return 8;
+        default:
+            return 0;
     }
 }
 
 std::optional<std::uint8_t> sizeSuffixUnit(char c) {
     switch (lower(c)) {
-    case 'b': return 1;
-    case 'w':
-    case 's': return 2;
-    case 'l': return 4;
-    case 'q': return 8;
-    default: return std::nullopt;
+        case 'b':
+            return 1;
+        case 'w':
+        case 's':
+            return 2;
+        case 'l':
+            return 4;
+        case 'q':
+            return 8;
+        default:
+            return std::nullopt;
     }
 }
 
@@ -101,7 +141,8 @@ public:
     void advance(std::size_t n = 1) { m_pos = std::min(m_pos + n, m_src.size()); }
     void rewind(std::size_t pos) { m_pos = pos; }
     void skipBlanks() {
-        while (isBlank(peek())) advance();
+        while (isBlank(peek()))
+            advance();
     }
     bool atEndOfStatement() const { return isEndOfStatement(peek()); }
 
@@ -122,7 +163,8 @@ public:
     // The operand of an instruction or of a directive with a general operand; nullopt when the
     // statement ends before any operand. Trailing text other than blanks and a comment is refused.
     std::optional<AsmOperand> operand() {
-        if (atEndOfStatement()) return std::nullopt;
+        if (atEndOfStatement())
+            return std::nullopt;
         AsmOperand op;
         Value first;
         Value second;
@@ -134,7 +176,8 @@ public:
                 skipBlanks();
                 const std::size_t at = m_pos;
                 second = expression(0);
-                if (!failed() && second.resolved && second.v > 0xFF) fail(AsmError::AddressingValueRange, at);
+                if (!failed() && second.resolved && second.v > 0xFF)
+                    fail(AsmError::AddressingValueRange, at);
                 op.mode = indexSuffix() ? kModeIndexed : kModeDirect;
             } else {
                 op.mode = kModeImmediate;
@@ -144,7 +187,8 @@ public:
             op.mode = indexSuffix() ? kModeIndexed : kModePlain;
         }
         skipBlanks();
-        if (!failed() && !atEndOfStatement()) fail(AsmError::BadOperand);
+        if (!failed() && !atEndOfStatement())
+            fail(AsmError::BadOperand);
         op.value = first.v;
         op.second = second.v;
         op.resolved = first.resolved && second.resolved;
@@ -156,7 +200,8 @@ public:
         Value a = comparison(depth);
         while (!failed()) {
             const char c = peek();
-            if (c != '&' && c != '|' && c != '~') break;
+            if (c != '&' && c != '|' && c != '~')
+                break;
             advance();
             const Value b = comparison(depth);
             const std::uint32_t r = c == '&' ? (a.v & b.v) : c == '|' ? (a.v | b.v) : (a.v ^ b.v);
@@ -173,19 +218,29 @@ private:
             const char c = peek();
             const char d = peek(1);
             std::string_view op;
-            if (c == '<' && (d == '>' || d == '=')) op = d == '>' ? "<>" : "<=";
-            else if (c == '>' && d == '=') op = ">=";
-            else if (c == '=' || c == '<' || c == '>') op = std::string_view(&m_src[m_pos], 1);
-            else break;
+            if (c == '<' && (d == '>' || d == '='))
+                op = d == '>' ? "<>" : "<=";
+            else if (c == '>' && d == '=')
+                op = ">=";
+            else if (c == '=' || c == '<' || c == '>')
+                op = std::string_view(&m_src[m_pos], 1);
+            else
+                break;
             advance(op.size());
             const Value b = shift(depth);
             bool r = false;
-            if (op == "=") r = a.v == b.v;
-            else if (op == "<>") r = a.v != b.v;
-            else if (op == "<=") r = a.v <= b.v;
-            else if (op == ">=") r = a.v >= b.v;
-            else if (op == "<") r = a.v < b.v;
-            else r = a.v > b.v;
+            if (op == "=")
+                r = a.v == b.v;
+            else if (op == "<>")
+                r = a.v != b.v;
+            else if (op == "<=")
+                r = a.v <= b.v;
+            else if (op == ">=")
+                r = a.v >= b.v;
+            else if (op == "<")
+                r = a.v < b.v;
+            else
+                r = a.v > b.v;
             a = combine(a, b, r ? 1u : 0u);
         }
         return a;
@@ -196,7 +251,8 @@ private:
         Value a = sum(depth);
         while (!failed()) {
             const char c = peek();
-            if (!((c == '<' || c == '>') && peek(1) == c)) break;
+            if (!((c == '<' || c == '>') && peek(1) == c))
+                break;
             advance(2);
             const Value b = sum(depth);
             const unsigned count = b.v % 32u;
@@ -211,7 +267,8 @@ private:
         Value a = term(depth);
         while (!failed()) {
             const char c = peek();
-            if (c != '+' && c != '-') break;
+            if (c != '+' && c != '-')
+                break;
             advance();
             const Value b = term(depth);
             a = combine(a, b, c == '+' ? a.v + b.v : a.v - b.v);
@@ -226,12 +283,14 @@ private:
         std::vector<std::pair<char, std::size_t>> operators;
         while (!failed()) {
             const char c = peek();
-            if (c != '*' && c != '%' && c != '/') break;
+            if (c != '*' && c != '%' && c != '/')
+                break;
             operators.emplace_back(c, m_pos);
             advance();
             operands.push_back(unary(depth));
         }
-        if (failed()) return {};
+        if (failed())
+            return {};
         Value right = operands.back();
         for (std::size_t i = operators.size(); i-- > 0;) {
             const Value left = operands[i];
@@ -256,31 +315,44 @@ private:
     // unary := ["-"] ["~"] primary; with both, only the complement applies
     Value unary(int depth) {
         const bool negate = peek() == '-';
-        if (negate) advance();
+        if (negate)
+            advance();
         const bool complement = peek() == '~';
-        if (complement) advance();
+        if (complement)
+            advance();
         Value v = primary(depth);
-        if (complement) v.v = static_cast<std::uint16_t>(~v.v);
-        else if (negate) v.v = static_cast<std::uint16_t>(-v.v);
+        if (complement)
+            v.v = static_cast<std::uint16_t>(~v.v);
+        else if (negate)
+            v.v = static_cast<std::uint16_t>(-v.v);
         return v;
     }
 
     Value primary(int depth) {
         const char c = peek();
         const char d = peek(1);
-        if (c == '(') return parenthesised(depth);
-        if (c == '\'' || c == '"') return characterConstant();
-        if (c == '$') return digitDigits(1, 16, true);
+        if (c == '(')
+            return parenthesised(depth);
+        if (c == '\'' || c == '"')
+            return characterConstant();
+        if (c == '$')
+            return digitDigits(1, 16, true);
         if (c == '*') {
             advance();
             return {m_location, true};
         }
-        if (c == '%') return digitDigits(1, 2, false);
-        if (c == '@') return digitDigits(1, 8, false);
-        if (c == '&' && lower(d) == 'h') return digitDigits(2, 16, false);
-        if (prefixBase(c) != 0 && d == '\'') return digitDigits(2, prefixBase(c), false);
-        if (isIdentStart(c)) return symbol();
-        if (isDigit(c)) return suffixedNumber();
+        if (c == '%')
+            return digitDigits(1, 2, false);
+        if (c == '@')
+            return digitDigits(1, 8, false);
+        if (c == '&' && lower(d) == 'h')
+            return digitDigits(2, 16, false);
+        if (prefixBase(c) != 0 && d == '\'')
+            return digitDigits(2, prefixBase(c), false);
+        if (isIdentStart(c))
+            return symbol();
+        if (isDigit(c))
+            return suffixedNumber();
         fail(AsmError::BadOperand);
         return {};
     }
@@ -293,7 +365,8 @@ private:
         }
         advance();
         const Value v = expression(depth + 1);
-        if (failed()) return {};
+        if (failed())
+            return {};
         if (peek() != ')') {
             fail(AsmError::MismatchedParen, open);
             return {};
@@ -307,8 +380,10 @@ private:
         const std::size_t start = m_pos;
         advance(prefixLength);
         std::size_t end = m_pos;
-        while (end < m_src.size() && digitValue(m_src[end]) >= 0 && digitValue(m_src[end]) < base) ++end;
-        if (end == m_pos && loneIsLocation) return {m_location, true};
+        while (end < m_src.size() && digitValue(m_src[end]) >= 0 && digitValue(m_src[end]) < base)
+            ++end;
+        if (end == m_pos && loneIsLocation)
+            return {m_location, true};
         const auto v = convertDigits(m_src.substr(m_pos, end - m_pos), base);
         if (!v) {
             fail(AsmError::BadOperand, start);
@@ -321,7 +396,8 @@ private:
     Value suffixedNumber() {
         const std::size_t start = m_pos;
         std::size_t end = m_pos;
-        while (end < m_src.size() && (isLetter(m_src[end]) || isDigit(m_src[end]))) ++end;
+        while (end < m_src.size() && (isLetter(m_src[end]) || isDigit(m_src[end])))
+            ++end;
         const auto v = convertSuffixed(m_src.substr(start, end - start));
         if (!v) {
             fail(AsmError::BadOperand, start);
@@ -333,10 +409,13 @@ private:
 
     Value symbol() {
         const std::size_t start = m_pos;
-        while (isIdentChar(peek())) advance();
+        while (isIdentChar(peek()))
+            advance();
         const auto entry = m_host.findSymbol(m_src.substr(start, m_pos - start));
-        if (entry && symbolResolvesInAsm(entry->flags)) return {static_cast<std::uint16_t>(entry->address), true};
-        if (m_unresolvedPos == kNone) m_unresolvedPos = start;
+        if (entry && symbolResolvesInAsm(entry->flags))
+            return {static_cast<std::uint16_t>(entry->address), true};
+        if (m_unresolvedPos == kNone)
+            m_unresolvedPos = start;
         return {0, false};
     }
 
@@ -354,7 +433,8 @@ private:
                 fail(AsmError::UnterminatedString, start);
                 return {};
             }
-            if (c == quote && peek(1) != quote) break;
+            if (c == quote && peek(1) != quote)
+                break;
             advance(c == quote ? 2 : 1);
             value = static_cast<std::uint16_t>((value << 8) | static_cast<unsigned char>(c));
             ++count;
@@ -369,7 +449,8 @@ private:
 
     // ",X" (or ",x") after a value: indexed. A comma followed by anything else is a bad operand.
     bool indexSuffix() {
-        if (failed() || peek() != ',') return false;
+        if (failed() || peek() != ',')
+            return false;
         const std::size_t comma = m_pos;
         advance();
         skipBlanks();
@@ -409,12 +490,14 @@ void appendUnit(std::vector<std::uint8_t>& out, std::uint16_t value, std::uint8_
 }
 
 // The operand of an instruction: parsed, checked against the modes the instruction takes, encoded.
-bool encodeInstructionLine(const Hd6301Instruction& ins, LineParser& p, std::uint16_t location, LineBytes& out) {
+bool encodeInstructionLine(const Hd6301Instruction& ins, LineParser& p, std::uint16_t location,
+                           LineBytes& out) {
     AsmOperand op;
     const std::size_t at = p.pos();
     if (ins.takesOperand()) {
         const auto parsed = p.operand();
-        if (p.failed()) return false;
+        if (p.failed())
+            return false;
         if (!parsed) {
             p.fail(AsmError::BadOperand, at);
             return false;
@@ -446,7 +529,8 @@ bool appendQuoted(LineParser& p, std::size_t limit, std::vector<std::uint8_t>& o
             p.fail(AsmError::UnterminatedString, start);
             return false;
         }
-        if (c == quote && p.peek(1) != quote) break;
+        if (c == quote && p.peek(1) != quote)
+            break;
         if (out.size() >= limit) {
             p.fail(AsmError::TooManyValues);
             return false;
@@ -472,14 +556,16 @@ bool encodeValueList(LineParser& p, std::uint8_t unit, bool unitChosen, LineByte
             return false;
         }
         if (p.peek() == '\'' || p.peek() == '"') {
-            if (!appendQuoted(p, limit, out.bytes)) return false;
+            if (!appendQuoted(p, limit, out.bytes))
+                return false;
         } else {
             if (out.bytes.size() >= limit) {
                 p.fail(AsmError::TooManyValues);
                 return false;
             }
             const Value v = p.expression(0);
-            if (p.failed()) return false;
+            if (p.failed())
+                return false;
             out.resolved = out.resolved && v.resolved;
             appendUnit(out.bytes, v.resolved ? v.v : 0, unit);
         }
@@ -488,7 +574,8 @@ bool encodeValueList(LineParser& p, std::uint8_t unit, bool unitChosen, LineByte
             p.advance();
             continue;
         }
-        if (p.atEndOfStatement()) return true;
+        if (p.atEndOfStatement())
+            return true;
         p.fail(AsmError::BadOperand);
         return false;
     }
@@ -512,7 +599,8 @@ bool encodeDelimitedString(LineParser& p, LineBytes& out) {
             p.fail(AsmError::UnmatchedTerminator, start);
             return false;
         }
-        if (c == delimiter && p.peek(1) != delimiter) break;
+        if (c == delimiter && p.peek(1) != delimiter)
+            break;
         out.bytes.push_back(static_cast<std::uint8_t>(c));
         p.advance(c == delimiter ? 2 : 1);
     }
@@ -531,8 +619,10 @@ bool encodeDelimitedString(LineParser& p, LineBytes& out) {
 
 // The part of a line that the second pass repeats: everything after the mnemonic.
 bool encodeOperandPart(const Assembler::Line& line, LineParser& p, LineBytes& out) {
-    if (line.instruction) return encodeInstructionLine(*line.instruction, p, line.location, out);
-    if (line.directive->kind == AsmDirectiveKind::Fcc) return encodeDelimitedString(p, out);
+    if (line.instruction)
+        return encodeInstructionLine(*line.instruction, p, line.location, out);
+    if (line.directive->kind == AsmDirectiveKind::Fcc)
+        return encodeDelimitedString(p, out);
     return encodeValueList(p, line.unit, line.unitGiven, out);
 }
 
@@ -579,28 +669,37 @@ class LineAssembler {
 public:
     LineAssembler(std::string_view src, std::size_t start, BlockState& block, AssemblerHost& host,
                   std::vector<Assembler::Line>& lines, std::size_t maxLines)
-        : m_src(src), m_start(start), m_block(block), m_host(host), m_lines(lines), m_maxLines(maxLines),
+        : m_src(src),
+          m_start(start),
+          m_block(block),
+          m_host(host),
+          m_lines(lines),
+          m_maxLines(maxLines),
           m_p(src, start, block.location, host) {}
 
     std::optional<LineFailure> run() {
         m_p.skipBlanks();
-        if (m_p.atEndOfStatement()) return std::nullopt;  // empty or comment-only: not a table line
+        if (m_p.atEndOfStatement())
+            return std::nullopt;  // empty or comment-only: not a table line
         m_p.rewind(m_start);
 
         Assembler::Line line;
         line.sourceOffset = m_start;
         line.location = m_block.location;
-        if (!readLabel(line)) return failure();
+        if (!readLabel(line))
+            return failure();
         m_p.skipBlanks();
         if (m_p.atEndOfStatement()) {
             defineLabel(line);
             return record(line, {});
         }
-        if (!readMnemonic(line)) return failure();
+        if (!readMnemonic(line))
+            return failure();
         defineLabel(line);
 
         LineBytes out;
-        if (!assembleBody(line, out)) return failure();
+        if (!assembleBody(line, out))
+            return failure();
         line.resolved = out.resolved;
         return record(line, out.bytes);
     }
@@ -612,9 +711,11 @@ private:
 
     // A label starts in the first column.
     bool readLabel(Assembler::Line& line) {
-        if (!isIdentStart(m_p.peek())) return true;
+        if (!isIdentStart(m_p.peek()))
+            return true;
         const std::size_t start = m_p.pos();
-        while (isIdentChar(m_p.peek())) m_p.advance();
+        while (isIdentChar(m_p.peek()))
+            m_p.advance();
         if (!isLabelTerminator(m_p.peek())) {
             m_p.fail(AsmError::BadLabelChar);
             return false;
@@ -628,20 +729,23 @@ private:
             m_p.fail(AsmError::TooManySymbols, start);
             return false;
         }
-        if (m_p.peek() == ':') m_p.advance();
+        if (m_p.peek() == ':')
+            m_p.advance();
         return true;
     }
 
     bool readMnemonic(Assembler::Line& line) {
         const std::size_t start = m_p.pos();
-        while (isIdentChar(m_p.peek())) m_p.advance();
+        while (isIdentChar(m_p.peek()))
+            m_p.advance();
         const std::string_view word = m_src.substr(start, m_p.pos() - start);
         if (!isMnemonicTerminator(m_p.peek())) {
             m_p.fail(AsmError::BadMnemonic, start);
             return false;
         }
         line.instruction = findInstruction(word);
-        if (!line.instruction) line.directive = findDirective(word);
+        if (!line.instruction)
+            line.directive = findDirective(word);
         if (!line.instruction && !line.directive) {
             m_p.fail(AsmError::BadMnemonic, start);
             return false;
@@ -650,7 +754,8 @@ private:
             line.unit = line.directive->unit;
             line.unitGiven = line.unit != 1;  // dw/fdb fix their unit like a suffix does
         }
-        if (m_p.peek() != '.') return true;
+        if (m_p.peek() != '.')
+            return true;
         const auto unit = sizeSuffixUnit(m_p.peek(1));
         if (!line.directive || !unit || isIdentChar(m_p.peek(2))) {
             m_p.fail(AsmError::InvalidSize);
@@ -663,23 +768,30 @@ private:
     }
 
     void defineLabel(const Assembler::Line& line) {
-        if (!line.label.empty()) m_host.defineLabel(line.label, m_block.location, kSymAsmLabel);
+        if (!line.label.empty())
+            m_host.defineLabel(line.label, m_block.location, kSymAsmLabel);
     }
 
     bool assembleBody(Assembler::Line& line, LineBytes& out) {
         m_p.skipBlanks();
         line.operandOffset = m_p.pos();
-        if (line.instruction) return encodeInstructionLine(*line.instruction, m_p, line.location, out);
+        if (line.instruction)
+            return encodeInstructionLine(*line.instruction, m_p, line.location, out);
         switch (line.directive->kind) {
-        case AsmDirectiveKind::Data: return encodeValueList(m_p, line.unit, line.unitGiven, out);
-        case AsmDirectiveKind::Fcc: return encodeDelimitedString(m_p, out);
-        case AsmDirectiveKind::End:
-            out.bytes = {kRts};
-            m_block.ended = true;
-            return true;
-        case AsmDirectiveKind::Align: return align(out);
-        case AsmDirectiveKind::Reserve: return reserve(line, out);
-        case AsmDirectiveKind::Equ: return equ(line);
+            case AsmDirectiveKind::Data:
+                return encodeValueList(m_p, line.unit, line.unitGiven, out);
+            case AsmDirectiveKind::Fcc:
+                return encodeDelimitedString(m_p, out);
+            case AsmDirectiveKind::End:
+                out.bytes = {kRts};
+                m_block.ended = true;
+                return true;
+            case AsmDirectiveKind::Align:
+                return align(out);
+            case AsmDirectiveKind::Reserve:
+                return reserve(line, out);
+            case AsmDirectiveKind::Equ:
+                return equ(line);
         }
         return false;
     }
@@ -688,7 +800,8 @@ private:
     std::optional<std::uint16_t> immediateValue(AsmError missing, AsmError forward) {
         const std::size_t at = m_p.pos();
         const auto op = m_p.operand();
-        if (m_p.failed()) return std::nullopt;
+        if (m_p.failed())
+            return std::nullopt;
         if (!op) {
             m_p.fail(missing, at);
             return std::nullopt;
@@ -705,7 +818,8 @@ private:
     bool align(LineBytes& out) {
         const std::size_t at = m_p.pos();
         const auto boundary = immediateValue(AsmError::AlignNeedsOperand, AsmError::AlignForwardRef);
-        if (!boundary) return false;
+        if (!boundary)
+            return false;
         if (*boundary == 0) {
             m_p.fail(AsmError::DivisionByZero, at);
             return false;
@@ -718,7 +832,8 @@ private:
     // The whole reservation is emitted, however large; the code buffer refuses what does not fit.
     bool reserve(const Assembler::Line& line, LineBytes& out) {
         const auto count = immediateValue(AsmError::ResNeedsOperand, AsmError::ResForwardRef);
-        if (!count) return false;
+        if (!count)
+            return false;
         out.bytes.assign(std::size_t{*count} * line.unit, 0);
         return true;
     }
@@ -726,7 +841,8 @@ private:
     bool equ(const Assembler::Line& line) {
         const std::size_t at = m_p.pos();
         const auto op = m_p.operand();
-        if (m_p.failed()) return false;
+        if (m_p.failed())
+            return false;
         if (!op) {
             m_p.fail(AsmError::EquNeedsOperand, at);
             return false;
@@ -744,13 +860,15 @@ private:
     }
 
     std::optional<LineFailure> record(Assembler::Line& line, const std::vector<std::uint8_t>& bytes) {
-        if (m_lines.size() + 1 >= m_maxLines) return LineFailure{std::string(asmMessage(AsmError::TooManyLines)), m_start};
+        if (m_lines.size() + 1 >= m_maxLines)
+            return LineFailure{std::string(asmMessage(AsmError::TooManyLines)), m_start};
         line.codeOffset = m_host.codeSize();
         line.size = bytes.size();
         if (line.codeOffset - m_block.codeStart + bytes.size() > kMaxBlockBytes) {
             return LineFailure{std::string(kAsmBlockTooLong), m_start};
         }
-        if (!bytes.empty() && !m_host.appendCode(bytes)) return LineFailure{std::string(kAsmCodeBufferFull), m_start};
+        if (!bytes.empty() && !m_host.appendCode(bytes))
+            return LineFailure{std::string(kAsmCodeBufferFull), m_start};
         m_block.location = static_cast<std::uint16_t>(m_block.location + bytes.size());
         m_lines.push_back(line);
         return std::nullopt;
@@ -798,7 +916,8 @@ AsmBlockResult Assembler::assembleBlock(AssemblerHost& host, std::size_t startOf
 
 std::optional<AsmDiagnostic> Assembler::resolvePending(AssemblerHost& host) {
     for (const Line& line : m_lines) {
-        if ((!line.instruction && !line.directive) || line.resolved) continue;
+        if ((!line.instruction && !line.directive) || line.resolved)
+            continue;
         LineParser p(m_source, line.operandOffset, line.location, host);
         LineBytes out;
         std::optional<std::pair<std::string, std::size_t>> failure;

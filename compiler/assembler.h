@@ -115,8 +115,8 @@ enum class AsmDirectiveKind : std::uint8_t { Align, Data, Reserve, End, Equ, Fcc
 struct AsmDirective {
     std::string_view name;
     AsmDirectiveKind kind;
-    std::uint8_t unit;     // data unit in bytes when no size suffix is given
-    bool generalOperand;   // the operand goes through the instruction operand parser
+    std::uint8_t unit;    // data unit in bytes when no size suffix is given
+    bool generalOperand;  // the operand goes through the instruction operand parser
 };
 
 // Sorted by name; searched like the instruction table, after it.
@@ -137,18 +137,20 @@ inline constexpr std::array<AsmDirective, 12> kAsmDirectives = {{
 static_assert(namesStrictlySorted(kAsmDirectives), "the binary search needs the names in order");
 static_assert(namesFitLookup(kAsmDirectives));
 
-inline const AsmDirective* findDirective(std::string_view word) { return findMnemonic(kAsmDirectives, word); }
+inline const AsmDirective* findDirective(std::string_view word) {
+    return findMnemonic(kAsmDirectives, word);
+}
 
 struct Assembler::Line {
-    std::size_t sourceOffset = 0;     // start of the line in the source
-    std::string_view label;           // empty when the line has none
+    std::size_t sourceOffset = 0;  // start of the line in the source
+    std::string_view label;        // empty when the line has none
     const Hd6301Instruction* instruction = nullptr;
     const AsmDirective* directive = nullptr;
-    std::size_t codeOffset = 0;       // where the line's bytes stand in the code
-    std::size_t operandOffset = 0;    // source offset of the operand
+    std::size_t codeOffset = 0;     // where the line's bytes stand in the code
+    std::size_t operandOffset = 0;  // source offset of the operand
     std::uint16_t location = 0;
     std::uint8_t unit = 1;
-    bool unitGiven = false;           // a size suffix (or dw/fdb) chose the unit
+    bool unitGiven = false;  // a size suffix (or dw/fdb) chose the unit
     bool resolved = true;
     std::size_t size = 0;
 };

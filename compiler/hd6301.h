@@ -21,46 +21,46 @@ namespace orrery::compiler {
 // Messages of the assembler. Every text except "Bad character in label" and "Too many symbols
 // (variables+labels)" ends in one blank: that blank is part of the message the user sees.
 
-#define ORRERY_ASM_ERRORS(X)                                                          \
-    X(NoErrors, "NO ERRORS !!! ")                                                     \
-    X(ShouldNotSee, "You should not see this ASM error ")                             \
-    X(Canceled, "Assembly canceled by user ")                                         \
-    X(AlignNeedsOperand, "ALIGN directives must have expression operand ")            \
-    X(AlignForwardRef, "ALIGN directives may not make forward references ")           \
-    X(BadAddressingMode, "Bad addressing mode ")                                      \
-    X(BadLabelChar, "Bad character in label")                                         \
-    X(BadOperandChar, "Bad character in operand ")                                    \
-    X(BadMnemonic, "Bad mnemonic or directive ")                                      \
-    X(DataNeedsParams, "DATA directives must have paramters ")                        \
-    X(LabelRequired, "Label must preceed this directive ")                            \
-    X(DisplacementRange, "Displacement out of range ")                                \
-    X(DivisionByZero, "Division by zero error ")                                      \
-    X(EquNeedsOperand, "EQU must have expression operand ")                           \
-    X(ExpectingSecondOperand, "Expecting comma separated second operand ")            \
-    X(ExpectingIndexRegister, "Expecting index register specifier ")                  \
-    X(InvalidSize, "Invalid size specifier ")                                         \
-    X(MismatchedParen, "Mis-matched parenthesis ")                                    \
-    X(MultipleLabel, "Multiple defined label ")                                       \
-    X(UnterminatedString, "Strings must have terminating quote ")                     \
-    X(UnmatchedTerminator, "Strings must have matching terminator ")                  \
-    X(EquForwardRef, "EQU may not make forward references ")                          \
-    X(MixedCase, "This directive cannot contain mixed upper and lower case ")         \
-    X(OrgForwardRef, "ORG directives may not make forward references ")               \
-    X(ResForwardRef, "RES directives may not make forward references ")               \
-    X(AssignForwardRef, "ASSIGN directives may not make forward references ")         \
-    X(Not6301Mnemonic, "Not a valid 6301/6303 mnemonic ")                             \
-    X(OrgNeedsOperand, "ORG directives must have expression operand ")                \
-    X(ResNeedsOperand, "RES directives must have expression operand ")                \
-    X(UndefinedSymbol, "Undefined symbol ")                                           \
-    X(TooManyValues, "Too many values in data statement ")                            \
-    X(IndexOffsetRange, "Index offset out of range ")                                 \
-    X(ImmediateRange, "Immediate value out of range ")                                \
-    X(DirectRange, "Direct addressing value out of range ")                           \
-    X(BadOperand, "Bad Operand ")                                                     \
-    X(AddressingValueRange, "Addressing value out of range ")                         \
-    X(BitNumberRange, "Bit instruction must specify 0 to 7 ")                         \
-    X(TooManyLines, "Too many ASM lines ")                                            \
-    X(TooManySymbols, "Too many symbols (variables+labels)")                          \
+#define ORRERY_ASM_ERRORS(X)                                                  \
+    X(NoErrors, "NO ERRORS !!! ")                                             \
+    X(ShouldNotSee, "You should not see this ASM error ")                     \
+    X(Canceled, "Assembly canceled by user ")                                 \
+    X(AlignNeedsOperand, "ALIGN directives must have expression operand ")    \
+    X(AlignForwardRef, "ALIGN directives may not make forward references ")   \
+    X(BadAddressingMode, "Bad addressing mode ")                              \
+    X(BadLabelChar, "Bad character in label")                                 \
+    X(BadOperandChar, "Bad character in operand ")                            \
+    X(BadMnemonic, "Bad mnemonic or directive ")                              \
+    X(DataNeedsParams, "DATA directives must have paramters ")                \
+    X(LabelRequired, "Label must preceed this directive ")                    \
+    X(DisplacementRange, "Displacement out of range ")                        \
+    X(DivisionByZero, "Division by zero error ")                              \
+    X(EquNeedsOperand, "EQU must have expression operand ")                   \
+    X(ExpectingSecondOperand, "Expecting comma separated second operand ")    \
+    X(ExpectingIndexRegister, "Expecting index register specifier ")          \
+    X(InvalidSize, "Invalid size specifier ")                                 \
+    X(MismatchedParen, "Mis-matched parenthesis ")                            \
+    X(MultipleLabel, "Multiple defined label ")                               \
+    X(UnterminatedString, "Strings must have terminating quote ")             \
+    X(UnmatchedTerminator, "Strings must have matching terminator ")          \
+    X(EquForwardRef, "EQU may not make forward references ")                  \
+    X(MixedCase, "This directive cannot contain mixed upper and lower case ") \
+    X(OrgForwardRef, "ORG directives may not make forward references ")       \
+    X(ResForwardRef, "RES directives may not make forward references ")       \
+    X(AssignForwardRef, "ASSIGN directives may not make forward references ") \
+    X(Not6301Mnemonic, "Not a valid 6301/6303 mnemonic ")                     \
+    X(OrgNeedsOperand, "ORG directives must have expression operand ")        \
+    X(ResNeedsOperand, "RES directives must have expression operand ")        \
+    X(UndefinedSymbol, "Undefined symbol ")                                   \
+    X(TooManyValues, "Too many values in data statement ")                    \
+    X(IndexOffsetRange, "Index offset out of range ")                         \
+    X(ImmediateRange, "Immediate value out of range ")                        \
+    X(DirectRange, "Direct addressing value out of range ")                   \
+    X(BadOperand, "Bad Operand ")                                             \
+    X(AddressingValueRange, "Addressing value out of range ")                 \
+    X(BitNumberRange, "Bit instruction must specify 0 to 7 ")                 \
+    X(TooManyLines, "Too many ASM lines ")                                    \
+    X(TooManySymbols, "Too many symbols (variables+labels)")                  \
     X(Undefined, "Undefined error, call tech support ")
 
 enum class AsmError : std::uint8_t {
@@ -79,7 +79,9 @@ static_assert(static_cast<int>(AsmError::Undefined) == 39, "the assembler's mess
 static_assert(static_cast<int>(AsmError::BadOperand) == 34);
 static_assert(static_cast<int>(AsmError::TooManyLines) == 37);
 
-constexpr std::string_view asmMessage(AsmError code) { return kAsmMessages[static_cast<std::size_t>(code)]; }
+constexpr std::string_view asmMessage(AsmError code) {
+    return kAsmMessages[static_cast<std::size_t>(code)];
+}
 
 // ---------------------------------------------------------------------------------------------------
 // Addressing-mode codes. The operand parser cannot tell direct, extended and relative apart, so a plain
@@ -104,18 +106,26 @@ enum class AsmClass : std::uint8_t {
     Bit,                // "#bit, address" built on the immediate-to-memory forms
 };
 
-constexpr bool classTakesOperand(AsmClass c) { return c != AsmClass::Inherent; }
+constexpr bool classTakesOperand(AsmClass c) {
+    return c != AsmClass::Inherent;
+}
 
 constexpr std::uint8_t classModes(AsmClass c) {
     switch (c) {
-    case AsmClass::Inherent: return kModeInherent;
-    case AsmClass::Register8:
-    case AsmClass::Register16: return kModeImmediate | kModeDirect | kModeExtended | kModeIndexed;
-    case AsmClass::Store8:
-    case AsmClass::Bit: return kModeDirect | kModeExtended | kModeIndexed;
-    case AsmClass::Memory: return kModeExtended | kModeIndexed;
-    case AsmClass::Relative: return kModeRelative;
-    case AsmClass::ImmediateToMemory: return kModeDirect | kModeIndexed;
+        case AsmClass::Inherent:
+            return kModeInherent;
+        case AsmClass::Register8:
+        case AsmClass::Register16:
+            return kModeImmediate | kModeDirect | kModeExtended | kModeIndexed;
+        case AsmClass::Store8:
+        case AsmClass::Bit:
+            return kModeDirect | kModeExtended | kModeIndexed;
+        case AsmClass::Memory:
+            return kModeExtended | kModeIndexed;
+        case AsmClass::Relative:
+            return kModeRelative;
+        case AsmClass::ImmediateToMemory:
+            return kModeDirect | kModeIndexed;
     }
     return 0;
 }
@@ -280,7 +290,8 @@ inline constexpr std::size_t kMnemonicChars = 5;
 template <typename Table>
 constexpr bool namesStrictlySorted(const Table& table) {
     for (std::size_t i = 1; i < table.size(); ++i) {
-        if (!(table[i - 1].name < table[i].name)) return false;
+        if (!(table[i - 1].name < table[i].name))
+            return false;
     }
     return true;
 }
@@ -288,9 +299,11 @@ constexpr bool namesStrictlySorted(const Table& table) {
 template <typename Table>
 constexpr bool namesFitLookup(const Table& table) {
     for (const auto& r : table) {
-        if (r.name.empty() || r.name.size() > kMnemonicChars) return false;
+        if (r.name.empty() || r.name.size() > kMnemonicChars)
+            return false;
         for (char c : r.name) {
-            if (c < 'a' || c > 'z') return false;
+            if (c < 'a' || c > 'z')
+                return false;
         }
     }
     return true;

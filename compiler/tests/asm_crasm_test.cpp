@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -16,7 +17,6 @@
 #include <regex>
 #include <set>
 #include <sstream>
-#include <unistd.h>
 
 namespace orrery::compiler {
 namespace {
@@ -25,19 +25,27 @@ namespace fs = std::filesystem;
 
 constexpr std::uint16_t kOrigin = 0x1000;
 
-bool crasmInstalled() { return std::system("command -v crasm >/dev/null 2>&1") == 0; }
+bool crasmInstalled() {
+    return std::system("command -v crasm >/dev/null 2>&1") == 0;
+}
 
 // Operands for each class, in forms both assemblers read the same way.
 std::vector<std::string> operandsFor(AsmClass cls) {
     switch (cls) {
-    case AsmClass::Inherent: return {""};
-    case AsmClass::Register8: return {"#$41", "#%1010", "#0FFH", "#'A'", "$1234", "300", "5,x", "0,x", "255,x"};
-    case AsmClass::Register16: return {"#$1234", "#377Q", "$0100", "$FFFF", "7,x"};
-    case AsmClass::Store8:
-    case AsmClass::Memory: return {"$1234", "$0100", "9,x", "0,x"};
-    case AsmClass::Relative: return {"*", "*+20", "*-30", "*+129", "*-126"};
-    case AsmClass::ImmediateToMemory:
-    case AsmClass::Bit: return {"#1,$10", "#1,4,x"};
+        case AsmClass::Inherent:
+            return {""};
+        case AsmClass::Register8:
+            return {"#$41", "#%1010", "#0FFH", "#'A'", "$1234", "300", "5,x", "0,x", "255,x"};
+        case AsmClass::Register16:
+            return {"#$1234", "#377Q", "$0100", "$FFFF", "7,x"};
+        case AsmClass::Store8:
+        case AsmClass::Memory:
+            return {"$1234", "$0100", "9,x", "0,x"};
+        case AsmClass::Relative:
+            return {"*", "*+20", "*-30", "*+129", "*-126"};
+        case AsmClass::ImmediateToMemory:
+        case AsmClass::Bit:
+            return {"#1,$10", "#1,4,x"};
     }
     return {};
 }
@@ -50,7 +58,8 @@ std::vector<std::string> candidateLines() {
         }
     }
     // Data directives with the same meaning in both.
-    lines.insert(lines.end(), {"db 1,2,$FF", "db 1100B", "dw $1234,5", "dw 'AB'", "ds 3", "db 1+'A'", "dw *"});
+    lines.insert(lines.end(),
+                 {"db 1,2,$FF", "db 1100B", "dw $1234,5", "dw 'AB'", "ds 3", "db 1+'A'", "dw *"});
     return lines;
 }
 
@@ -73,12 +82,14 @@ std::vector<std::uint8_t> loadSRecords(const std::string& text) {
     std::istringstream in(text);
     std::string rec;
     while (std::getline(in, rec)) {
-        if (rec.size() < 10 || rec.compare(0, 2, "S1") != 0) continue;
+        if (rec.size() < 10 || rec.compare(0, 2, "S1") != 0)
+            continue;
         const int count = std::stoi(rec.substr(2, 2), nullptr, 16);
         const int address = std::stoi(rec.substr(4, 4), nullptr, 16);
         const std::size_t at = static_cast<std::size_t>(address - kOrigin);
         for (int i = 0; i < count - 3; ++i) {
-            if (code.size() < at + i + 1) code.resize(at + i + 1);
+            if (code.size() < at + i + 1)
+                code.resize(at + i + 1);
             code[at + i] = static_cast<std::uint8_t>(std::stoi(rec.substr(8 + 2 * i, 2), nullptr, 16));
         }
     }
@@ -93,10 +104,12 @@ CrasmRun runCrasm(const std::vector<std::string>& lines, const fs::path& dir) {
     {
         std::ofstream out(source);
         out << "\tcpu 6801\n\t* = $" << std::hex << kOrigin << "\n";
-        for (const auto& l : lines) out << "\t" << l << "\n";
+        for (const auto& l : lines)
+            out << "\t" << l << "\n";
     }
     fs::remove(object);
-    const std::string cmd = "crasm -x -o '" + object.string() + "' '" + source.string() + "' > '" + listing.string() + "' 2>&1";
+    const std::string cmd =
+        "crasm -x -o '" + object.string() + "' '" + source.string() + "' > '" + listing.string() + "' 2>&1";
     std::system(cmd.c_str());
     CrasmRun run;
     run.listing = readFile(listing);
@@ -105,21 +118,25 @@ CrasmRun runCrasm(const std::vector<std::string>& lines, const fs::path& dir) {
     std::string l;
     while (std::getline(in, l)) {
         std::smatch m;
-        if (std::regex_match(l, m, errorLine)) run.errors[std::stoi(m[1]) - 3] = m[2];
+        if (std::regex_match(l, m, errorLine))
+            run.errors[std::stoi(m[1]) - 3] = m[2];
     }
-    if (fs::exists(object)) run.code = loadSRecords(readFile(object));
+    if (fs::exists(object))
+        run.code = loadSRecords(readFile(object));
     return run;
 }
 
 std::string ours(const std::vector<std::string>& lines) {
     std::string source;
-    for (const auto& l : lines) source += "\t" + l + "\r\n";
+    for (const auto& l : lines)
+        source += "\t" + l + "\r\n";
     testing::FakeHost host;
     return testing::assembleAll(host, source, kOrigin).text;
 }
 
 TEST(AsmCrossCheck, SameBytesAsCrasmForEveryCommonInstructionAndMode) {
-    if (!crasmInstalled()) GTEST_SKIP() << "crasm (the 6801 cross assembler) is not installed";
+    if (!crasmInstalled())
+        GTEST_SKIP() << "crasm (the 6801 cross assembler) is not installed";
     const fs::path dir = fs::temp_directory_path() / ("orrery-crasm-" + std::to_string(::getpid()));
     fs::create_directories(dir);
 
@@ -139,9 +156,11 @@ TEST(AsmCrossCheck, SameBytesAsCrasmForEveryCommonInstructionAndMode) {
         }
     }
     // crasm knows the whole 6801 set; only the 6301 additions and alternative spellings may be missing.
-    const std::set<std::string> mayBeMissing = {"aim", "oim", "eim", "tim", "bclr", "bset", "btgl", "btst", "xgdx",
-                                                "slp", "sleep", "lsl", "lsla", "lslb", "lsld", "bhs", "blo"};
-    for (const auto& name : unknownToCrasm) EXPECT_TRUE(mayBeMissing.count(name)) << name << " unknown to crasm";
+    const std::set<std::string> mayBeMissing = {"aim",  "oim",  "eim",  "tim", "bclr",  "bset",
+                                                "btgl", "btst", "xgdx", "slp", "sleep", "lsl",
+                                                "lsla", "lslb", "lsld", "bhs", "blo"};
+    for (const auto& name : unknownToCrasm)
+        EXPECT_TRUE(mayBeMissing.count(name)) << name << " unknown to crasm";
     ASSERT_GT(common.size(), 300u);
 
     // Second run: only the common lines, all at once, so that branch displacements are checked too.
@@ -156,7 +175,8 @@ TEST(AsmCrossCheck, SameBytesAsCrasmForEveryCommonInstructionAndMode) {
             const std::string one = ours({line});
             const CrasmRun single = runCrasm({line}, dir);
             EXPECT_EQ(one, testing::hex(single.code)) << line;
-            if (one != testing::hex(single.code)) break;
+            if (one != testing::hex(single.code))
+                break;
         }
     }
     EXPECT_EQ(actual, expected);

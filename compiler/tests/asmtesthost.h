@@ -25,11 +25,13 @@ public:
 
     std::optional<AsmSymbol> findSymbol(std::string_view name) const override {
         const auto it = symbols.find(name);
-        if (it == symbols.end()) return std::nullopt;
+        if (it == symbols.end())
+            return std::nullopt;
         return AsmSymbol{it->second.flags, it->second.address};
     }
     bool addLabel(std::string_view name) override {
-        if (symbols.size() + 1 >= symbolCapacity) return false;
+        if (symbols.size() + 1 >= symbolCapacity)
+            return false;
         symbols[std::string(name)] = FakeSymbol{0, 0, kSymTypeAsmLabel};
         return true;
     }
@@ -41,7 +43,8 @@ public:
     }
     std::size_t codeSize() const override { return code.size(); }
     bool appendCode(std::span<const std::uint8_t> bytes) override {
-        if (code.size() + bytes.size() > codeCapacity) return false;
+        if (code.size() + bytes.size() > codeCapacity)
+            return false;
         code.insert(code.end(), bytes.begin(), bytes.end());
         return true;
     }
@@ -73,9 +76,11 @@ inline Outcome assembleAll(FakeHost& host, const std::string& source, std::uint1
     Outcome out;
     out.block = assembler.assembleBlock(host, 0, origin, 1);
     std::optional<AsmDiagnostic> error = out.block.error;
-    if (!error) error = assembler.resolvePending(host);
+    if (!error)
+        error = assembler.resolvePending(host);
     if (error) {
-        out.text = "error@" + std::to_string(error->line) + ":" + std::to_string(error->column) + ": " + error->message;
+        out.text = "error@" + std::to_string(error->line) + ":" + std::to_string(error->column) + ": " +
+                   error->message;
     } else {
         out.text = hex(host.code);
     }
@@ -92,7 +97,8 @@ inline std::string crlf(std::initializer_list<std::string_view> lines) {
     return s;
 }
 
-inline std::string assembleLines(std::initializer_list<std::string_view> lines, std::uint16_t origin = 0x814E) {
+inline std::string assembleLines(std::initializer_list<std::string_view> lines,
+                                 std::uint16_t origin = 0x814E) {
     FakeHost host;
     return assembleAll(host, crlf(lines), origin).text;
 }

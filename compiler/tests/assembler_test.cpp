@@ -7,10 +7,10 @@
 namespace orrery::compiler {
 namespace {
 
-using testing::FakeHost;
 using testing::assembleAll;
 using testing::assembleLines;
 using testing::crlf;
+using testing::FakeHost;
 
 struct LineCase {
     std::string line;
@@ -18,40 +18,27 @@ struct LineCase {
 };
 
 void expectLines(const std::vector<LineCase>& cases, std::uint16_t origin = 0x814E) {
-    for (const auto& c : cases) EXPECT_EQ(assembleLines({c.line}, origin), c.expected) << c.line;
+    for (const auto& c : cases)
+        EXPECT_EQ(assembleLines({c.line}, origin), c.expected) << c.line;
 }
 
 TEST(AsmNumbers, EveryNumberForm) {
     expectLines({
-        {" ldx #$1F", "CE 00 1F"},
-        {" ldx #$abcd", "CE AB CD"},
-        {" ldx #%101", "CE 00 05"},
-        {" ldx #@17", "CE 00 0F"},
-        {" ldx #&H1F", "CE 00 1F"},
-        {" ldx #&hff", "CE 00 FF"},
-        {" ldx #B'101", "CE 00 05"},
-        {" ldx #b'11", "CE 00 03"},
-        {" ldx #D'99", "CE 00 63"},
-        {" ldx #d'10", "CE 00 0A"},
-        {" ldx #H'FF", "CE 00 FF"},
-        {" ldx #h'10", "CE 00 10"},
-        {" ldx #Q'17", "CE 00 0F"},
-        {" ldx #q'7", "CE 00 07"},
-        {" ldx #0FFh", "CE 00 FF"},
-        {" ldx #1BH", "CE 00 1B"},
-        {" ldx #17o", "CE 00 0F"},
-        {" ldx #17O", "CE 00 0F"},
-        {" ldx #17q", "CE 00 0F"},
-        {" ldx #17Q", "CE 00 0F"},
-        {" ldx #99d", "CE 00 63"},
-        {" ldx #99D", "CE 00 63"},
-        {" ldx #101b", "CE 00 05"},
-        {" ldx #101B", "CE 00 05"},
-        {" ldx #1234", "CE 04 D2"},
-        {" ldx #65535", "CE FF FF"},
+        {" ldx #$1F", "CE 00 1F"},   {" ldx #$abcd", "CE AB CD"},
+        {" ldx #%101", "CE 00 05"},  {" ldx #@17", "CE 00 0F"},
+        {" ldx #&H1F", "CE 00 1F"},  {" ldx #&hff", "CE 00 FF"},
+        {" ldx #B'101", "CE 00 05"}, {" ldx #b'11", "CE 00 03"},
+        {" ldx #D'99", "CE 00 63"},  {" ldx #d'10", "CE 00 0A"},
+        {" ldx #H'FF", "CE 00 FF"},  {" ldx #h'10", "CE 00 10"},
+        {" ldx #Q'17", "CE 00 0F"},  {" ldx #q'7", "CE 00 07"},
+        {" ldx #0FFh", "CE 00 FF"},  {" ldx #1BH", "CE 00 1B"},
+        {" ldx #17o", "CE 00 0F"},   {" ldx #17O", "CE 00 0F"},
+        {" ldx #17q", "CE 00 0F"},   {" ldx #17Q", "CE 00 0F"},
+        {" ldx #99d", "CE 00 63"},   {" ldx #99D", "CE 00 63"},
+        {" ldx #101b", "CE 00 05"},  {" ldx #101B", "CE 00 05"},
+        {" ldx #1234", "CE 04 D2"},  {" ldx #65535", "CE FF FF"},
         {" ldx #65536", "CE 00 00"},  // 16 bits, no overflow check
-        {" ldx #70000", "CE 11 70"},
-        {" ldx #0", "CE 00 00"},
+        {" ldx #70000", "CE 11 70"}, {" ldx #0", "CE 00 00"},
     });
 }
 
@@ -72,46 +59,30 @@ TEST(AsmNumbers, MalformedNumbersAreBadOperands) {
 
 TEST(AsmExpressions, PrecedenceAssociativityAndOperators) {
     expectLines({
-        {" ldx #1+2*3", "CE 00 07"},
-        {" ldx #(1+2)*3", "CE 00 09"},
-        {" ldx #8/4/2", "CE 00 04"},    // right to left: 8/(4/2)
-        {" ldx #64/8*2", "CE 00 04"},   // 64/(8*2)
-        {" ldx #2*7%4", "CE 00 06"},    // 2*(7%4)
-        {" ldx #10-3-2", "CE 00 05"},   // left to right
-        {" ldx #1<<4+1", "CE 00 20"},
-        {" ldx #$8000>>15", "CE 00 01"},
-        {" ldx #1<<17", "CE 00 00"},    // cut to 16 bits
-        {" ldx #1<<33", "CE 00 02"},    // count modulo 32
-        {" ldx #3<5", "CE 00 01"},
-        {" ldx #5<3", "CE 00 00"},
-        {" ldx #5<>5", "CE 00 00"},
-        {" ldx #5<>4", "CE 00 01"},
-        {" ldx #2<=2", "CE 00 01"},
-        {" ldx #3>=4", "CE 00 00"},
-        {" ldx #4>3", "CE 00 01"},
-        {" ldx #4=4", "CE 00 01"},
-        {" ldx #-1<1", "CE 00 00"},     // unsigned: $FFFF is not below 1
-        {" ldx #1=1&2", "CE 00 00"},    // (1=1)&2
-        {" ldx #$F0|$0F", "CE 00 FF"},
-        {" ldx #$FF~$0F", "CE 00 F0"},
-        {" ldx #$FF&$0F+1", "CE 00 10"},
-        {" ldx #-1", "CE FF FF"},
-        {" ldx #~0", "CE FF FF"},
-        {" ldx #-~5", "CE FF FA"},      // with both, only the complement
-        {" ldx #2-~0", "CE 00 03"},
-        {" ldx #((((1))))", "CE 00 01"},
-        {" ldx #'A'", "CE 00 41"},
-        {" ldx #'AB'", "CE 41 42"},
-        {" ldx #\"AB\"", "CE 41 42"},
-        {" ldx #''''", "CE 00 27"},
-        {" ldx #'a'''", "CE 61 27"},
-        {" ldx #''", "CE 00 00"},
-        {" ldx #'A'+1", "CE 00 42"},
-        {" ldx #'; '", "CE 3B 20"},
-        {" ldx #$", "CE 81 4E"},
-        {" ldx #*", "CE 81 4E"},
-        {" ldx #*+2", "CE 81 50"},
-        {" ldx #$*2", "CE 02 9C"},
+        {" ldx #1+2*3", "CE 00 07"},     {" ldx #(1+2)*3", "CE 00 09"},
+        {" ldx #8/4/2", "CE 00 04"},   // right to left: 8/(4/2)
+        {" ldx #64/8*2", "CE 00 04"},  // 64/(8*2)
+        {" ldx #2*7%4", "CE 00 06"},   // 2*(7%4)
+        {" ldx #10-3-2", "CE 00 05"},  // left to right
+        {" ldx #1<<4+1", "CE 00 20"},    {" ldx #$8000>>15", "CE 00 01"},
+        {" ldx #1<<17", "CE 00 00"},  // cut to 16 bits
+        {" ldx #1<<33", "CE 00 02"},  // count modulo 32
+        {" ldx #3<5", "CE 00 01"},       {" ldx #5<3", "CE 00 00"},
+        {" ldx #5<>5", "CE 00 00"},      {" ldx #5<>4", "CE 00 01"},
+        {" ldx #2<=2", "CE 00 01"},      {" ldx #3>=4", "CE 00 00"},
+        {" ldx #4>3", "CE 00 01"},       {" ldx #4=4", "CE 00 01"},
+        {" ldx #-1<1", "CE 00 00"},   // unsigned: $FFFF is not below 1
+        {" ldx #1=1&2", "CE 00 00"},  // (1=1)&2
+        {" ldx #$F0|$0F", "CE 00 FF"},   {" ldx #$FF~$0F", "CE 00 F0"},
+        {" ldx #$FF&$0F+1", "CE 00 10"}, {" ldx #-1", "CE FF FF"},
+        {" ldx #~0", "CE FF FF"},        {" ldx #-~5", "CE FF FA"},  // with both, only the complement
+        {" ldx #2-~0", "CE 00 03"},      {" ldx #((((1))))", "CE 00 01"},
+        {" ldx #'A'", "CE 00 41"},       {" ldx #'AB'", "CE 41 42"},
+        {" ldx #\"AB\"", "CE 41 42"},    {" ldx #''''", "CE 00 27"},
+        {" ldx #'a'''", "CE 61 27"},     {" ldx #''", "CE 00 00"},
+        {" ldx #'A'+1", "CE 00 42"},     {" ldx #'; '", "CE 3B 20"},
+        {" ldx #$", "CE 81 4E"},         {" ldx #*", "CE 81 4E"},
+        {" ldx #*+2", "CE 81 50"},       {" ldx #$*2", "CE 02 9C"},
     });
 }
 
@@ -131,7 +102,8 @@ TEST(AsmExpressions, Errors) {
 
 TEST(AsmExpressions, LongOperatorChainsDoNotExhaustTheStack) {
     std::string line = " ldx #1";
-    for (int i = 0; i < 20000; ++i) line += "*1";
+    for (int i = 0; i < 20000; ++i)
+        line += "*1";
     EXPECT_EQ(assembleLines({line}), "CE 00 01");
 }
 
@@ -217,7 +189,8 @@ TEST(AsmDirectives, ValueListsStringsAndUnits) {
 TEST(AsmDirectives, ValueListLimit) {
     auto list = [](int n, std::string_view value) {
         std::string s;
-        for (int i = 0; i < n; ++i) s += (i ? "," : "") + std::string(value);
+        for (int i = 0; i < n; ++i)
+            s += (i ? "," : "") + std::string(value);
         return s;
     };
     // Bytes units: items may start up to byte 254.
@@ -228,7 +201,8 @@ TEST(AsmDirectives, ValueListLimit) {
     EXPECT_EQ(assembleLines({" dw " + list(128, "1")}).substr(0, 8), "error@1:");
     EXPECT_EQ(assembleLines({" db.b " + list(255, "1")}).substr(0, 8), "error@1:");
     EXPECT_EQ(assembleLines({" db '" + std::string(255, 'x') + "'"}).size(), 255u * 3 - 1);
-    EXPECT_EQ(assembleLines({" db '" + std::string(256, 'x') + "'"}), "error@1:261: Too many values in data statement ");
+    EXPECT_EQ(assembleLines({" db '" + std::string(256, 'x') + "'"}),
+              "error@1:261: Too many values in data statement ");
 }
 
 TEST(AsmDirectives, ReserveAlignAndEqu) {
@@ -264,8 +238,8 @@ TEST(AsmDirectives, AlignPadsToTheBoundarySoLabelsMatchTheCode) {
         std::string boundary;
         std::size_t padding;
     } cases[] = {
-        {33105, "4", 3}, {33108, "4", 0}, {0x1001, "2", 1}, {0x1000, "256", 0}, {0x1001, "$100", 255},
-        {0xFFFF, "16", 1}, {7, "1", 0}, {5, "3", 1},
+        {33105, "4", 3},       {33108, "4", 0},   {0x1001, "2", 1}, {0x1000, "256", 0},
+        {0x1001, "$100", 255}, {0xFFFF, "16", 1}, {7, "1", 0},      {5, "3", 1},
     };
     for (const auto& c : cases) {
         FakeHost host;
@@ -279,7 +253,8 @@ TEST(AsmDirectives, AlignPadsToTheBoundarySoLabelsMatchTheCode) {
 
 TEST(AsmDirectives, EquDefinesAConstantUsableInLaterLines) {
     FakeHost host;
-    const auto out = assembleAll(host, crlf({"port equ $1234", "mask: equ 3+4", " ldaa port", " anda #mask"}));
+    const auto out =
+        assembleAll(host, crlf({"port equ $1234", "mask: equ 3+4", " ldaa port", " anda #mask"}));
     EXPECT_EQ(out.text, "B6 12 34 84 07");
     EXPECT_EQ(host.symbols["port"].flags, kSymAsmEqu);
     EXPECT_EQ(host.symbols["port"].type, kSymTypeAsmLabel);
@@ -308,7 +283,8 @@ TEST(AsmLabels, NamesAlreadyInTheSymbolTableCannotBeLabels) {
     for (const auto& c : cases) {
         FakeHost host;
         host.symbols["count"] = {c.flags, 0x74BC, 0x08};
-        EXPECT_EQ(assembleAll(host, crlf({"count nop"})).text, "error@1:1: Multiple defined label ") << c.flags;
+        EXPECT_EQ(assembleAll(host, crlf({"count nop"})).text, "error@1:1: Multiple defined label ")
+            << c.flags;
     }
 }
 
@@ -328,7 +304,7 @@ TEST(AsmSymbols, WhichEntriesResolve) {
         {kSymArray, "FE 74 BC"},
         {kSymAsmLabel, "FE 74 BC"},
         {kSymAsmEqu, "FE 74 BC"},
-        {0x60, "error@1:6: Undefined symbol "},   // a Quobol label: a code offset, not an address
+        {0x60, "error@1:6: Undefined symbol "},  // a Quobol label: a code offset, not an address
         {0x50, "error@1:6: Undefined symbol "},
         {0x200, "error@1:6: Undefined symbol "},  // an extension name
     };
@@ -423,15 +399,17 @@ TEST(AsmBlocks, PassOneErrorsUseTheCompilesLineCounter) {
 
 TEST(AsmBlocks, SeveralBlocksShareLabelsAndTheLineTable) {
     // Two blocks with Quobol code between them; the second block calls into the first.
-    const std::string source = crlf({"ASM $", "first rts", " end", "PRINT 1", "ASM $", " jsr first", " jsr later",
-                                     " end", "ASM 4096", "later rts", " end"});
+    const std::string source = crlf({"ASM $", "first rts", " end", "PRINT 1", "ASM $", " jsr first",
+                                     " jsr later", " end", "ASM 4096", "later rts", " end"});
     FakeHost host;
     Assembler assembler(source, 1000);
     host.code = {0xAA, 0xAA};
-    auto b1 = assembler.assembleBlock(host, source.find("first"), static_cast<std::uint16_t>(33102 + host.code.size()), 2);
+    auto b1 = assembler.assembleBlock(host, source.find("first"),
+                                      static_cast<std::uint16_t>(33102 + host.code.size()), 2);
     ASSERT_FALSE(b1.error);
     host.code.insert(host.code.end(), {0xBB, 0xBB, 0xBB});
-    auto b2 = assembler.assembleBlock(host, source.find(" jsr first"), static_cast<std::uint16_t>(33102 + host.code.size()), 6);
+    auto b2 = assembler.assembleBlock(host, source.find(" jsr first"),
+                                      static_cast<std::uint16_t>(33102 + host.code.size()), 6);
     ASSERT_FALSE(b2.error);
     auto b3 = assembler.assembleBlock(host, source.find("later rts"), 4096, 10);
     ASSERT_FALSE(b3.error);

@@ -11,7 +11,8 @@ namespace {
 
 std::string upper(std::string_view s) {
     std::string out(s);
-    for (char& c : out) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    for (char& c : out)
+        c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
     return out;
 }
 
@@ -27,9 +28,13 @@ TEST(Hd6301Table, LookupComparesTheFirstFiveCharactersOnly) {
         std::string_view word;
         std::string_view found;  // empty: no record
     } cases[] = {
-        {"sleepy", "sleep"}, {"SLEEPING", "sleep"}, {"ldaa", "ldaa"}, {"ldaab", ""}, {"ld", ""},
-        {"", ""}, {"xgdxx", ""}, {"bra", "bra"}, {"br", ""}, {"Tst", "tst"}, {"tsta", "tsta"},
-        {"zzz", ""}, {"aaa", ""}, {"lsldd", ""},
+        {"sleepy", "sleep"}, {"SLEEPING", "sleep"},
+        {"ldaa", "ldaa"},    {"ldaab", ""},
+        {"ld", ""},          {"", ""},
+        {"xgdxx", ""},       {"bra", "bra"},
+        {"br", ""},          {"Tst", "tst"},
+        {"tsta", "tsta"},    {"zzz", ""},
+        {"aaa", ""},         {"lsldd", ""},
     };
     for (const auto& c : cases) {
         const Hd6301Instruction* ins = findInstruction(c.word);
@@ -48,9 +53,9 @@ TEST(Hd6301Table, ClassesGiveOperandFlagAndModes) {
         bool operand;
         std::uint8_t modes;
     } cases[] = {
-        {"nop", false, 0x02}, {"ldaa", true, 0x5C}, {"ldx", true, 0x5C}, {"staa", true, 0x58},
-        {"jsr", true, 0x58}, {"clr", true, 0x50}, {"bne", true, 0x20}, {"aim", true, 0x48},
-        {"bset", true, 0x58},
+        {"nop", false, 0x02}, {"ldaa", true, 0x5C}, {"ldx", true, 0x5C},
+        {"staa", true, 0x58}, {"jsr", true, 0x58},  {"clr", true, 0x50},
+        {"bne", true, 0x20},  {"aim", true, 0x48},  {"bset", true, 0x58},
     };
     for (const auto& c : cases) {
         const Hd6301Instruction* ins = findInstruction(c.name);
@@ -62,7 +67,8 @@ TEST(Hd6301Table, ClassesGiveOperandFlagAndModes) {
 
 TEST(Hd6301Table, ClassCountsMatchTheInstructionSet) {
     std::map<AsmClass, int> counts;
-    for (const auto& ins : kHd6301Instructions) ++counts[ins.cls];
+    for (const auto& ins : kHd6301Instructions)
+        ++counts[ins.cls];
     EXPECT_EQ(counts[AsmClass::Inherent], 63);
     EXPECT_EQ(counts[AsmClass::Register8], 20);
     EXPECT_EQ(counts[AsmClass::Store8], 6);
@@ -76,7 +82,7 @@ TEST(Hd6301Table, ClassCountsMatchTheInstructionSet) {
 TEST(Hd6301Table, AlternativeSpellingsShareTheirOpcode) {
     const std::pair<std::string_view, std::string_view> pairs[] = {
         {"lsl", "asl"}, {"lsla", "asla"}, {"lslb", "aslb"}, {"lsld", "asld"},
-        {"bhs", "bcc"}, {"blo", "bcs"}, {"sleep", "slp"},
+        {"bhs", "bcc"}, {"blo", "bcs"},   {"sleep", "slp"},
     };
     for (const auto& [alias, name] : pairs) {
         EXPECT_EQ(findInstruction(alias)->opcode, findInstruction(name)->opcode) << alias;
@@ -86,9 +92,11 @@ TEST(Hd6301Table, AlternativeSpellingsShareTheirOpcode) {
 
 std::string encodeHex(std::string_view name, AsmOperand op, std::uint16_t location = 0x1000) {
     const Hd6301Instruction* ins = findInstruction(name);
-    if (!ins) return "no such instruction";
+    if (!ins)
+        return "no such instruction";
     const EncodedInstruction e = encodeInstruction(*ins, op, location);
-    if (e.error) return std::string(asmMessage(*e.error));
+    if (e.error)
+        return std::string(asmMessage(*e.error));
     std::string out;
     for (std::size_t i = 0; i < e.size; ++i) {
         char buf[4];
@@ -150,13 +158,13 @@ TEST(Hd6301Encoding, BranchDisplacementsAndTheirLimits) {
         std::uint16_t target;
         std::string expected;
     } cases[] = {
-        {0x1000, 0x1000, "20 FE"},                       // to itself
+        {0x1000, 0x1000, "20 FE"},  // to itself
         {0x1000, 0x1002, "20 00"},
         {0x1000, 0x1002 + 127, "20 7F"},
         {0x1000, 0x1002 + 128, "Displacement out of range "},
         {0x1000, 0x1002 - 128, "20 80"},
         {0x1000, 0x1002 - 129, "Displacement out of range "},
-        {0xFFF0, 0x0010, "20 1E"},                       // across the top of memory
+        {0xFFF0, 0x0010, "20 1E"},  // across the top of memory
         {0x0005, 0xFFF0, "20 E9"},
         {0x1000, 0x8000, "Displacement out of range "},
     };
@@ -172,13 +180,12 @@ TEST(Hd6301Encoding, UnresolvedOperandsKeepTheirSizeWithZeroBytes) {
         AsmOperand op;
         std::string expected;
     } cases[] = {
-        {"bra", {kModePlain, 0, 0, false}, "20 00"},
-        {"ldx", {kModeImmediate, 0, 0, false}, "CE 00 00"},
-        {"ldaa", {kModePlain, 0, 0, false}, "B6 00 00"},
-        {"bclr", {kModeDirect, 3, 0, false}, "71 00 00"},
+        {"bra", {kModePlain, 0, 0, false}, "20 00"},     {"ldx", {kModeImmediate, 0, 0, false}, "CE 00 00"},
+        {"ldaa", {kModePlain, 0, 0, false}, "B6 00 00"}, {"bclr", {kModeDirect, 3, 0, false}, "71 00 00"},
         {"jmp", {kModeIndexed, 0, 0, false}, "6E 00"},
     };
-    for (const auto& c : cases) EXPECT_EQ(encodeHex(c.name, c.op), c.expected) << c.name;
+    for (const auto& c : cases)
+        EXPECT_EQ(encodeHex(c.name, c.op), c.expected) << c.name;
 }
 
 TEST(AsmMessages, CodesAndTextsIncludingTheTrailingBlank) {
@@ -205,7 +212,8 @@ TEST(AsmMessages, CodesAndTextsIncludingTheTrailingBlank) {
         EXPECT_EQ(asmMessage(c.code), c.text);
     }
     int withoutBlank = 0;
-    for (auto m : kAsmMessages) withoutBlank += m.back() != ' ';
+    for (auto m : kAsmMessages)
+        withoutBlank += m.back() != ' ';
     EXPECT_EQ(withoutBlank, 2);
 }
 
