@@ -725,7 +725,7 @@ private:
             m_p.fail(AsmError::MultipleLabel, start);
             return false;
         }
-        if (!m_host.addLabel(line.label)) {
+        if (!m_host.hasRoomForSymbol()) {
             m_p.fail(AsmError::TooManySymbols, start);
             return false;
         }
@@ -767,9 +767,10 @@ private:
         return true;
     }
 
+    // An EQU line gives its label the operand's value instead, once that is known.
     void defineLabel(const Assembler::Line& line) {
-        if (!line.label.empty())
-            m_host.defineLabel(line.label, m_block.location, kSymAsmLabel);
+        const bool isEqu = line.directive && line.directive->kind == AsmDirectiveKind::Equ;
+        if (!line.label.empty() && !isEqu) m_host.defineLabel(line.label, m_block.location, false);
     }
 
     bool assembleBody(Assembler::Line& line, LineBytes& out) {
@@ -855,7 +856,7 @@ private:
             m_p.fail(AsmError::EquForwardRef, at);
             return false;
         }
-        m_host.defineLabel(line.label, op->value, kSymAsmEqu);
+        m_host.defineLabel(line.label, op->value, true);
         return true;
     }
 
@@ -898,7 +899,7 @@ AsmBlockResult Assembler::assembleBlock(AssemblerHost& host, std::size_t startOf
         LineAssembler assembler(m_source, pos, block, host, m_lines, m_maxLines);
         if (auto failure = assembler.run()) {
             const int column = static_cast<int>(failure->at - pos) + 1;
-            result.error = AsmDiagnostic{std::move(failure->message), line, column};
+            result.error = AsmDiagnostic{std::move(failure->message), failure->at, line, column};
             result.resumeOffset = next;
             result.bytesEmitted = host.codeSize() - codeStart;
             return result;
@@ -930,7 +931,7 @@ std::optional<AsmDiagnostic> Assembler::resolvePending(AssemblerHost& host) {
         }
         if (failure) {
             const SourcePosition where = positionOf(m_source, failure->second);
-            return AsmDiagnostic{std::move(failure->first), where.line, where.column};
+            return AsmDiagnostic{std::move(failure->first), failure->second, where.line, where.column};
         }
         host.patchCode(line.codeOffset, out.bytes);
     }

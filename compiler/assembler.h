@@ -53,11 +53,11 @@ public:
 
     // Case-sensitive lookup; nullopt for an unknown name.
     virtual std::optional<AsmSymbol> findSymbol(std::string_view name) const = 0;
-    // Inserts a new assembler label (type kSymTypeAsmLabel, no flags yet). False when the symbol
-    // table is full; nothing is inserted then.
-    virtual bool addLabel(std::string_view name) = 0;
-    // Gives an existing label its address, adds `flags` and sets the type to kSymTypeAsmLabel.
-    virtual void defineLabel(std::string_view name, std::uint16_t address, std::uint32_t flags) = 0;
+    // The symbol table's capacity check: false when no further name may be inserted.
+    virtual bool hasRoomForSymbol() const = 0;
+    // Enters a new assembler label with its value (type kSymTypeAsmLabel, flags kSymAsmLabel, or
+    // kSymAsmEqu for a constant given by EQU). Called only for names findSymbol() does not know.
+    virtual void defineLabel(std::string_view name, std::uint16_t value, bool isEqu) = 0;
 
     // Bytes of code emitted so far (header excluded).
     virtual std::size_t codeSize() const = 0;
@@ -74,6 +74,7 @@ inline constexpr std::string_view kAsmBlockTooLong = "ASM block longer than 6553
 
 struct AsmDiagnostic {
     std::string message;
+    std::size_t position = 0;  // source offset where the error was found
     int line = 0;    // 1-based source line
     int column = 1;  // 1-based column in that line
 };

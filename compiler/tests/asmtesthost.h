@@ -3,6 +3,8 @@
 
 #include "assembler.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <map>
 #include <string>
@@ -29,17 +31,10 @@ public:
             return std::nullopt;
         return AsmSymbol{it->second.flags, it->second.address};
     }
-    bool addLabel(std::string_view name) override {
-        if (symbols.size() + 1 >= symbolCapacity)
-            return false;
-        symbols[std::string(name)] = FakeSymbol{0, 0, kSymTypeAsmLabel};
-        return true;
-    }
-    void defineLabel(std::string_view name, std::uint16_t address, std::uint32_t flags) override {
-        FakeSymbol& s = symbols.find(name)->second;
-        s.address = address;
-        s.flags |= flags;
-        s.type = kSymTypeAsmLabel;
+    bool hasRoomForSymbol() const override { return symbols.size() + 1 < symbolCapacity; }
+    void defineLabel(std::string_view name, std::uint16_t value, bool isEqu) override {
+        EXPECT_FALSE(symbols.count(name)) << name << " defined twice";
+        symbols[std::string(name)] = FakeSymbol{isEqu ? kSymAsmEqu : kSymAsmLabel, value, kSymTypeAsmLabel};
     }
     std::size_t codeSize() const override { return code.size(); }
     bool appendCode(std::span<const std::uint8_t> bytes) override {

@@ -219,6 +219,7 @@ TEST(AsmDirectives, ReserveAlignAndEqu) {
         {" equ 5", "error@1:1: Label must preceed this directive "},
         {"x equ", "error@1:6: EQU must have expression operand "},
         {"x equ later", "error@1:7: EQU may not make forward references "},
+        {"x equ x+1", "error@1:7: EQU may not make forward references "},  // defined only by its value
         {"x equ 5 extra", "error@1:9: Bad Operand "},
     });
 }
