@@ -17,6 +17,7 @@
 // WordPush/AsmGo/AsmLoad around the block, and moving the scanner; assembleBlock returns what the
 // caller needs for those.
 
+#include "errors.h"
 #include "hd6301.h"
 
 #include <cstddef>
@@ -67,8 +68,8 @@ public:
     virtual void patchCode(std::size_t offset, std::span<const std::uint8_t> bytes) = 0;
 };
 
-// Reported when assembled bytes would overrun the code buffer.
-inline constexpr std::string_view kAsmCodeBufferFull = "Program too large for the code buffer";
+// Reported when assembled bytes would overrun the code buffer, like any other code.
+inline constexpr std::string_view kAsmCodeBufferFull = msg::kProgramTooLarge;
 // Reported when one block would be longer than its 16-bit length can say.
 inline constexpr std::string_view kAsmBlockTooLong = "ASM block longer than 65535 bytes";
 
