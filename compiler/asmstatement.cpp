@@ -20,7 +20,8 @@ public:
 
     std::optional<AsmSymbol> findSymbol(std::string_view name) const override {
         const auto index = m_ctx.symbols->find(name);
-        if (!index) return std::nullopt;
+        if (!index)
+            return std::nullopt;
         const SymbolEntry& entry = m_ctx.symbols->entry(*index);
         return AsmSymbol{entry.flags, entry.address};
     }
@@ -44,10 +45,23 @@ private:
 // that the ASM statement's own line ends there. At the end of a source without a final line end, the
 // end itself.
 std::size_t lineEndBefore(std::string_view source, std::size_t resume) {
-    if (resume == 0 || resume > source.size() || source[resume - 1] != '\n') return resume;
+    if (resume == 0 || resume > source.size() || source[resume - 1] != '\n')
+        return resume;
     std::size_t lineEnd = resume - 1;
-    if (lineEnd > 0 && source[lineEnd - 1] == '\r') --lineEnd;
+    if (lineEnd > 0 && source[lineEnd - 1] == '\r')
+        --lineEnd;
     return lineEnd;
+}
+
+// The first character with bit 7 set in [from, to) of the source as the user wrote it. The assembler
+// reads the text with bit 7 cleared, which would silently change such a character in a string.
+std::optional<std::size_t> firstHighBitCharacter(std::string_view original, std::size_t from,
+                                                 std::size_t to) {
+    for (std::size_t i = from; i < to && i < original.size(); ++i) {
+        if (static_cast<unsigned char>(original[i]) & 0x80)
+            return i;
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -118,6 +132,11 @@ void Parser::assembleInlineBlock(std::size_t lengthOperand, std::uint16_t origin
         m_ctx.assembler->assembleBlock(host, blockStart, origin, static_cast<int>(m_ctx.line) + 1);
     m_haveToken = false;
     m_ctx.scanner.setPosition(lineEndBefore(source, block.resumeOffset));
+    const auto highBit = firstHighBitCharacter(m_ctx.originalSource, blockStart, block.resumeOffset);
+    if (highBit && (!block.error || *highBit < block.error->position)) {
+        m_ctx.reportAt(userText(Err::invalid_character__bit_7_high), *highBit);
+        throw LineAbandoned{};
+    }
     if (block.error) {
         m_ctx.reportAt(block.error->message, block.error->position);
         throw LineAbandoned{};
@@ -129,7 +148,8 @@ void Parser::assembleInlineBlock(std::size_t lengthOperand, std::uint16_t origin
 
 void finishInlineAssembly(CompileContext& context) {
     CompileAsmHost host(context);
-    if (auto error = context.assembler->resolvePending(host)) context.reportAt(error->message, error->position);
+    if (auto error = context.assembler->resolvePending(host))
+        context.reportAt(error->message, error->position);
 }
 
 }  // namespace orrery::compiler

@@ -4,6 +4,7 @@
 
 #include "compile_helpers.h"
 #include "compiler.h"
+#include "symboltable.h"
 
 namespace orrery::compiler {
 namespace {
@@ -68,7 +69,12 @@ TEST(AsmStatement, Errors) {
         {"MODEL 510\nX = 1\nASM $\nX nop\n end", "Multiple defined label ", 4},
         {"MODEL 510\nGOTO L\nASM $\nL nop\n end\nL: STOP", "Multiple defined label ", 4},
         {"MODEL 510\nASM $\n jmp L\n end\nL: STOP", "Undefined symbol ", 3},
-        {"MODEL 510\nASM $\nL nop\n end\nL: STOP", "\"L\" : Multiple declaration of label", 5},
+        {"MODEL 510\nASM $\nL nop\n end\nL: STOP", "\"L\" : Can't redefine as label", 5},
+        {"MODEL 510\nASM $\nL nop\n end\nL = 1", "\"L\" : A variable and label cannot share this name", 5},
+        // A character with bit 7 set is reported as anywhere else, not changed silently.
+        {"MODEL 510\nASM $\n nop\n fcc /\xB0/\n end", "invalid character  bit 7 high", 4},
+        {"MODEL 510\nASM $\n nop ; \xB0\n bad\n end", "invalid character  bit 7 high", 3},
+        {"MODEL 510\nASM $\n bad\n nop ; \xB0\n end", "Bad mnemonic or directive ", 3},
         // Assembled bytes count against the code buffer.
         {"ASM 0\n ds.w 15000\n ds.w 15000\n end", "program too large for the code buffer", 3},
     };
@@ -89,8 +95,25 @@ TEST(AsmStatement, LineTableSizeComesFromTheJob) {
         job.maxAsmLines = limit;
         const bool ok = compile(job) == kCompileOk;
         EXPECT_EQ(ok, limit == 4) << limit;
-        if (!ok) EXPECT_EQ(job.errorMessage, "Too many ASM lines ");
+        if (!ok) {
+            EXPECT_EQ(job.errorMessage, "Too many ASM lines ");
+            EXPECT_EQ(job.errorLine, 5);
+        }
     }
+}
+
+TEST(AsmStatement, AssemblerSymbolsCarryTheAssemblerFlagsOnly) {
+    const auto result = compileSource("MODEL 510\nASM $\nentry nop\nport equ $1234\n end");
+    ASSERT_TRUE(result.ok) << result.message;
+    const SymbolTable* symbols = symbolTable(result.job);
+    ASSERT_NE(symbols, nullptr);
+    const SymbolEntry& label = symbols->entry(*symbols->find("entry"));
+    EXPECT_EQ(label.flags, 0x40000u);
+    EXPECT_EQ(label.type, 0x200u);
+    EXPECT_EQ(label.address, 33106u);
+    const SymbolEntry& constant = symbols->entry(*symbols->find("port"));
+    EXPECT_EQ(constant.flags, 0xC0000u);
+    EXPECT_EQ(constant.address, 0x1234u);
 }
 
 TEST(AsmStatement, ConsecutiveCompilesAreIndependent) {
