@@ -97,7 +97,7 @@ TEST(AsmStatement, LineTableSizeComesFromTheJob) {
         EXPECT_EQ(ok, limit == 4) << limit;
         if (!ok) {
             EXPECT_EQ(job.errorMessage, "Too many ASM lines ");
-            EXPECT_EQ(job.errorLine, 5);
+            EXPECT_EQ(job.errorLine, 6);
         }
     }
 }
