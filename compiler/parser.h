@@ -102,6 +102,9 @@ private:
     void hybStatement();
     void sleepStatement();
     void modelStatement();
+    void asmStatement();
+    void assembleInlineBlock(std::size_t lengthOperand, std::uint16_t origin);
+    std::uint16_t runTimeCodeBase();
     void functionStatement();
     bool openBlock(Block block, Err tooDeep);
     Block* closeBlock(BlockKind kind, Err ownMismatch);

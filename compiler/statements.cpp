@@ -186,6 +186,7 @@ void Parser::keywordStatement(int keyword) {
         case kw::Hyb: hybStatement(); return;
         case kw::Sleep: sleepStatement(); return;
         case kw::Model: modelStatement(); return;
+        case kw::Asm: asmStatement(); return;
         case kw::Return: take(); m_code.emitOp(Op::Return); return;
         case kw::Stop: take(); m_code.emitOp(Op::Stop); return;
         case kw::Done: take(); m_code.emitOp(Op::Done); return;

@@ -181,7 +181,7 @@ TEST(Hardware, Statements) {
         {"MODEL 510\nDFSIZE 100", "DFSIZE for Model Cedar or Maple only", 2},
         {"MODEL 500\nDFSIZE -1", "expect positive integer argument", 2},
         {"MODEL 500\nDFSIZE N", "expecting integer argument", 2},
-        {"ASM $", "parse error", 1},
+        {"ASM $", "specify MODEL for this command", 1},
     };
     expectErrors(std::begin(errors), std::end(errors));
 }
