@@ -50,6 +50,10 @@ public:
     bool searchNext(const SearchRequest& request);
     int replaceNext(const SearchRequest& request);
 
+    // The options of the last search command on this editor; "Find again" continues with them.
+    SearchOptions searchOptions() const { return m_searchOptions; }
+    void setSearchOptions(SearchOptions options) { m_searchOptions = options; }
+
     int lineNumberAreaWidth() const;
     QuobolHighlighter* highlighter() const { return m_highlighter; }
 
@@ -72,6 +76,7 @@ private:
     QuobolHighlighter* m_highlighter = nullptr;
     bool m_autoIndent = false;
     int m_tabSize = 8;
+    SearchOptions m_searchOptions;
 };
 
 }  // namespace orrery
