@@ -37,7 +37,7 @@ public:
     bool handOver(const QStringList& canonicalPaths, int timeoutMs = 2000);
     // Starts listening, removing a stale socket. False when it cannot (reason in errorString()).
     bool listen();
-    QString errorString() const { return m_server.errorString(); }
+    QString errorString() const { return m_error; }
     QString serverName() const { return m_name; }
 
 signals:
@@ -48,6 +48,7 @@ private:
     void readMessages(QLocalSocket* socket);
 
     QString m_name;
+    QString m_error;
     QLocalServer m_server;
 };
 
