@@ -325,6 +325,11 @@ TEditor* TMainForm::createEditor(const QString& caption) {
     connect(&editor->control(), &QPlainTextEdit::undoAvailable, this, [this] { updateCommandState(); });
     QMdiSubWindow* sub = m_mdi->addSubWindow(editor);
     sub->setAttribute(Qt::WA_DeleteOnClose);
+    // Big enough to work in; the frame's default size for a child is a small box.
+    const QSize area = m_mdi->viewport()->size();
+    if (area.width() > 200 && area.height() > 150) {
+        sub->resize(area.width() * 3 / 4, area.height() * 3 / 4);
+    }
     sub->show();
     m_mdi->setActiveSubWindow(sub);
     editor->setFocus();
