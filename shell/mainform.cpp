@@ -589,12 +589,16 @@ void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void TMainForm::dropEvent(QDropEvent* event) {
-    for (const QUrl& url : event->mimeData()->urls()) {
+    openDroppedFiles(event->mimeData()->urls());
+    event->acceptProposedAction();
+}
+
+void TMainForm::openDroppedFiles(const QList<QUrl>& urls) {
+    for (const QUrl& url : urls) {
         if (url.isLocalFile()) {
             openFileByName(url.toLocalFile());  // a name that does not exist is ignored
         }
     }
-    event->acceptProposedAction();
 }
 
 // --- settings ----------------------------------------------------------------------------------------
