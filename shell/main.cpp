@@ -4,8 +4,11 @@
 
 #include "commsettingsform.h"
 #include "mainform.h"
+#include "mainformterminal.h"
 #include "qtprompts.h"
 #include "singleinstance.h"
+#include "terminaloptionsform.h"
+#include "terminalwin.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -30,6 +33,11 @@ int main(int argc, char** argv) {
     orrery::TMainForm form(prompts, portDialogs);
     prompts.setParent(&form);
     portDialogs.setParent(&form);
+    auto* terminalForm = new orrery::terminal::TTerminalForm(form.ApdComPort1, prompts);
+    terminalForm->setProgramDir(QApplication::applicationDirPath() + QLatin1Char('/'));
+    orrery::terminal::TTerminalOptionsDialog terminalOptions(&form);
+    orrery::attachTerminal(form, *terminalForm, terminalOptions, prompts,
+                           [](orrery::terminal::TTerminalOptionsDialog& d) { return d.exec() == QDialog::Accepted; });
     QObject::connect(&instance, &orrery::SingleInstance::fileReceived, &form, [&form](const QString& path) {
         form.openFileByName(path);
         form.raise();
