@@ -328,7 +328,9 @@ TEditor* TMainForm::createEditor(const QString& caption) {
     // Big enough to work in; the frame's default size for a child is a small box.
     const QSize area = m_mdi->viewport()->size();
     if (area.width() > 200 && area.height() > 150) {
-        sub->resize(area.width() * 3 / 4, area.height() * 3 / 4);
+        // Cascaded from the top left so that every new window lies inside the frame.
+        const int offset = 24 * int((m_mdi->subWindowList().size() - 1) % 8);
+        sub->setGeometry(offset, offset, area.width() * 3 / 4, area.height() * 3 / 4);
     }
     sub->show();
     m_mdi->setActiveSubWindow(sub);
