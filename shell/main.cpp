@@ -6,6 +6,7 @@
 #include "mainform.h"
 #include "qtprompts.h"
 #include "singleinstance.h"
+#include "utilitiescommands.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -30,6 +31,8 @@ int main(int argc, char** argv) {
     orrery::TMainForm form(prompts, portDialogs);
     prompts.setParent(&form);
     portDialogs.setParent(&form);
+    auto* editorCommands = new orrery::shell::EditorCommands(form, prompts);
+    prompts.setProgress(&editorCommands->statusDialog());
     QObject::connect(&instance, &orrery::SingleInstance::fileReceived, &form, [&form](const QString& path) {
         form.openFileByName(path);
         form.raise();
