@@ -58,6 +58,15 @@ void EditorCommands::connectHandlers() {
     m_form.setHandler(QStringLiteral("Compileroptions1"), [this] { compilerOptionsCommand(); });
     m_form.setHandler(QStringLiteral("PasteDatetime1"), [this] { pasteDateTimeCommand(); });
 
+    // The usual editor keys for the search items that have none of their own. They only fire while an
+    // editor is active (the items are disabled otherwise), so the terminal still gets these control keys.
+    for (const auto& [name, keys] : {std::pair{"Find1", "Ctrl+F"}, std::pair{"Replace1", "Ctrl+H"},
+                                     std::pair{"Gotoline1", "Ctrl+G"}}) {
+        QAction* action = m_form.action(QString::fromLatin1(name));
+        if (action && action->shortcut().isEmpty()) {
+            action->setShortcut(QKeySequence(QString::fromLatin1(keys)));
+        }
+    }
     // Shift selects the long form; with the key held the shortcut is Alt+Shift+D.
     if (QAction* paste = m_form.action(QStringLiteral("PasteDatetime1"))) {
         paste->setShortcuts({QKeySequence(QStringLiteral("Alt+D")), QKeySequence(QStringLiteral("Alt+Shift+D"))});

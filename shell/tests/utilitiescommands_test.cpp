@@ -177,4 +177,22 @@ TEST_F(EditorCommandsTest, GoToLineAndPasteDateTimeGoToTheEditorOrThePort) {
     EXPECT_TRUE(form->action("PasteDatetime1")->shortcuts().contains(QKeySequence("Alt+Shift+D")));
 }
 
+TEST_F(EditorCommandsTest, EditorItemsHaveKeysAndDoNothingWithoutAnEditor) {
+    const struct {
+        const char* item;
+        const char* keys;
+    } cases[] = {{"Find1", "Ctrl+F"}, {"Findagain1", "F3"}, {"Replace1", "Ctrl+H"}, {"Gotoline1", "Ctrl+G"},
+                 {"Syntaxcheck1", "Alt+Y"}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(form->action(c.item)->shortcut(), QKeySequence(c.keys)) << c.item;
+        form->handler(c.item)();
+    }
+    EXPECT_TRUE(prompts.events().isEmpty());
+    EXPECT_TRUE(prompts.scriptedProgress().captions.isEmpty());
+    open("x.qob", "x\r\n");
+    for (const auto& c : cases) {
+        EXPECT_TRUE(form->action(c.item)->isEnabled()) << c.item << " with an editor";
+    }
+}
+
 }  // namespace
