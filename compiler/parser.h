@@ -76,6 +76,7 @@ private:
     void skipRestOfLine();
     void endOfSource();
     void finishLine(LineEnd kind);
+    void patchLineEndJumps();
 
     // Statements (statements.cpp)
     void statementList();
