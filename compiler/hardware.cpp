@@ -12,7 +12,7 @@ constexpr std::uint16_t kOffloadDefaultRate = 6000;
 
 void Parser::integerArgument(Err error) { requireInt(expression(), error); }
 
-void Parser::integerVariableArgument(Err error) { requireInt(variableReference(true), error); }
+void Parser::integerVariableArgument(Err error) { requireInt(variableReference(), error); }
 
 // Arguments in source order, each an integer, then the instructions.
 void Parser::argumentsThen(std::initializer_list<Op> ops, int count, Err error) {
