@@ -40,6 +40,9 @@ int main(int argc, char** argv) {
                            [](orrery::terminal::TTerminalOptionsDialog& d) { return d.exec() == QDialog::Accepted; });
     QObject::connect(&instance, &orrery::SingleInstance::fileReceived, &form, [&form](const QString& path) {
         form.openFileByName(path);
+    });
+    QObject::connect(&instance, &orrery::SingleInstance::activated, &form, [&form] {
+        form.setWindowState(form.windowState() & ~Qt::WindowMinimized);
         form.raise();
         form.activateWindow();
     });
