@@ -43,6 +43,9 @@ int main(int argc, char** argv) {
     prompts.setProgress(&editorCommands->statusDialog());
     QObject::connect(&instance, &orrery::SingleInstance::fileReceived, &form, [&form](const QString& path) {
         form.openFileByName(path);
+    });
+    QObject::connect(&instance, &orrery::SingleInstance::activated, &form, [&form] {
+        form.setWindowState(form.windowState() & ~Qt::WindowMinimized);
         form.raise();
         form.activateWindow();
     });
