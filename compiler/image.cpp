@@ -1,14 +1,11 @@
 #include "image.h"
 
 #include <algorithm>
-#include <array>
+
+#include "models.h"
 
 namespace orrery::compiler {
 namespace {
-
-constexpr std::array<std::uint16_t, 12> kShortHeaderModels = {0,   210, 220, 230, 240, 400,
-                                                              500, 510, 520, 600, 610, 620};
-constexpr std::array<std::uint16_t, 2> kLongHeaderModels = {700, 800};
 
 constexpr std::size_t kLongHeaderNameOffset = 50;
 constexpr std::size_t kLongHeaderNameField = 32;
@@ -104,28 +101,23 @@ ProgramImage buildLongImage(const HeaderFacts& facts, std::span<const std::uint8
 }  // namespace
 
 HeaderKind headerKindOf(std::uint16_t modelCode) {
-    if (std::find(kLongHeaderModels.begin(), kLongHeaderModels.end(), modelCode) != kLongHeaderModels.end()) {
-        return HeaderKind::Long;
-    }
-    if (std::find(kShortHeaderModels.begin(), kShortHeaderModels.end(), modelCode) !=
-        kShortHeaderModels.end()) {
-        return HeaderKind::Short;
-    }
-    return HeaderKind::UnknownModel;
+    if (modelCode != 0 && !isKnownModel(modelCode))
+        return HeaderKind::UnknownModel;
+    return usesSlotAddressing(modelCode) ? HeaderKind::Long : HeaderKind::Short;
 }
 
 bool modelNeedsDataFileSize(std::uint16_t modelCode) {
     return modelCode == 400 || modelCode == 500;
 }
 
-std::string_view imageErrorText(ImageError error) {
+std::string imageErrorMessage(ImageError error) {
     switch (error) {
         case ImageError::None:
             return "";
         case ImageError::UnknownModel:
-            return "unknown_model_number";
+            return userText(Err::unknown_model_number);
         case ImageError::MustUseDataFileSize:
-            return "this_model_must_use_DFSIZE";
+            return userText(Err::this_model_must_use_DFSIZE);
         case ImageError::SharedRegionOverrun:
             return "Program too large: code and variables exceed the 29554 bytes of this model";
         case ImageError::TooLongForHeader:

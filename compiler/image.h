@@ -71,8 +71,8 @@ enum class ImageError {
     TooLongForHeader,     // a short header cannot describe an image above 65535 bytes
 };
 
-// The compile's error name (or, for the checks only this system makes, its message) for an image error.
-std::string_view imageErrorText(ImageError error);
+// The message a compile reports for an image error.
+std::string imageErrorMessage(ImageError error);
 
 struct ProgramImage {
     std::vector<std::uint8_t> bytes;  // header then code; its size is the image length

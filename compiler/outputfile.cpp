@@ -6,6 +6,9 @@
 #include <random>
 #include <system_error>
 
+#include "listing.h"
+#include "symfile.h"
+
 #if __has_include(<unistd.h>)
 #include <unistd.h>
 #define ORRERY_HAVE_POSIX_FILES 1
@@ -120,9 +123,53 @@ OutputResult writeOutputFile(const fs::path& path, std::string_view bytes) {
 }
 
 fs::path outputPathFor(std::string_view sourceName, std::string_view extension, const fs::path& folder) {
-    fs::path name = fs::path(std::string(sourceName)).filename();
-    name.replace_extension(std::string(extension));
+    const fs::path name =
+        outputFileName(fs::path(std::string(sourceName)).filename().string(), std::string(extension));
     return folder.empty() ? name : folder / name;
+}
+
+std::string compileListingText(const CompileJob& job, const ProgressCallback& progress) {
+    ListingInputs in;
+    in.sourceName = job.sourceName;
+    in.sourceText = job.sourceText;
+    in.image = job.image;
+    in.headerSize = job.header.headerSize;
+    in.codeSize = job.header.codeSize;
+    in.variablesSize = job.header.variablesSize;
+    in.dateText = listingDateText();
+    return listingText(in, progress);
+}
+
+OutputsWritten writeCompileOutputs(const CompileJob& job, const OutputChoice& choice) {
+    OutputsWritten outputs;
+    auto write = [&](std::string_view extension, std::string_view bytes) {
+        const fs::path path = outputPathFor(job.sourceName, extension, choice.folder);
+        OutputResult result = writeOutputFile(path, bytes);
+        if (result.ok) {
+            outputs.written.push_back(path);
+        } else {
+            outputs.errors.push_back(std::move(result.error));
+        }
+        return result.ok;
+    };
+    if (choice.listing)
+        write(".lst", compileListingText(job, choice.listingProgress));
+    if (choice.binary) {
+        const std::string_view image(reinterpret_cast<const char*>(job.image.data()), job.image.size());
+        if (!write(".bin", image))
+            return outputs;
+    }
+    if (choice.symbols) {
+        const SymbolSummary* summary = symbolSummary(job);
+        if (summary != nullptr) {
+            write(".sym", symbolFileText(*summary));
+        } else {
+            outputs.errors.push_back("Cannot write " +
+                                     outputPathFor(job.sourceName, ".sym", choice.folder).string() +
+                                     ": the compile kept no symbols");
+        }
+    }
+    return outputs;
 }
 
 }  // namespace orrery::compiler

@@ -63,6 +63,7 @@ void Parser::skipRestOfLine() {
 // At the end of the source the program gets its final Stop; a block still open is reported.
 void Parser::endOfSource() {
     m_ctx.endOfSource = true;
+    patchLineEndJumps();  // a last line without a line end: its IF lands on the final Stop
     m_code.emitOp(Op::Stop);
     m_ctx.stop = true;
     if (m_ctx.blocks.empty()) return;
@@ -88,7 +89,9 @@ void Parser::parseLine() {
         }
         if (first.code == LABELDEF) {
             take();
-            if (!m_ctx.symbols->defineLabel(textOf(first), m_code, static_cast<std::uint32_t>(first.start)))
+            std::string_view name = textOf(first);
+            name.remove_suffix(1);  // the colon
+            if (!m_ctx.symbols->defineLabel(name, m_code, static_cast<std::uint32_t>(first.start)))
                 throw SyntaxError{};
             kind = LineEnd::Label;
         }
@@ -110,14 +113,18 @@ void Parser::parseLine() {
     finishLine(kind);
 }
 
-void Parser::finishLine(LineEnd kind) {
+void Parser::patchLineEndJumps() {
     for (std::uint16_t jump : m_ctx.pendingLineEndJumps) m_code.patchWord(jump + 1u, m_code.offset());
     m_ctx.pendingLineEndJumps.clear();
+}
+
+void Parser::finishLine(LineEnd kind) {
+    patchLineEndJumps();
     if (m_code.overflowed()) m_ctx.report(msg::kProgramTooLarge);
     if (m_ctx.endOfSource) return;
     ++m_ctx.line;
     m_ctx.lineStart = m_ctx.scanner.position();
-    m_ctx.job.lineStart = static_cast<std::uint32_t>(m_ctx.lineStart);
+    m_ctx.job->lineStart = static_cast<std::uint32_t>(m_ctx.lineStart);
     m_code.lineFinished(static_cast<std::uint16_t>(m_ctx.line), kind);
 }
 
@@ -210,17 +217,7 @@ void Parser::keywordStatement(int keyword) {
 // A function call standing alone: its value is dropped.
 void Parser::functionStatement() {
     const Token token = peek();
-    if (token.code != EXTNAME && token.code != kw::Count && token.code != kw::Pin) {
-        static constexpr int kFunctions[] = {kw::Abs,   kw::Asflt, kw::Float, kw::Int,    kw::Fix,   kw::Aint,
-                                             kw::Log,   kw::Log10, kw::Exp,   kw::Sin,    kw::Cos,   kw::Tan,
-                                             kw::Atn,   kw::Sqr,   kw::Chan,  kw::Sdi,    kw::Temp,  kw::Vget,
-                                             kw::Period, kw::Peek, kw::Peekw, kw::Peekl,  kw::Len,   kw::Varptr,
-                                             kw::Labptr, kw::Instr, kw::Left, kw::Right,  kw::Mid,   kw::Str,
-                                             kw::Gets,  kw::Get};
-        bool known = false;
-        for (int function : kFunctions) known = known || function == token.code;
-        if (!known) syntaxError();
-    }
+    if (token.code != EXTNAME && !isFunctionKeyword(token.code)) syntaxError();
     primary();
     m_code.emitOp(Op::Pop);
 }
@@ -584,7 +581,7 @@ void Parser::modelStatement() {
         m_ctx.report(Err::must_appear_as_first_statement);
         throw SyntaxError{};
     }
-    m_ctx.job.modelCode = model;
+    m_ctx.job->modelCode = model;
     m_ctx.familyMask = static_cast<std::uint16_t>(m_ctx.familyMask | familyBit(model));
     if (usesSlotAddressing(model)) {
         m_code.emitOpWord(Op::ModelDef, model);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "context.h"
 #include "crc16.h"
 
 namespace orrery::compiler {
@@ -17,13 +18,13 @@ struct KindChoice {
 };
 
 KindChoice kindOf(std::uint32_t flags) {
-    if (flags & symflag::kLabel)
+    if (flags & kFlagLabel)
         return {'L', 3};
-    if (flags & symflag::kArray)
+    if (flags & kFlagArray)
         return {'A', 2};
-    if (flags & symflag::kVariable)
+    if (flags & kFlagScalar)
         return {'V', 1};
-    if (flags & symflag::kExtension)
+    if (flags & kFlagExtension)
         return {'E', 4};
     return {'U', 5};
 }
@@ -31,15 +32,15 @@ KindChoice kindOf(std::uint32_t flags) {
 KindChoice typeOf(char kind, std::uint32_t type) {
     switch (kind) {
         case 'L':
-            return (type == symtype::kAssemblerLabel) ? KindChoice{'A', 2} : KindChoice{'B', 1};
+            return (type == kTypeAsmLabel) ? KindChoice{'A', 2} : KindChoice{'B', 1};
         case 'V':
-            if (type & symtype::kAnyInteger)
+            if (type & kIntTypeMask)
                 return {'I', 1};
-            if (type & symtype::kFloat)
+            if (type & kTypeFloat)
                 return {'F', 2};
             return {'S', 3};
         case 'A':
-            return (type & symtype::kAnyInteger) ? KindChoice{'I', 1} : KindChoice{'F', 2};
+            return (type & kIntTypeMask) ? KindChoice{'I', 1} : KindChoice{'F', 2};
         default:
             return {'U', 3};
     }
@@ -65,21 +66,21 @@ void appendLittleEndian(std::uint16_t& crc, std::uint16_t value) {
 }  // namespace
 
 bool isUndefinedLabel(std::uint32_t flags) {
-    constexpr std::uint32_t kDefinedMarks = symflag::kLabelDefined | symflag::kVariable | symflag::kArray |
-                                            symflag::kExtension | ~(symflag::kFirstAssemblerFlag - 1);
+    constexpr std::uint32_t kDefinedMarks =
+        kFlagDefined | kFlagScalar | kFlagArray | kFlagExtension | kFlagsAssemblerSymbols;
     return (flags & kDefinedMarks) == 0;
 }
 
 SymbolRecord summaryRecordOf(const SymbolEntryFacts& entry, int areaStep) {
     SymbolRecord record;
-    record.name = std::string(entry.name.substr(0, kMaxSymbolNameLength));
+    record.name = std::string(entry.name.substr(0, kStoredNameLength));
     const KindChoice kind = kindOf(entry.flags);
     const KindChoice type = typeOf(kind.letter, entry.type);
     record.kind = kind.letter;
     record.kindOrder = kind.order;
     record.type = type.letter;
     record.typeOrder = type.order;
-    const bool isExtension = (entry.flags & symflag::kExtension) != 0;
+    const bool isExtension = (entry.flags & kFlagExtension) != 0;
     record.address = static_cast<std::uint16_t>(isExtension ? entry.secondValue : entry.address);
     switch (kind.letter) {
         case 'L':
@@ -132,6 +133,21 @@ SymbolSummary makeSymbolSummary(std::vector<SymbolRecord> records) {
     summary.vcrc = summaryCrc(summary.records, false);
     summary.lcrc = summaryCrc(summary.records, true);
     return summary;
+}
+
+SymbolSummary buildSymbolSummary(const SymbolTable& table) {
+    std::vector<SymbolRecord> records;
+    records.reserve(table.size());
+    for (int index : table.visitOrder()) {
+        const SymbolEntry& entry = table.entry(index);
+        records.push_back(summaryRecordOf({entry.name, entry.flags, entry.type, entry.address, entry.second},
+                                          table.area().step));
+    }
+    return makeSymbolSummary(std::move(records));
+}
+
+const SymbolSummary* symbolSummary(const CompileJob& job) {
+    return job.state ? &job.state->summary : nullptr;
 }
 
 std::string symbolFileText(const SymbolSummary& summary) {

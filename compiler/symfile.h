@@ -18,32 +18,11 @@
 #include <string_view>
 #include <vector>
 
+#include "compiler.h"
+#include "symboltable.h"
+#include "types.h"
+
 namespace orrery::compiler {
-
-// The symbol-table entry flags and types the summary reads.
-namespace symflag {
-inline constexpr std::uint32_t kUsedAgain = 0x10;
-inline constexpr std::uint32_t kLabelDefined = 0x20;
-inline constexpr std::uint32_t kLabel = 0x40;
-inline constexpr std::uint32_t kVariable = 0x80;
-inline constexpr std::uint32_t kArray = 0x100;
-inline constexpr std::uint32_t kExtension = 0x200;
-inline constexpr std::uint32_t kFirstAssemblerFlag = 0x10000;  // this bit and every higher one
-inline constexpr std::uint32_t kAssemblerLabel = 0x40000;
-inline constexpr std::uint32_t kAssemblerEqu = 0x80000;
-}  // namespace symflag
-
-namespace symtype {
-inline constexpr std::uint32_t kInteger = 0x08;
-inline constexpr std::uint32_t kFloat = 0x10;
-inline constexpr std::uint32_t kString = 0x40;
-inline constexpr std::uint32_t kQuobolLabel = 0x100;
-inline constexpr std::uint32_t kAssemblerLabel = 0x200;
-// Every type bit that counts as an integer in the summary.
-inline constexpr std::uint32_t kAnyInteger = 0x02 | 0x04 | 0x08 | 0x80;
-}  // namespace symtype
-
-inline constexpr std::size_t kMaxSymbolNameLength = 31;
 
 // What the summary needs of one symbol-table entry.
 struct SymbolEntryFacts {
@@ -55,7 +34,7 @@ struct SymbolEntryFacts {
 };
 
 struct SymbolRecord {
-    std::string name;  // at most 31 characters
+    std::string name;  // at most kStoredNameLength (31) characters
     char kind = 'U';   // L label, A array, V variable, E extension, U anything else
     char type = 'U';
     std::uint16_t kindOrder = 5;
@@ -90,6 +69,13 @@ std::uint16_t summaryCrc(const std::vector<SymbolRecord>& records, bool labels);
 
 // Sorts the records and computes the longest name and both CRCs.
 SymbolSummary makeSymbolSummary(std::vector<SymbolRecord> records);
+
+// The summary of a resolved symbol table (every label defined), in the table's visiting order before
+// the sort.
+SymbolSummary buildSymbolSummary(const SymbolTable& table);
+
+// The summary kept by the last successful compile of the job; nullptr after a failure or releaseJob().
+const SymbolSummary* symbolSummary(const CompileJob& job);
 
 // The whole .sym file.
 std::string symbolFileText(const SymbolSummary& summary);
