@@ -4,8 +4,11 @@
 
 #include "commsettingsform.h"
 #include "mainform.h"
+#include "mainformterminal.h"
 #include "qtprompts.h"
 #include "singleinstance.h"
+#include "terminaloptionsform.h"
+#include "terminalwin.h"
 #include "utilitiescommands.h"
 
 int main(int argc, char** argv) {
@@ -33,8 +36,16 @@ int main(int argc, char** argv) {
     portDialogs.setParent(&form);
     auto* editorCommands = new orrery::shell::EditorCommands(form, prompts);
     prompts.setProgress(&editorCommands->statusDialog());
+    auto* terminalForm = new orrery::terminal::TTerminalForm(form.ApdComPort1, prompts);
+    terminalForm->setProgramDir(QApplication::applicationDirPath() + QLatin1Char('/'));
+    orrery::terminal::TTerminalOptionsDialog terminalOptions(&form);
+    orrery::attachTerminal(form, *terminalForm, terminalOptions, prompts,
+                           [](orrery::terminal::TTerminalOptionsDialog& d) { return d.exec() == QDialog::Accepted; });
     QObject::connect(&instance, &orrery::SingleInstance::fileReceived, &form, [&form](const QString& path) {
         form.openFileByName(path);
+    });
+    QObject::connect(&instance, &orrery::SingleInstance::activated, &form, [&form] {
+        form.setWindowState(form.windowState() & ~Qt::WindowMinimized);
         form.raise();
         form.activateWindow();
     });

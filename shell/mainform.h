@@ -10,6 +10,7 @@
 
 #include <QHash>
 #include <QMainWindow>
+#include <QUrl>
 #include <functional>
 
 #include "apdcomport.h"
@@ -60,6 +61,9 @@ public:
     // apply and open the port, unlock and greet the logger, open the command-line files.
     void FormShow();
     void setCommandLineFiles(const QStringList& files) { m_commandLineFiles = files; }
+    // Files dropped from the desktop, in the order given.
+    void openDroppedFiles(const QList<QUrl>& urls);
+    bool isMenuLocked() const { return m_locked; }
     // Builds the recent-file items as opening the File menu does.
     void rebuildRecentItems();
     // Opens recent item k (1-based) as a click does; ctrl removes it instead.
@@ -106,7 +110,7 @@ private:
     void applyEditShortcuts(EditShortcuts mode);
     void routeSharedShortcuts();
     void rebuildWindowList();
-    void probePorts();
+    void probePorts(bool resolveMap);
     void loadSettingsNow();
     void openPortAtStart();
     void onPortLost(const QString& message);

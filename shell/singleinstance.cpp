@@ -53,26 +53,28 @@ bool SingleInstance::handOver(const QStringList& canonicalPaths, int timeoutMs) 
 }
 
 bool SingleInstance::listen() {
-    m_server.setSocketOptions(QLocalServer::UserAccessOption);
-    if (m_server.listen(m_name)) {
-        return true;
-    }
-    if (m_server.serverError() != QAbstractSocket::AddressInUseError) {
-        return false;
-    }
-    // Someone answers: a live instance. Nobody answers: a socket left by a crash.
+    // Someone answering is a live instance, never to be displaced (listening with access options
+    // replaces an existing socket file silently, so this is checked first). Nobody answering means a
+    // socket left by a crash, which is removed.
     QLocalSocket probe;
     probe.connectToServer(m_name);
     if (probe.waitForConnected(500)) {
         probe.disconnectFromServer();
+        m_error = QStringLiteral("another instance is listening on %1").arg(m_name);
         return false;
     }
     QLocalServer::removeServer(m_name);
-    return m_server.listen(m_name);
+    m_server.setSocketOptions(QLocalServer::UserAccessOption);
+    if (!m_server.listen(m_name)) {
+        m_error = m_server.errorString();
+        return false;
+    }
+    return true;
 }
 
 void SingleInstance::onNewConnection() {
     while (QLocalSocket* socket = m_server.nextPendingConnection()) {
+        emit activated();
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readMessages(socket); });
         connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
             readMessages(socket);

@@ -37,17 +37,20 @@ public:
     bool handOver(const QStringList& canonicalPaths, int timeoutMs = 2000);
     // Starts listening, removing a stale socket. False when it cannot (reason in errorString()).
     bool listen();
-    QString errorString() const { return m_server.errorString(); }
+    QString errorString() const { return m_error; }
     QString serverName() const { return m_name; }
 
 signals:
     void fileReceived(const QString& path);
+    // Another start reached this instance (with or without files): the window should come forward.
+    void activated();
 
 private:
     void onNewConnection();
     void readMessages(QLocalSocket* socket);
 
     QString m_name;
+    QString m_error;
     QLocalServer m_server;
 };
 

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QUrl>
 #include <QMenu>
 #include <QMenuBar>
 #include <QCoreApplication>
@@ -234,6 +235,16 @@ TEST_F(MainFormTest, PortSetupReopensAndUnlocks) {
     EXPECT_EQ(line2->settings(), (LineSettings{38400, 8, 1, Parity::Even, SwFlow::None}));
     EXPECT_TRUE(enabled("Run1"));
     EXPECT_EQ(form->commSettings(), chosen);
+}
+
+TEST_F(MainFormTest, PortSetupKeepsTheDeviceBehindEachName) {
+    startWithPort1();
+    qputenv("ORRERY_COM1", "/dev/virt2");  // a changed map must not move the open COM1 elsewhere
+    dialogs.setupAnswer = CommSettings{"COM1", "9600", "8", "1", "None", "None"};
+    form->PortSetup1Click();
+    EXPECT_TRUE(line1->isOpen());
+    EXPECT_FALSE(line2->isOpen());
+    EXPECT_EQ(line1->settings().baud, 9600);
 }
 
 TEST_F(MainFormTest, PortSetupOutcomes) {
@@ -544,6 +555,76 @@ TEST_F(MainFormTest, LockedItemsDoNotRunEvenWhenTriggered) {
     form->unlockMenu();
     form->action("Load1")->trigger();
     EXPECT_EQ(calls, 1);
+}
+
+TEST_F(MainFormTest, DroppedFilesOpenInOrderAndMissingOnesAreIgnored) {
+    startWithPort1();
+    const QString a = file("drop1.qob");
+    const QString b = file("drop2.qob");
+    form->openDroppedFiles(
+        {QUrl::fromLocalFile(b), QUrl::fromLocalFile(dir.filePath("gone.qob")), QUrl("http://x/y.qob"),
+         QUrl::fromLocalFile(a)});
+    QStringList captions;
+    for (TEditor* e : form->editors()) {
+        captions << e->caption();
+    }
+    EXPECT_EQ(captions, (QStringList{b, a}));
+    EXPECT_TRUE(prompts.messages().isEmpty());
+    EXPECT_EQ(form->recentFiles().first(), a);
+}
+
+TEST_F(MainFormTest, WindowMenuTilesAndListsTheChildren) {
+    startWithPort1();
+    form->resize(800, 600);
+    form->show();
+    form->action("New1")->trigger();
+    form->action("New1")->trigger();
+    const QRect area = form->mdiArea()->viewport()->rect();
+    form->action("Horizontal1")->trigger();
+    const auto subs = form->mdiArea()->subWindowList();
+    ASSERT_EQ(subs.size(), 2);
+    EXPECT_EQ(subs.at(0)->geometry(), QRect(0, 0, area.width(), area.height() / 2));
+    EXPECT_EQ(subs.at(1)->geometry(), QRect(0, area.height() / 2, area.width(), area.height() / 2));
+    form->action("Vertical1")->trigger();
+    EXPECT_EQ(subs.at(1)->geometry(), QRect(area.width() / 2, 0, area.width() / 2, area.height()));
+
+    QMenu* window = form->menu("Window1");
+    emit window->aboutToShow();
+    QStringList texts;
+    for (QAction* a : window->actions()) {
+        if (!a->isSeparator()) {
+            texts << a->text();
+        }
+    }
+    EXPECT_EQ(texts, (QStringList{"&Tile", "&Cascade", "&Next", "&Previous", "&1 NONAME0", "&2 NONAME1"}));
+    window->actions().last()->trigger();
+    EXPECT_EQ(form->activeEditor()->caption(), "NONAME1");
+    form->action("Previous1")->trigger();
+    EXPECT_EQ(form->activeEditor()->caption(), "NONAME0");
+    form->hide();
+}
+
+TEST_F(MainFormTest, WindowGeometryIsRestoredAndSaved) {
+    writeStore("[Program]\nVersion=414\n[Ports]\nComNum=COM1\n[Window]\nLeft=30\nTop=40\nWidth=700\nHeight=500\n"
+               "TabSize=3\nAutoindent=1\n");
+    form->FormShow();
+    EXPECT_EQ(form->pos(), QPoint(30, 40));
+    EXPECT_EQ(form->size(), QSize(700, 500));
+    form->action("New1")->trigger();
+    EXPECT_EQ(form->activeEditor()->control().tabSize(), 3);
+    form->move(50, 60);
+    form->resize(640, 480);
+    ASSERT_TRUE(form->close());
+    auto st = store();
+    const struct {
+        const char* key;
+        const char* value;
+    } expected[] = {{"Window/Left", "50"}, {"Window/Top", "60"}, {"Window/Width", "640"}, {"Window/Height", "480"},
+                    {"Window/Maximized", "0"}, {"Window/TabSize", "3"}, {"Window/Autoindent", "1"},
+                    {"Program/NumMRU", "0"}, {"Program/Version", "414"}};
+    for (const auto& e : expected) {
+        EXPECT_EQ(st.value(e.key).toString(), e.value) << e.key;
+    }
 }
 
 }  // namespace
