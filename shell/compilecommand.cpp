@@ -3,14 +3,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 
 #include "compileinfo.h"
 #include "editorcontrol.h"
-#include "listing.h"
 #include "outputfile.h"
 #include "prompts.h"
-#include "symboltable.h"
-#include "symfile.h"
 
 namespace orrery::shell {
 
@@ -18,52 +16,9 @@ namespace {
 
 std::string localBytes(const QString& text) { return QFile::encodeName(text).toStdString(); }
 
-std::filesystem::path outputPath(const compiler::CompileJob& job, const QString& folder, const char* extension) {
-    return compiler::outputPathFor(job.sourceName, extension, std::filesystem::path(localBytes(folder)));
-}
-
-// Reports a file that could not be written; true when it was written.
-bool writeReported(const std::filesystem::path& path, std::string_view bytes, Prompts& prompts) {
-    const compiler::OutputResult result = compiler::writeOutputFile(path, bytes);
-    if (!result.ok) {
-        prompts.showMessage(QString::fromLocal8Bit(result.error.c_str()), PromptIcon::Error);
-    }
-    return result.ok;
-}
-
-std::string listingOf(const compiler::CompileJob& job, Progress& progress) {
-    compiler::ListingInputs inputs;
-    inputs.sourceName = job.sourceName;
-    inputs.sourceText = job.sourceText;
-    inputs.image = job.image;
-    inputs.headerSize = job.header.headerSize;
-    inputs.codeSize = job.header.codeSize;
-    inputs.variablesSize = job.header.variablesSize;
-    inputs.dateText = compiler::listingDateText();
-    progress.start(QStringLiteral("Creating List file"), job.header.codeSize);
-    // The listing is short work: Cancel is not offered a meaning here.
-    std::string text = compiler::listingText(inputs, [&progress](std::int32_t value) {
-        progress.update(value);
-        return false;
-    });
-    progress.close();
-    return text;
-}
-
-// The sorted symbol records of the compile, from its symbol table.
-std::string symbolFileOf(const compiler::CompileJob& job) {
-    const compiler::SymbolTable* table = compiler::symbolTable(job);
-    std::vector<compiler::SymbolRecord> records;
-    if (table) {
-        for (const compiler::SymbolEntry& entry : table->entries()) {
-            if (compiler::isUndefinedLabel(entry.flags)) {
-                continue;
-            }
-            const compiler::SymbolEntryFacts facts{entry.name, entry.flags, entry.type, entry.address, entry.second};
-            records.push_back(compiler::summaryRecordOf(facts, table->area().step));
-        }
-    }
-    return compiler::symbolFileText(compiler::makeSymbolSummary(std::move(records)));
+bool wrote(const compiler::OutputsWritten& outputs, const char* extension) {
+    return std::any_of(outputs.written.begin(), outputs.written.end(),
+                       [&](const std::filesystem::path& p) { return p.extension() == extension; });
 }
 
 }  // namespace
@@ -96,17 +51,33 @@ bool runCompileStep(compiler::CompileJob& job, const compiler::CompilerOptions& 
     if (result != compiler::kCompileOk) {
         return false;
     }
-    if (options.createListFile) {
-        writeReported(outputPath(job, outputFolder, ".lst"), listingOf(job, progress), prompts);
+    if (!options.createListFile && !options.createBinFile && !options.createSymFile) {
+        return true;
     }
-    if (options.createBinFile) {
-        const std::string_view bytes(reinterpret_cast<const char*>(job.image.data()), job.image.size());
-        if (!writeReported(outputPath(job, outputFolder, ".bin"), bytes, prompts)) {
+    compiler::OutputChoice choice;
+    choice.listing = options.createListFile;
+    choice.binary = options.createBinFile;
+    choice.symbols = options.createSymFile;
+    choice.folder = std::filesystem::path(localBytes(outputFolder));
+    if (choice.listing) {
+        progress.start(QStringLiteral("Creating List file"), job.header.codeSize);
+        // The listing is short work: Cancel is not offered a meaning here.
+        choice.listingProgress = [&progress](std::int32_t value) {
+            progress.update(value);
             return false;
-        }
+        };
     }
-    if (options.createSymFile) {
-        writeReported(outputPath(job, outputFolder, ".sym"), symbolFileOf(job), prompts);
+    const compiler::OutputsWritten outputs = compiler::writeCompileOutputs(job, choice);
+    if (choice.listing) {
+        progress.close();
+    }
+    // Every file that could not be written is named; a listing or symbol file is extra information, but
+    // a missing binary image ends the command.
+    for (const std::string& error : outputs.errors) {
+        prompts.showMessage(QString::fromLocal8Bit(error.c_str()), PromptIcon::Error);
+    }
+    if (choice.binary && !wrote(outputs, ".bin")) {
+        return false;
     }
     return true;
 }

@@ -71,6 +71,11 @@ void findCommand(EditorControl& editor, TFindReplaceForm& form, Prompts& prompts
 }
 
 void findAgainCommand(EditorControl& editor, TFindReplaceForm& form, Prompts& prompts) {
+    if (form.searchText().isEmpty()) {
+        // Nothing has been searched for yet: ask what to find rather than report it missing.
+        findCommand(editor, form, prompts);
+        return;
+    }
     const FindReplaceChecks checks = form.checks();
     SearchOptions options = editor.searchOptions() & ~SearchOptions(SearchOption::FromTop | SearchOption::SelectedOnly);
     const SearchRequest request{form.searchText(), form.replacementText(), options, {}};

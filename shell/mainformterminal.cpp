@@ -64,9 +64,9 @@ QMdiSubWindow* attachTerminal(TMainForm& form, terminal::TTerminalForm& term,
         if (!text) {
             return;
         }
-        const std::optional<int> size = shell::parseInteger(*text);
+        const std::optional<int> size = parseInteger(*text);
         if (!size) {
-            prompts.showMessage(shell::invalidIntegerMessage(*text), PromptIcon::Error);
+            prompts.showMessage(invalidIntegerMessage(*text), PromptIcon::Error);
             return;
         }
         term.setTabSize(*size);

@@ -1,6 +1,6 @@
 #include "utilities.h"
 
-namespace orrery::shell {
+namespace orrery {
 
 std::optional<int> parseInteger(const QString& text) {
     bool ok = false;
@@ -15,4 +15,4 @@ QString invalidIntegerMessage(const QString& text) {
     return QStringLiteral("'%1' is not a valid integer value").arg(text);
 }
 
-}  // namespace orrery::shell
+}  // namespace orrery

@@ -5,7 +5,7 @@
 #include <QString>
 #include <optional>
 
-namespace orrery::shell {
+namespace orrery {
 
 // Converts a dialog field to an integer the way every number field of the workbench does: surrounding
 // blanks are ignored, anything else that is not a decimal integer is refused.
@@ -14,4 +14,4 @@ std::optional<int> parseInteger(const QString& text);
 // "'%s' is not a valid integer value" with the field's text in place of %s.
 QString invalidIntegerMessage(const QString& text);
 
-}  // namespace orrery::shell
+}  // namespace orrery

@@ -22,7 +22,8 @@ EditorCommands::EditorCommands(TMainForm& form, Prompts& prompts)
       m_editOptions(new TEditOptionsForm(&form)),
       m_compileOptions(new TCompileOptionsDialog(&form)),
       m_compileInfo(new TCompileInfoForm(&form)),
-      m_status(new TStatusDialog(&form)) {
+      m_status(new TStatusDialog(&form)),
+      m_fileExists(new TFileExistsForm(&form)) {
     m_sendToPort = [this](const QByteArray& bytes) {
         if (m_form.ApdComPort1.isOpen()) {
             for (const char byte : bytes) {

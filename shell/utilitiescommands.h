@@ -12,6 +12,7 @@
 #include "compileinfo.h"
 #include "compileoptions.h"
 #include "editoptions.h"
+#include "fileexists.h"
 #include "findreplace.h"
 #include "printing.h"
 #include "statusform.h"
@@ -40,6 +41,8 @@ public:
     TCompileOptionsDialog& compileOptionsDialog() { return *m_compileOptions; }
     TCompileInfoForm& compileInfoForm() { return *m_compileInfo; }
     TStatusDialog& statusDialog() { return *m_status; }
+    // Shared with the commands that write files which may exist (offload, capture).
+    TFileExistsForm& fileExistsForm() { return *m_fileExists; }
     QPrinter& printer() { return m_printer; }
     compiler::CompilerOptions compilerOptions() const;
 
@@ -57,6 +60,7 @@ private:
     TCompileOptionsDialog* m_compileOptions;
     TCompileInfoForm* m_compileInfo;
     TStatusDialog* m_status;
+    TFileExistsForm* m_fileExists;
     QPrinter m_printer{QPrinter::HighResolution};
     PrintDialogRunner m_printDialog;
     std::function<void(const QByteArray&)> m_sendToPort;

@@ -1,5 +1,7 @@
 #include "image.h"
 
+#include "compile_helpers.h"
+
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -157,6 +159,80 @@ TEST(ProgramImage, HeaderKindByModel) {
         EXPECT_EQ(headerKindOf(m), HeaderKind::Long) << m;
     for (std::uint16_t m : {21, 211, 300, 710, 900, 65535})
         EXPECT_EQ(headerKindOf(m), HeaderKind::UnknownModel) << m;
+}
+
+}  // namespace
+}  // namespace orrery::compiler
+
+namespace orrery::compiler {
+namespace {
+
+struct SourceImageCase {
+    const char* what;
+    const char* source;
+    std::vector<std::uint8_t> expected;
+    std::int32_t dataFileSize;
+};
+
+TEST(ProgramImage, WholeImagesFromPrograms) {
+    const auto cedarCode = hexBytes("01 00 03 0C 74 BC 06 01 0B 01 00 05 19");
+    const auto hazelCode = hexBytes(
+        "01 00 01 00 02 BC 01 00 02 0C 00 40 06 01 0B 01 00 04 9B 00 01 03 4C 65 64 01 00 05 0C 00 44 4D 02 "
+        "48 "
+        "69 4E 01 00 07 19");
+    const std::vector<SourceImageCase> cases = {
+        {"no MODEL", "", hexBytes("00 0E 00 11 00 11 00 04 0E 1B 00 00 00 00 01 00 02 19"), -1},
+        {"Cedar, room larger than the request", "MODEL \"Cedar\"\nDFSIZE 100\nX = 1\n",
+         hexBytes("00 0E 00 1A 00 7E 28 04 0E 1B A3 F2 00 00") + cedarCode, 100},
+        {"Maple, room smaller than the request", "MODEL 500\nDFSIZE 30000\nX = 1\n",
+         hexBytes("00 0E 00 1A 73 7B 32 04 0E 1B A3 F2 00 00") + cedarCode, 29537},
+        {"Hazel: long header", "MODEL 700\nX = 1\nDIM T!(3)\nEXTENSION Led\nS$ = \"Hi\"\n",
+         hexBytes("00 52 00 00 00 7A 46 04 0E 9D 00 00 00 28") + zeros(16) + hexBytes("00 00 01 10") +
+             zeros(8) + hexBytes("00 00 55 FB 00 00 00 00") + nameField("TEST.qob") + hazelCode,
+         -1},
+    };
+    for (const auto& c : cases) {
+        test::Compiled compiled = test::compileSource(c.source, true);
+        ASSERT_TRUE(compiled.ok) << c.what << ": " << compiled.message;
+        EXPECT_EQ(compiled.job.image, c.expected) << c.what;
+        EXPECT_EQ(compiled.job.imageLength, c.expected.size()) << c.what;
+        EXPECT_EQ(compiled.job.dataFileSize, c.dataFileSize) << c.what;
+        EXPECT_EQ(compiled.job.header.headerSize, c.expected[1]) << c.what;
+    }
+}
+
+std::string manyAssignments(int lines) {
+    std::string text;
+    for (int i = 0; i < lines; ++i)
+        text += "X = 100000\n";
+    return text;
+}
+
+TEST(ProgramImage, ProgramsRefusedAtTheFinish) {
+    const std::string overrun = "MODEL 400\nDFSIZE 10\nDIM A(3300)\n" + manyAssignments(2000);
+    struct RefusedCase {
+        const char* what;
+        std::string source;
+        std::string message;
+    };
+    const std::vector<RefusedCase> cases = {
+        {"unknown model", "MODEL 450\nSTOP", "unknown model number"},
+        {"Cedar without DFSIZE", "MODEL 400\nSTOP", "this model must use DFSIZE"},
+        {"Maple without DFSIZE", "MODEL \"Maple\"\nX = 1", "this model must use DFSIZE"},
+        {"code and variables above the shared region", overrun,
+         "Program too large: code and variables exceed the 29554 bytes of this model"},
+    };
+    for (const auto& c : cases) {
+        test::Compiled compiled = test::compileSource(c.source);
+        EXPECT_FALSE(compiled.ok) << c.what;
+        EXPECT_EQ(compiled.message, c.message) << c.what;
+        EXPECT_TRUE(compiled.job.image.empty()) << c.what;
+    }
+    // The same program with fewer lines fits and reserves what it asked for.
+    test::Compiled fits = test::compileSource("MODEL 400\nDFSIZE 10\nDIM A(3300)\n" + manyAssignments(1500));
+    ASSERT_TRUE(fits.ok) << fits.message;
+    EXPECT_EQ(fits.job.dataFileSize, 10);
+    EXPECT_EQ(readWord(fits.job.image, 4), readWord(fits.job.image, 2) + 10);
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 #include "listing.h"
 
+#include "compile_helpers.h"
+#include "outputfile.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -363,6 +366,70 @@ TEST(Listing, RandomCodeIsListedWithoutOverrun) {
         const std::string text = listingText(in);
         EXPECT_TRUE(text.ends_with("\r\n")) << round;
     }
+}
+
+}  // namespace
+}  // namespace orrery::compiler
+
+namespace orrery::compiler {
+namespace {
+
+TEST(Listing, WholeListingsOfAProgram) {
+    ::setenv("SOURCE_DATE_EPOCH", "0", 1);
+    const char* source = "MODEL 700\nEXTENSION Led\n\nPRINT \"Hi\"\nLed";
+    const std::string head =
+        std::string(kRule) +
+        "\r\n"
+        "FILE: TEST.qob                        Thursday, January 01, 1970   12:00:00 AM\r\n\r\n";
+    const std::string rule = std::string(kRule) + "\r\n\r\n";
+    struct ProgramCase {
+        const char* what;
+        bool lineNumbers;
+        std::string expected;
+    };
+    const std::vector<ProgramCase> cases = {
+        {"with line numbers", true,
+         head + "SOURCE:  45         CODE: 38            HEADER: 82         VARIABLES: 0     \r\n" + rule +
+             "\r\n00001:  MODEL 700"
+             "\r\n    ### 00000 ### <01> LinNum [1]"
+             "\r\n    ### 00003 ### <00> ModelDef 02BC"
+             "\r\n00002:  EXTENSION Led"
+             "\r\n    ### 00006 ### <01> LinNum [2]"
+             "\r\n    ### 00009 ### <9B> ExtensionDef [1] [3]\"Led\""
+             "\r\n00003:  "
+             "\r\n00004:  PRINT \"Hi\""
+             "\r\n    ### 00010 ### <01> LinNum [4]"
+             "\r\n    ### 00013 ### <45> Print "
+             "\r\n    ### 00014 ### <4D> StrConst [2]\"Hi\""
+             "\r\n    ### 00018 ### <59> GfSexpr "
+             "\r\n    ### 00019 ### <49> NewLine "
+             "\r\n00005:  Led"
+             "\r\n    ### 0001A ### <01> LinNum [5]"
+             "\r\n    ### 0001D ### <9A> ExtensionRef [1, 0]"
+             "\r\n    ### 00021 ### <02> Pop "
+             "\r\n00006:  "
+             "\r\n    ### 00022 ### <01> LinNum [6]"
+             "\r\n    ### 00025 ### <19> Stop "
+             "\r\n"},
+        {"without line numbers", false,
+         head + "SOURCE:  45         CODE: 23            HEADER: 82         VARIABLES: 0     \r\n" + rule +
+             "\r\n    ### 00000 ### <00> ModelDef 02BC"
+             "\r\n    ### 00003 ### <9B> ExtensionDef [1] [3]\"Led\""
+             "\r\n    ### 0000A ### <45> Print "
+             "\r\n    ### 0000B ### <4D> StrConst [2]\"Hi\""
+             "\r\n    ### 0000F ### <59> GfSexpr "
+             "\r\n    ### 00010 ### <49> NewLine "
+             "\r\n    ### 00011 ### <9A> ExtensionRef [1, 0]"
+             "\r\n    ### 00015 ### <02> Pop "
+             "\r\n    ### 00016 ### <19> Stop "
+             "\r\n"},
+    };
+    for (const auto& c : cases) {
+        test::Compiled compiled = test::compileSource(source, c.lineNumbers);
+        ASSERT_TRUE(compiled.ok) << compiled.message;
+        EXPECT_EQ(compileListingText(compiled.job), c.expected) << c.what;
+    }
+    ::unsetenv("SOURCE_DATE_EPOCH");
 }
 
 }  // namespace

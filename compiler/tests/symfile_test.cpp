@@ -1,5 +1,7 @@
 #include "symfile.h"
 
+#include "compile_helpers.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -24,8 +26,7 @@ SymbolEntryFacts array(std::string_view name, std::uint32_t type, std::uint32_t 
     return {name, kFlagArray, type, start, end};
 }
 SymbolEntryFacts label(std::string_view name, std::uint32_t offset) {
-    return {name, kFlagLabel | kFlagDefined | kFlagUsed, kTypeLabel,
-            offset, 0};
+    return {name, kFlagLabel | kFlagDefined | kFlagUsed, kTypeLabel, offset, 0};
 }
 
 std::string symFileOf(const std::vector<SymbolEntryFacts>& entries, int step) {
@@ -56,9 +57,7 @@ TEST(SymbolFile, WholeFiles) {
          "[VCRC]=2f6f\r\n"
          "[LCRC]=c07d\r\n"},
         {"labels only: a Quobol label type sorts before an assembler label type",
-         {{"ISR", kFlagLabel | kFlagDefined, kTypeAsmLabel, 0x40, 0},
-          label("START", 0),
-          label("LOOP", 3)},
+         {{"ISR", kFlagLabel | kFlagDefined, kTypeAsmLabel, 0x40, 0}, label("START", 0), label("LOOP", 3)},
          kByteArea,
          "QUOBOL SYMBOL TABLE\r\n"
          "LOOP  L B 0003\r\n"
@@ -147,10 +146,7 @@ TEST(SymbolFile, RecordOfEachEntryKind) {
          array("Z", kTypeString, 0x7490, 0x74AF),
          kByteArea,
          {"Z", 'A', 'F', 2, 2, 0x7490, 8}},
-        {"array in the slot area",
-         array("A", kTypeInt, 70, 73),
-         kSlotArea,
-         {"A", 'A', 'I', 2, 1, 70, 3}},
+        {"array in the slot area", array("A", kTypeInt, 70, 73), kSlotArea, {"A", 'A', 'I', 2, 1, 70, 3}},
         {"defined label", label("L", 0x0102), kByteArea, {"L", 'L', 'B', 3, 1, 0x0102, 0}},
         {"extension takes its number as address",
          {"EXT", kFlagExtension, 0, 0x1234, 3},
@@ -197,6 +193,103 @@ TEST(SymbolFile, NamesCompareAsUnsignedBytes) {
     EXPECT_FALSE(summaryOrderLess(high, plain));
     EXPECT_TRUE(summaryOrderLess(prefix, plain));
     EXPECT_FALSE(summaryOrderLess(plain, plain));
+}
+
+}  // namespace
+}  // namespace orrery::compiler
+
+namespace orrery::compiler {
+namespace {
+
+std::string symbolFileOfSource(std::string_view source) {
+    test::Compiled compiled = test::compileSource(source);
+    if (!compiled.ok)
+        return "compile failed: " + compiled.message;
+    const SymbolSummary* summary = symbolSummary(compiled.job);
+    return summary ? symbolFileText(*summary) : "no summary";
+}
+
+struct SourceCase {
+    const char* what;
+    const char* source;
+    const char* expected;
+};
+
+// CRC values were computed with an independent CRC-16/XMODEM over the record bytes.
+TEST(SymbolFile, WholeFilesFromPrograms) {
+    const std::vector<SourceCase> cases = {
+        {"empty program", "", "QUOBOL SYMBOL TABLE\r\n[VCRC]=0\r\n[LCRC]=0\r\n"},
+        {"labels only", "GOTO Fin\nStart: STOP\nFin: GOTO Start",
+         "QUOBOL SYMBOL TABLE\r\n"
+         "Fin   L B 0004\r\n"
+         "Start L B 0003\r\n"
+         "[VCRC]=0\r\n"
+         "[LCRC]=3294\r\n"},
+        {"variables only, names differing only in case", "level = 1\nLEVEL = 2\ngain! = 0.5\ntag$ = \"x\"",
+         "QUOBOL SYMBOL TABLE\r\n"
+         "LEVEL V I 74B8\r\n"
+         "level V I 74BC\r\n"
+         "gain  V F 74B4\r\n"
+         "tag   V S 73B4\r\n"
+         "[VCRC]=4e2c\r\n"
+         "[LCRC]=0\r\n"},
+        {"arrays with counts", "DIM A(10)\nDIM B!(5)\nDIM C(2,3)",
+         "QUOBOL SYMBOL TABLE\r\n"
+         "A A I 7498 10\r\n"
+         "C A I 746C 6\r\n"
+         "B A F 7484 5\r\n"
+         "[VCRC]=8e29\r\n"
+         "[LCRC]=0\r\n"},
+        {"arrays in slots", "MODEL 700\nDIM A(10)\nDIM C(2,3)",
+         "QUOBOL SYMBOL TABLE\r\n"
+         "A A I 0040 10\r\n"
+         "C A I 004A 6\r\n"
+         "[VCRC]=1ee6\r\n"
+         "[LCRC]=0\r\n"},
+        {"extensions", "MODEL 700\nEXTENSION Led, Buzz\nDIM W(2)\nW(1) = 5",
+         "QUOBOL SYMBOL TABLE\r\n"
+         "W    A I 0040 2\r\n"
+         "Buzz E U 0002\r\n"
+         "Led  E U 0001\r\n"
+         "[VCRC]=f241\r\n"
+         "[LCRC]=0\r\n"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(symbolFileOfSource(c.source), c.expected) << c.what;
+    }
+}
+
+TEST(SymbolFile, HeaderCarriesTheSummaryCrcs) {
+    struct HeaderCrcCase {
+        const char* source;
+        std::size_t vcrcOffset;
+        std::size_t lcrcOffset;
+    };
+    const std::vector<HeaderCrcCase> cases = {
+        {"X = 1\nGOTO L\nL: STOP", 10, 12},
+        {"MODEL 700\nX = 1\nGOTO L\nL: STOP", 44, 48},  // the low halves of the 4-byte fields
+    };
+    for (const auto& c : cases) {
+        test::Compiled compiled = test::compileSource(c.source, true);
+        ASSERT_TRUE(compiled.ok) << compiled.message;
+        const SymbolSummary* summary = symbolSummary(compiled.job);
+        ASSERT_NE(summary, nullptr);
+        EXPECT_NE(summary->vcrc, 0);
+        EXPECT_NE(summary->lcrc, 0);
+        const auto& image = compiled.job.image;
+        EXPECT_EQ((image[c.vcrcOffset] << 8) | image[c.vcrcOffset + 1], summary->vcrc) << c.source;
+        EXPECT_EQ((image[c.lcrcOffset] << 8) | image[c.lcrcOffset + 1], summary->lcrc) << c.source;
+    }
+}
+
+TEST(SymbolFile, NoSummaryAfterAFailedCompileOrRelease) {
+    test::Compiled failed = test::compileSource("GOTO Nowhere");
+    EXPECT_FALSE(failed.ok);
+    EXPECT_EQ(symbolSummary(failed.job), nullptr);
+    test::Compiled ok = test::compileSource("X = 1");
+    ASSERT_NE(symbolSummary(ok.job), nullptr);
+    releaseJob(ok.job);
+    EXPECT_EQ(symbolSummary(ok.job), nullptr);
 }
 
 }  // namespace

@@ -184,6 +184,24 @@ TEST(FindAgainCommand, ContinuesTheLastFind) {
     }
 }
 
+TEST(FindAgainCommand, WithNothingSearchedYetAsksWhatToFind) {
+    EditorControl editor;
+    editor.setText("one two");
+    TFindReplaceForm form;
+    ScriptedPrompts prompts;
+    int dialogs = 0;
+    form.setRunner([&](TFindReplaceForm& f) {
+        ++dialogs;
+        f.findCombo()->setEditText("two");
+        f.findButton()->click();
+        return true;
+    });
+    findAgainCommand(editor, form, prompts);
+    EXPECT_EQ(dialogs, 1);
+    EXPECT_EQ(editor.textCursor().selectedText(), "two");
+    EXPECT_TRUE(prompts.messages().isEmpty());
+}
+
 TEST(FindAgainCommand, AfterAReplaceWithPromptAsksAgain) {
     EditorControl editor;
     editor.setText("a a a");
