@@ -193,14 +193,22 @@ PortSection loadPortSection(QSettings& store) {
     s.stopBits = readString(store, QStringLiteral("StopBits"), s.stopBits);
     s.parity = readString(store, QStringLiteral("Parity"), s.parity);
     s.handshake = readString(store, QStringLiteral("Handshake"), s.handshake);
+    store.endGroup();
+    s.devices = loadDeviceMap(store);
+    return s;
+}
+
+QMap<int, QString> loadDeviceMap(QSettings& store) {
+    QMap<int, QString> devices;
+    store.beginGroup(QStringLiteral("Ports"));
     for (int n = 1; n <= 9; ++n) {
         const QString device = readString(store, QStringLiteral("COM%1Device").arg(n), QString());
         if (!device.isEmpty()) {
-            s.devices.insert(n, device);
+            devices.insert(n, device);
         }
     }
     store.endGroup();
-    return s;
+    return devices;
 }
 
 TransferSection loadTransferSection(QSettings& store) {

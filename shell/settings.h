@@ -134,6 +134,10 @@ void saveTransferSection(QSettings& store, const TransferSection& s);
 void saveFindSection(QSettings& store, const FindSection& s);
 void saveCompileSection(QSettings& store, const CompileSection& s);
 
+// The device map alone ("COM1Device" ...), without the migration a full read of "Ports" does; the port
+// probe at start-up needs it before the settings are loaded.
+QMap<int, QString> loadDeviceMap(QSettings& store);
+
 // A window that no longer fits its area moves to the area's edge and shrinks to it: when the right edge
 // of the area is left of the window's right edge, left becomes 0 and the width the area's right edge
 // (likewise top and height).
