@@ -118,9 +118,12 @@ public:
     // Sends the clipboard text to the port as one block.
     void pasteClipboard();
 
-    // Suspend and resume for commands that read the port themselves.
+    // Suspend and resume for commands that read the port themselves. While suspended the window takes
+    // nothing from the port; what arrives stays in the port's input buffer for the command.
     bool displayActive() const { return m_logic->active(); }
     void setDisplayActive(bool active);
+    void SuspendTerminal() { setDisplayActive(false); }
+    void ResumeTerminal() { setDisplayActive(true); }
 
     void loadSettings(const TerminalSettings& settings);
     TerminalSettings saveSettings() const;
@@ -161,6 +164,19 @@ private:
     int m_loadedTabSize = term::kDefaultTabSize;
     bool m_firstShow = true;
     bool m_pumpScheduled = false;
+};
+
+// Keeps the terminal suspended for its lifetime, so that a command gives the line back on every path,
+// early returns and exceptions included.
+class TerminalSuspension {
+public:
+    explicit TerminalSuspension(TTerminalForm& terminal) : m_terminal(terminal) { m_terminal.SuspendTerminal(); }
+    ~TerminalSuspension() { m_terminal.ResumeTerminal(); }
+    TerminalSuspension(const TerminalSuspension&) = delete;
+    TerminalSuspension& operator=(const TerminalSuspension&) = delete;
+
+private:
+    TTerminalForm& m_terminal;
 };
 
 }  // namespace orrery::terminal
