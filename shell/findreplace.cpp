@@ -8,12 +8,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSettings>
 #include <QVBoxLayout>
 
-#include "utilities.h"
-
-namespace orrery {
+namespace orrery::shell {
 
 void addToHistory(QStringList& history, const QString& text) {
     if (text.isEmpty()) {
@@ -30,6 +27,23 @@ void addToHistory(QStringList& history, const QString& text) {
     }
     history.prepend(text);
 }
+
+namespace {
+
+QStringList historyFromStore(const QStringList& stored) {
+    QStringList history;
+    for (const QString& text : stored) {
+        const bool known = std::any_of(history.cbegin(), history.cend(), [&](const QString& h) {
+            return h.compare(text, Qt::CaseInsensitive) == 0;
+        });
+        if (!text.isEmpty() && !known && history.size() < kHistorySize) {
+            history.append(text);
+        }
+    }
+    return history;
+}
+
+}  // namespace
 
 QString tabMarkersToTabs(QString text) { return text.replace(kTabMarker, QLatin1Char('\t')); }
 
@@ -188,45 +202,27 @@ void TFindReplaceForm::setChecks(const FindReplaceChecks& c) {
     m_replaceAll->setChecked(c.replaceAll);
 }
 
-void TFindReplaceForm::loadSettings(QSettings& settings) {
-    settings.beginGroup(QStringLiteral("Find"));
-    m_findHistory.clear();
-    m_replaceHistory.clear();
-    // Stored lists may come from an edited or older file: keep the history rules on what is read.
-    for (const QString& s : readListSetting(settings, QStringLiteral("NumFindStrings"), QStringLiteral("FindString"))) {
-        if (!s.isEmpty() && m_findHistory.size() < kHistorySize) {
-            m_findHistory.append(s);
-        }
-    }
-    for (const QString& s :
-         readListSetting(settings, QStringLiteral("NumReplStrings"), QStringLiteral("ReplaceString"))) {
-        if (!s.isEmpty() && m_replaceHistory.size() < kHistorySize) {
-            m_replaceHistory.append(s);
-        }
-    }
-    const FindReplaceChecks d;
-    m_defaults.startAtTop = readBoolSetting(settings, QStringLiteral("StartAtTop"), d.startAtTop);
-    m_defaults.selectedText = readBoolSetting(settings, QStringLiteral("SelectedText"), d.selectedText);
-    m_defaults.wrapAround = readBoolSetting(settings, QStringLiteral("WrapAround"), d.wrapAround);
-    m_defaults.wholeWords = readBoolSetting(settings, QStringLiteral("WholeWords"), d.wholeWords);
-    m_defaults.caseSensitive = readBoolSetting(settings, QStringLiteral("CaseSensitive"), d.caseSensitive);
-    m_defaults.promptOnReplace = readBoolSetting(settings, QStringLiteral("PromptOnReplace"), d.promptOnReplace);
-    m_defaults.replaceAll = readBoolSetting(settings, QStringLiteral("ReplaceAll"), d.replaceAll);
-    settings.endGroup();
+void TFindReplaceForm::loadFrom(const FindSection& section) {
+    // A stored list may come from an edited or older file: keep the history rules on what is read.
+    m_findHistory = historyFromStore(section.findHistory);
+    m_replaceHistory = historyFromStore(section.replaceHistory);
+    m_defaults = {section.startAtTop,    section.selectedText, section.wholeWords,
+                  section.caseSensitive, section.wrapAround,   section.promptOnReplace,
+                  section.replaceAll};
 }
 
-void TFindReplaceForm::saveSettings(QSettings& settings) const {
-    settings.beginGroup(QStringLiteral("Find"));
-    writeListSetting(settings, QStringLiteral("NumFindStrings"), QStringLiteral("FindString"), m_findHistory);
-    writeListSetting(settings, QStringLiteral("NumReplStrings"), QStringLiteral("ReplaceString"), m_replaceHistory);
-    writeBoolSetting(settings, QStringLiteral("StartAtTop"), m_defaults.startAtTop);
-    writeBoolSetting(settings, QStringLiteral("SelectedText"), m_defaults.selectedText);
-    writeBoolSetting(settings, QStringLiteral("WrapAround"), m_defaults.wrapAround);
-    writeBoolSetting(settings, QStringLiteral("WholeWords"), m_defaults.wholeWords);
-    writeBoolSetting(settings, QStringLiteral("CaseSensitive"), m_defaults.caseSensitive);
-    writeBoolSetting(settings, QStringLiteral("PromptOnReplace"), m_defaults.promptOnReplace);
-    writeBoolSetting(settings, QStringLiteral("ReplaceAll"), m_defaults.replaceAll);
-    settings.endGroup();
+FindSection TFindReplaceForm::section() const {
+    FindSection s;
+    s.findHistory = m_findHistory;
+    s.replaceHistory = m_replaceHistory;
+    s.startAtTop = m_defaults.startAtTop;
+    s.selectedText = m_defaults.selectedText;
+    s.wrapAround = m_defaults.wrapAround;
+    s.wholeWords = m_defaults.wholeWords;
+    s.caseSensitive = m_defaults.caseSensitive;
+    s.promptOnReplace = m_defaults.promptOnReplace;
+    s.replaceAll = m_defaults.replaceAll;
+    return s;
 }
 
-}  // namespace orrery
+}  // namespace orrery::shell

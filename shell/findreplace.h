@@ -7,13 +7,14 @@
 #include <QStringList>
 #include <functional>
 
+#include "settings.h"
+
 class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPushButton;
-class QSettings;
 
-namespace orrery {
+namespace orrery::shell {
 
 // The seven option values of the dialog (all but "Use as default").
 struct FindReplaceChecks {
@@ -60,8 +61,9 @@ public:
     const QStringList& findHistory() const { return m_findHistory; }
     const QStringList& replaceHistory() const { return m_replaceHistory; }
 
-    void loadSettings(QSettings& settings);
-    void saveSettings(QSettings& settings) const;
+    // The dialog's part of the settings: histories and defaults.
+    void loadFrom(const FindSection& section);
+    FindSection section() const;
 
     QComboBox* findCombo() const { return m_findCombo; }
     QComboBox* replaceCombo() const { return m_replaceCombo; }
@@ -94,4 +96,4 @@ private:
     std::function<bool(TFindReplaceForm&)> m_runner;
 };
 
-}  // namespace orrery
+}  // namespace orrery::shell

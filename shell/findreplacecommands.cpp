@@ -4,7 +4,7 @@
 #include "findreplace.h"
 #include "prompts.h"
 
-namespace orrery {
+namespace orrery::shell {
 
 namespace {
 
@@ -162,4 +162,4 @@ void replaceCommand(EditorControl& editor, TFindReplaceForm& form, Prompts& prom
     }
 }
 
-}  // namespace orrery
+}  // namespace orrery::shell

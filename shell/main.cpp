@@ -9,6 +9,7 @@
 #include "singleinstance.h"
 #include "terminaloptionsform.h"
 #include "terminalwin.h"
+#include "utilitiescommands.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -38,8 +39,13 @@ int main(int argc, char** argv) {
     orrery::terminal::TTerminalOptionsDialog terminalOptions(&form);
     orrery::attachTerminal(form, *terminalForm, terminalOptions, prompts,
                            [](orrery::terminal::TTerminalOptionsDialog& d) { return d.exec() == QDialog::Accepted; });
+    auto* editorCommands = new orrery::shell::EditorCommands(form, prompts);
+    prompts.setProgress(&editorCommands->statusDialog());
     QObject::connect(&instance, &orrery::SingleInstance::fileReceived, &form, [&form](const QString& path) {
         form.openFileByName(path);
+    });
+    QObject::connect(&instance, &orrery::SingleInstance::activated, &form, [&form] {
+        form.setWindowState(form.windowState() & ~Qt::WindowMinimized);
         form.raise();
         form.activateWindow();
     });

@@ -678,18 +678,20 @@ void TMainForm::showEvent(QShowEvent* event) {
     }
 }
 
-void TMainForm::probePorts() {
-    QMap<int, QString> stored;
-    {
-        auto store = openSettingsStore();
-        stored = loadDeviceMap(*store);
+void TMainForm::probePorts(bool resolveMap) {
+    if (resolveMap || m_port.portMap().isEmpty()) {
+        QMap<int, QString> stored;
+        {
+            auto store = openSettingsStore();
+            stored = loadDeviceMap(*store);
+        }
+        const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        serial::PortMap map = serial::PortMap::resolve(env, stored, {});
+        if (map.isEmpty()) {
+            map = serial::PortMap::resolve(env, stored, serial::discoverSerialDevices());
+        }
+        m_port.setPortMap(map);
     }
-    const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    serial::PortMap map = serial::PortMap::resolve(env, stored, {});
-    if (map.isEmpty()) {
-        map = serial::PortMap::resolve(env, stored, serial::discoverSerialDevices());
-    }
-    m_port.setPortMap(map);
     m_availablePorts.clear();
     for (int n = 1; n <= serial::kAutoMappedPorts; ++n) {
         if (m_port.probe(n)) {
@@ -701,7 +703,7 @@ void TMainForm::probePorts() {
 void TMainForm::FormShow() {
     m_firstShow = false;
     lockMenu(lockKeepCaptions());
-    probePorts();
+    probePorts(true);
     loadSettingsNow();
     const bool storeExisted = m_settings.program.version != 0;
     if (!storeExisted) {
@@ -750,8 +752,11 @@ void TMainForm::openPortAtStart() {
 
 void TMainForm::PortSetup1Click() {
     lockMenu(lockKeepCaptions());
-    // A port plugged in since start-up is offered too; our own open port counts as available.
-    probePorts();
+    // Which ports open is asked again, so a port freed since start-up is offered too (our own open port
+    // counts as available). The names keep their devices: an adapter plugged in meanwhile must not shift
+    // COM1 to another device under an open port. Only when nothing was found at start-up is the
+    // search for devices repeated.
+    probePorts(false);
     const std::optional<CommSettings> result =
         m_portDialogs.portSettings(commSettingsOf(m_port), m_availablePorts, m_port.portMap());
     if (result) {

@@ -110,7 +110,7 @@ private:
     void applyEditShortcuts(EditShortcuts mode);
     void routeSharedShortcuts();
     void rebuildWindowList();
-    void probePorts();
+    void probePorts(bool resolveMap);
     void loadSettingsNow();
     void openPortAtStart();
     void onPortLost(const QString& message);

@@ -77,9 +77,9 @@ QMdiSubWindow* attachTerminal(TMainForm& form, terminal::TTerminalForm& term,
         if (!text) {
             return;
         }
-        const std::optional<int> size = parseInteger(*text);
+        const std::optional<int> size = shell::parseInteger(*text);
         if (!size) {
-            prompts.showMessage(invalidIntegerMessage(*text), PromptIcon::Error);
+            prompts.showMessage(shell::invalidIntegerMessage(*text), PromptIcon::Error);
             return;
         }
         term.setTabSize(*size);

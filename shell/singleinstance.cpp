@@ -74,6 +74,7 @@ bool SingleInstance::listen() {
 
 void SingleInstance::onNewConnection() {
     while (QLocalSocket* socket = m_server.nextPendingConnection()) {
+        emit activated();
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readMessages(socket); });
         connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
             readMessages(socket);

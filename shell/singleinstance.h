@@ -42,6 +42,8 @@ public:
 
 signals:
     void fileReceived(const QString& path);
+    // Another start reached this instance (with or without files): the window should come forward.
+    void activated();
 
 private:
     void onNewConnection();

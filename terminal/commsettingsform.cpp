@@ -138,7 +138,9 @@ TCommSettingsDialog::TCommSettingsDialog(QWidget* parent) : QDialog(parent) {
 
 QGroupBox* TCommSettingsDialog::makeGroup(const QString& title, QButtonGroup*& group) {
     auto* box = new QGroupBox(title, this);
-    box->setLayout(new QVBoxLayout);
+    auto* layout = new QVBoxLayout;
+    layout->setAlignment(Qt::AlignTop);  // a group taller than its list keeps the entries together
+    box->setLayout(layout);
     group = new QButtonGroup(box);
     return box;
 }

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "quobolkeywords.h"
+#include "tokens.h"
 
 namespace orrery::quobol {
 
@@ -182,7 +182,9 @@ private:
 
 }  // namespace
 
+// The compiler's own keyword table, so the editor colours exactly the words the compiler knows.
 bool isKeyword(QStringView name) {
+    const auto& kKeywords = compiler::kKeywordNames;
     const auto it = std::lower_bound(kKeywords.begin(), kKeywords.end(), name,
                                      [](std::string_view k, QStringView n) { return compareNoCase(n, k) > 0; });
     return it != kKeywords.end() && compareNoCase(name, *it) == 0;

@@ -33,7 +33,12 @@ QString PortMap::label(int comNumber) const {
     if (path.isEmpty()) {
         return name;
     }
-    return QStringLiteral("%1  (%2)").arg(name, QFileInfo(path).fileName());
+    // Devices directly in /dev and the by-id links are known by their names; anything else (a pty,
+    // a simulator's link) needs its whole path to be recognised.
+    const QFileInfo info(path);
+    const QString dir = info.absolutePath();
+    const bool shortName = dir == QLatin1String("/dev") || dir == QLatin1String("/dev/serial/by-id");
+    return QStringLiteral("%1  (%2)").arg(name, shortName ? info.fileName() : path);
 }
 
 QString PortMap::settingsKey(int comNumber) {

@@ -31,7 +31,8 @@ public:
 
     // "COM1" -> 1; 0 for anything that is not "COM" followed by one digit 1..9.
     static int numberOf(const QString& portName);
-    // How a port is shown in lists: "COM1  (ttyUSB0)" or "COM1" when nothing is assigned.
+    // How a port is shown in lists: "COM1  (ttyUSB0)", "COM2  (/dev/pts/3)", or "COM1" when nothing is
+    // assigned.
     QString label(int comNumber) const;
 
     // Builds the map from the three sources above. stored holds the settings entries (number -> path).

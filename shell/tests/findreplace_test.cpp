@@ -13,8 +13,10 @@
 #include "findreplacecommands.h"
 #include "qstringprint.h"
 #include "scriptedprompts.h"
+#include "settings.h"
 
 using namespace orrery;
+using namespace orrery::shell;
 
 namespace {
 
@@ -290,6 +292,14 @@ TEST(FindReplaceForm, TabKeyTypesTheMarkerAndChoosingAnEntryMovesItUp) {
     EXPECT_EQ(form.findCombo()->currentText(), "one");
 }
 
+TEST(FindReplaceForm, StoredHistoriesKeepTheHistoryRules) {
+    FindSection stored;
+    stored.findHistory = {"a", "", "A", "b", "c", "d", "e", "f", "g", "h", "i"};
+    TFindReplaceForm form;
+    form.loadFrom(stored);
+    EXPECT_EQ(form.findHistory(), (QStringList{"a", "b", "c", "d", "e", "f", "g", "h"}));
+}
+
 TEST(FindReplaceForm, SettingsRoundTrip) {
     QTemporaryDir dir;
     const QString file = dir.filePath("s.ini");
@@ -307,7 +317,7 @@ TEST(FindReplaceForm, SettingsRoundTrip) {
     TFindReplaceForm form;
     {
         QSettings settings(file, QSettings::IniFormat);
-        form.loadSettings(settings);
+        form.loadFrom(loadFindSection(settings));
     }
     EXPECT_EQ(form.findHistory(), (QStringList{"alpha", "beta"}));
     EXPECT_TRUE(form.replaceHistory().isEmpty());
@@ -318,7 +328,7 @@ TEST(FindReplaceForm, SettingsRoundTrip) {
     form.run(TFindReplaceForm::Mode::Replace);
     {
         QSettings settings(file, QSettings::IniFormat);
-        form.saveSettings(settings);
+        saveFindSection(settings, form.section());
     }
     QSettings settings(file, QSettings::IniFormat);
     EXPECT_EQ(settings.value("Find/NumFindStrings").toString(), "3");

@@ -237,6 +237,16 @@ TEST_F(MainFormTest, PortSetupReopensAndUnlocks) {
     EXPECT_EQ(form->commSettings(), chosen);
 }
 
+TEST_F(MainFormTest, PortSetupKeepsTheDeviceBehindEachName) {
+    startWithPort1();
+    qputenv("ORRERY_COM1", "/dev/virt2");  // a changed map must not move the open COM1 elsewhere
+    dialogs.setupAnswer = CommSettings{"COM1", "9600", "8", "1", "None", "None"};
+    form->PortSetup1Click();
+    EXPECT_TRUE(line1->isOpen());
+    EXPECT_FALSE(line2->isOpen());
+    EXPECT_EQ(line1->settings().baud, 9600);
+}
+
 TEST_F(MainFormTest, PortSetupOutcomes) {
     const struct {
         const char* what;

@@ -50,6 +50,18 @@ TEST(SingleInstance, MessageLayout) {
     }
 }
 
+TEST(SingleInstance, AStartWithoutFilesStillReachesTheRunningOne) {
+    QTemporaryDir dir;
+    SingleInstance first(dir.filePath("sock"));
+    ASSERT_TRUE(first.listen());
+    QSignalSpy activated(&first, &SingleInstance::activated);
+    QSignalSpy received(&first, &SingleInstance::fileReceived);
+    SingleInstance second(first.serverName());
+    EXPECT_TRUE(second.handOver({}));
+    EXPECT_TRUE(activated.count() > 0 || activated.wait(2000));
+    EXPECT_EQ(received.count(), 0);
+}
+
 TEST(SingleInstance, NobodyRunningMeansNoHandOver) {
     QTemporaryDir dir;
     SingleInstance second(dir.filePath("sock"));

@@ -82,12 +82,16 @@ TEST(PortMap, LabelShowsTheDeviceName) {
     PortMap map;
     map.assign(1, "/dev/serial/by-id/usb-FTDI_FT232R-if00-port0");
     map.assign(3, "/dev/ttyS0");
+    map.assign(4, "/dev/pts/3");
+    map.assign(5, "/tmp/sim/logger");
     map.assign(0, "/dev/ignored");
     map.assign(10, "/dev/ignored");
     EXPECT_EQ(map.label(1), "COM1  (usb-FTDI_FT232R-if00-port0)");
     EXPECT_EQ(map.label(3), "COM3  (ttyS0)");
     EXPECT_EQ(map.label(2), "COM2");
-    EXPECT_EQ(map.entries().size(), 2);
+    EXPECT_EQ(map.label(4), "COM4  (/dev/pts/3)");
+    EXPECT_EQ(map.label(5), "COM5  (/tmp/sim/logger)");
+    EXPECT_EQ(map.entries().size(), 4);
 }
 
 }  // namespace

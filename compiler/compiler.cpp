@@ -1,0 +1,211 @@
+// The compile driver: start, the parse loop one line per call, finish and release.
+
+#include "compiler.h"
+
+#include <algorithm>
+#include <new>
+
+#include "context.h"
+#include "models.h"
+#include "parser.h"
+
+namespace orrery::compiler {
+
+namespace {
+std::string clearBit7(std::string_view source) {
+    std::string clean(source);
+    for (char& c : clean) c = static_cast<char>(static_cast<unsigned char>(c) & 0x7F);
+    return clean;
+}
+
+std::string_view sourceOf(const CompileJob& job) {
+    std::string_view text = job.sourceText;
+    if (job.sourceLength != 0 && job.sourceLength < text.size()) text = text.substr(0, job.sourceLength);
+    return text;
+}
+}  // namespace
+
+CompileContext::CompileContext(CompileJob& compileJob)
+    : job(compileJob),
+      cleanSource(clearBit7(sourceOf(compileJob))),
+      originalSource(sourceOf(compileJob)),
+      code(cleanSource.size() + kImageReserve - kHeaderRoom),
+      scanner(cleanSource, originalSource) {}
+
+void CompileContext::report(std::string_view message) {
+    if (errorSeen) return;
+    errorSeen = true;
+    stop = true;
+    job.errorCode = kCompileFailed;
+    job.errorMessage = std::string(message.substr(0, 127));
+    const long column = static_cast<long>(lastToken.start) - static_cast<long>(lineStart);
+    job.errorColumn = static_cast<std::uint16_t>(std::clamp<long>(column, 1, 0xFFFF));
+    job.errorLine = static_cast<std::int32_t>(line);
+}
+
+void CompileContext::reportAt(std::string_view message, std::size_t sourcePosition) {
+    if (errorSeen) return;
+    const std::string_view text = cleanSource;
+    sourcePosition = std::min(sourcePosition, text.size());
+    const std::size_t lineBegin = text.rfind('\n', sourcePosition == 0 ? 0 : sourcePosition - 1);
+    const std::size_t begin = lineBegin == std::string_view::npos || sourcePosition == 0 ? 0 : lineBegin + 1;
+    report(message);
+    job.errorLine = static_cast<std::int32_t>(1 + std::count(text.begin(), text.begin() + static_cast<long>(begin), '\n'));
+    const long column = static_cast<long>(sourcePosition) - static_cast<long>(begin);
+    job.errorColumn = static_cast<std::uint16_t>(std::clamp<long>(column, 1, 0xFFFF));
+}
+
+namespace {
+
+void resetResults(CompileJob& job) {
+    job.modelCode = job.initialModelCode;
+    job.targetOrderMark = 0x0100;
+    job.header = HeaderSummary{};
+    job.code.clear();
+    job.image.clear();
+    job.imageLength = 0;
+    job.dataFileSize = -1;
+    job.errorCode = kCompileOk;
+    job.errorMessage.clear();
+    job.errorLine = 0;
+    job.errorColumn = 0;
+    job.lineStart = 0;
+    job.state.reset();
+}
+
+void failStart(CompileJob& job) {
+    job.state.reset();
+    job.errorCode = kCompileOutOfMemory;
+    job.errorMessage = userText(Err::not_enough_DOS_memory);
+}
+
+// Start: a fresh context with its code buffer, symbol table and assembler line table.
+std::shared_ptr<CompileContext> start(CompileJob& job) {
+    if (job.maxLabels <= 0 || job.maxAsmLines < 0) return nullptr;
+    auto context = std::make_shared<CompileContext>(job);
+    CompileContext* raw = context.get();
+    context->code.setEmbedLineNumbers(job.flags & kEmbedLineNumbers);
+    context->code.startLineNumbers();
+    context->symbols = std::make_unique<SymbolTable>(job.maxLabels, [raw](std::string_view message) {
+        raw->report(message);
+    });
+    SymbolTable* symbols = context->symbols.get();
+    context->scanner = Scanner(context->cleanSource, context->originalSource,
+                               [symbols](std::string_view name) { return symbols->isExtension(name); });
+    context->asmLineTable.assign(static_cast<std::size_t>(job.maxAsmLines) * kAsmLineEntrySize, 0);
+    return context;
+}
+
+// ---- the finish, one step per call so that each part can grow on its own -------------------------
+
+// Pending operands of inline assembler blocks (none until the assembler arrives).
+void resolveAssemblerReferences(CompileContext&) {}
+
+// Every label referenced must be defined; the first one that is not is reported at its first use.
+void resolveSymbols(CompileContext& context) {
+    const auto undefined = context.symbols->firstUndefinedLabel();
+    if (!undefined) return;
+    const SymbolEntry& entry = context.symbols->entry(*undefined);
+    const std::string message = "\"" + entry.name.substr(0, 30) + "\" : Undefined label reference";
+    context.reportAt(message, entry.second);
+}
+
+// The model decides the header; a model the table does not know and a missing DFSIZE stop here.
+void checkModelForHeader(CompileContext& context) {
+    const std::uint16_t model = context.job.modelCode;
+    if (model != 0 && !isKnownModel(model)) {
+        context.report(Err::unknown_model_number);
+        return;
+    }
+    if ((model == 400 || model == 500) && context.job.dataFileSize == -1) {
+        context.report(Err::this_model_must_use_DFSIZE);
+    }
+}
+
+void fillHeaderSummary(CompileContext& context) {
+    CompileJob& job = context.job;
+    HeaderSummary& header = job.header;
+    header.headerSize = usesSlotAddressing(job.modelCode) ? kLongHeaderSize : kShortHeaderSize;
+    header.modelByte = static_cast<std::uint8_t>(job.modelCode / 10);
+    header.constant4 = 4;
+    header.constant14 = 14;
+    header.highestToken = static_cast<std::uint8_t>(context.code.highestToken() & 0xFF);
+    header.codeSize = static_cast<std::uint32_t>(context.code.size());
+    header.variablesSize = context.symbols->area().variablesSize() & 0xFFFF;
+    header.sourceName = job.sourceName.substr(0, 31);
+}
+
+// The image: for now the code alone; the header is placed in front of it by the image builder.
+void buildImage(CompileContext& context) {
+    CompileJob& job = context.job;
+    job.code = context.code.bytes();
+    job.image = job.code;
+    job.imageLength = static_cast<std::uint32_t>(job.image.size());
+}
+
+void finish(CompileContext& context) {
+    resolveAssemblerReferences(context);
+    if (context.failed()) return;
+    resolveSymbols(context);
+    if (context.failed()) return;
+    checkModelForHeader(context);
+    if (context.failed()) return;
+    fillHeaderSummary(context);
+    buildImage(context);
+}
+
+}  // namespace
+
+void applyOptions(CompileJob& job, const CompilerOptions& options) {
+    job.flags = static_cast<std::uint8_t>((job.flags & ~0x1F) | (options.embedLineNum ? kEmbedLineNumbers : 0));
+    job.maxLabels = options.maxLabels;
+    job.maxAsmLines = options.maxAsmLines;
+}
+
+std::uint8_t compile(CompileJob& job) {
+    resetResults(job);
+    std::shared_ptr<CompileContext> context;
+    try {
+        context = start(job);
+    } catch (const std::bad_alloc&) {
+        context.reset();
+    }
+    if (!context) {
+        failStart(job);
+        return job.errorCode;
+    }
+    try {
+        Parser parser(*context);
+        while (!context->stop) parser.parseLine();
+        if (!context->failed()) finish(*context);
+    } catch (const std::bad_alloc&) {
+        context->report(userText(Err::not_enough_DOS_memory));
+    }
+    if (context->failed()) {
+        job.code.clear();
+        job.image.clear();
+        job.imageLength = 0;
+        job.state.reset();
+    } else {
+        job.state = std::move(context);
+    }
+    return job.errorCode;
+}
+
+void releaseJob(CompileJob& job) {
+    job.image.clear();
+    job.image.shrink_to_fit();
+    job.imageLength = 0;
+    job.state.reset();
+}
+
+const SymbolTable* symbolTable(const CompileJob& job) { return job.state ? job.state->symbols.get() : nullptr; }
+
+std::string outputFileName(const std::string& sourceName, const std::string& extension) {
+    const std::size_t slash = sourceName.find_last_of("/\\");
+    const std::size_t dot = sourceName.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return sourceName + extension;
+    return sourceName.substr(0, dot) + extension;
+}
+
+}  // namespace orrery::compiler
