@@ -100,7 +100,10 @@ TTerminalForm::TTerminalForm(serial::TApdComPort& port, Prompts& prompts, QWidge
     connect(m_display, &term::TermView::bytesTyped, this, &TTerminalForm::sendToPort);
     connect(m_display, &term::TermView::geometryChanged, this, &TTerminalForm::displayGeometryChanged);
     connect(m_statusBar, &TerminalStatusBar::panelClicked, this, &TTerminalForm::statusPanelClicked);
-    connect(&m_port, &serial::TApdComPort::dataAvailable, this, &TTerminalForm::schedulePump);
+    connect(&m_port, &serial::TApdComPort::dataAvailable, this, [this] {
+        m_portHasNews = true;
+        schedulePump();
+    });
     refreshStatus();
 }
 
@@ -339,8 +342,14 @@ bool TTerminalForm::interceptKey(QKeyEvent* event) {
 // --- received bytes --------------------------------------------------------------------------------
 
 void TTerminalForm::setDisplayActive(bool active) {
+    if (!active) {
+        // Bytes taken from the port before the suspension are shown and captured now; from here on the
+        // port keeps what arrives for the command that suspended the terminal.
+        showPending(m_pending.size());
+    }
     m_logic->setActive(active);
     if (active) {
+        m_portHasNews = true;  // whatever arrived meanwhile and was left in the port
         schedulePump();
     }
 }
@@ -356,21 +365,33 @@ void TTerminalForm::schedulePump() {
     });
 }
 
+void TTerminalForm::showPending(qsizetype count) {
+    count = std::min(count, m_pending.size() - m_pendingAt);
+    if (count <= 0) {
+        return;
+    }
+    m_display->receive(QByteArray::fromRawData(m_pending.constData() + m_pendingAt, count));
+    m_pendingAt += count;
+    if (m_pendingAt >= m_pending.size()) {
+        m_pending.clear();
+        m_pendingAt = 0;
+    }
+    writeCaptured();
+}
+
 void TTerminalForm::pumpPort() {
     if (!m_logic->active()) {
         return;
     }
-    QByteArray slice;
-    slice.reserve(kSliceBytes);
-    while (slice.size() < kSliceBytes && m_port.charReady()) {
-        slice += char(m_port.getChar());
+    // The port is read only after it announced bytes (or after a resume): asking an empty port makes it
+    // poll the device, which this loop has no need of.
+    if (m_pending.isEmpty() && m_portHasNews) {
+        m_portHasNews = false;
+        m_pending = m_port.readAvailable();
+        m_pendingAt = 0;
     }
-    if (slice.isEmpty()) {
-        return;
-    }
-    m_display->receive(slice);
-    writeCaptured();
-    if (m_port.charReady()) {
+    showPending(kSliceBytes);
+    if (!m_pending.isEmpty() || m_portHasNews) {
         schedulePump();
     }
 }

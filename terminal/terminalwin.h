@@ -7,11 +7,11 @@
 // items "&Hex display", "&Capture to file..." and "Break" are the on/off state of those three; the window
 // works on actions handed over by the main window, or on its own when it stands alone (tests).
 //
-// Received bytes are taken from the port only while the display is active and only as many as are shown
-// at once, so bytes that arrive while a logger command or a transfer has suspended the terminal stay in
-// the port's input buffer for that command. A long burst is taken in slices, one per turn of the event
-// loop, so the window keeps painting and answering keys; each slice's captured bytes are written and
-// flushed before the next slice.
+// Received bytes are taken from the port only while the display is active, so bytes that arrive while a
+// logger command or a transfer has suspended the terminal stay in the port's input buffer for that
+// command; what was taken before the suspension is shown at once. A long burst is shown in slices, one per
+// turn of the event loop, so the window keeps painting and answering keys; each slice's captured bytes
+// are written and flushed before the next slice.
 //
 // The window is created once, never closes, and keeps capture, hex display and break off at start.
 
@@ -118,15 +118,21 @@ public:
     // Sends the clipboard text to the port as one block.
     void pasteClipboard();
 
-    // Suspend and resume for commands that read the port themselves.
+    // Suspend and resume for commands that read the port themselves. While suspended the window takes
+    // nothing from the port; what arrives stays in the port's input buffer for the command.
     bool displayActive() const { return m_logic->active(); }
     void setDisplayActive(bool active);
+    void SuspendTerminal() { setDisplayActive(false); }
+    void ResumeTerminal() { setDisplayActive(true); }
 
     void loadSettings(const TerminalSettings& settings);
     TerminalSettings saveSettings() const;
 
-    // Takes waiting bytes from the port and shows them (one slice; the rest follows on later turns).
+    // Shows the next slice of received bytes, taking the port's bytes when it announced new ones; the
+    // rest follows on later turns of the event loop.
     void pumpPort();
+    // Received bytes taken from the port and not shown yet.
+    qsizetype pendingBytes() const { return m_pending.size() - m_pendingAt; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -136,6 +142,7 @@ private:
     void sendToPort(const QByteArray& bytes);
     bool interceptKey(QKeyEvent* event);
     void schedulePump();
+    void showPending(qsizetype count);
     void writeCaptured();
     void closeCapture();
     bool openCapture(const QString& fileName, bool append);
@@ -161,6 +168,22 @@ private:
     int m_loadedTabSize = term::kDefaultTabSize;
     bool m_firstShow = true;
     bool m_pumpScheduled = false;
+    bool m_portHasNews = true;
+    QByteArray m_pending;  // taken from the port, shown from m_pendingAt on
+    qsizetype m_pendingAt = 0;
+};
+
+// Keeps the terminal suspended for its lifetime, so that a command gives the line back on every path,
+// early returns and exceptions included.
+class TerminalSuspension {
+public:
+    explicit TerminalSuspension(TTerminalForm& terminal) : m_terminal(terminal) { m_terminal.SuspendTerminal(); }
+    ~TerminalSuspension() { m_terminal.ResumeTerminal(); }
+    TerminalSuspension(const TerminalSuspension&) = delete;
+    TerminalSuspension& operator=(const TerminalSuspension&) = delete;
+
+private:
+    TTerminalForm& m_terminal;
 };
 
 }  // namespace orrery::terminal

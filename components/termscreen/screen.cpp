@@ -27,6 +27,7 @@ void Screen::resetStorage(int rows) {
     m_cells.assign(std::size_t(m_capacity) * std::size_t(m_columns), kBlank);
     m_firstLine = 0;
     m_endLine = m_rows;
+    m_cursorCells = nullptr;
 }
 
 std::uint8_t* Screen::lineAt(long long line) {
@@ -67,6 +68,7 @@ void Screen::setRows(int rows) {
         end = oldFirst + m_rows;
     }
     m_endLine = end;
+    m_cursorCells = nullptr;
     m_firstLine = std::max(oldFirst, m_endLine - m_capacity);
     for (long long line = m_firstLine; line < m_endLine; ++line) {
         if (line < std::min(oldEnd, end)) {
@@ -94,6 +96,7 @@ void Screen::markDirty(int row) {
 
 void Screen::newLine() {
     ++m_endLine;
+    m_cursorCells = nullptr;
     if (m_endLine - m_firstLine > m_capacity) {
         ++m_firstLine;
     }
@@ -108,6 +111,7 @@ void Screen::newLine() {
 void Screen::lineFeed() {
     if (m_cursorRow < m_rows) {
         ++m_cursorRow;
+        m_cursorCells = nullptr;
     } else {
         newLine();
     }
@@ -118,12 +122,19 @@ void Screen::setCell(std::uint8_t c) {
         m_cursorColumn = 1;
         lineFeed();
     }
-    lineAt(pageTopLine() + m_cursorRow - 1)[m_cursorColumn - 1] = c;
+    if (m_cursorCells == nullptr) {
+        m_cursorCells = lineAt(pageTopLine() + m_cursorRow - 1);
+    }
+    m_cursorCells[m_cursorColumn - 1] = c;
     markDirty(m_cursorRow);
     ++m_cursorColumn;
 }
 
 void Screen::putChar(std::uint8_t c) {
+    if (c > kCarriageReturn) {
+        setCell(c);
+        return;
+    }
     switch (c) {
         case kCarriageReturn:
             m_cursorColumn = 1;
@@ -177,6 +188,7 @@ void Screen::saveCursor() {
 void Screen::restoreCursor() {
     markDirty(m_cursorRow);
     m_cursorRow = std::clamp(m_savedRow, 1, m_rows);
+    m_cursorCells = nullptr;
     m_cursorColumn = std::clamp(m_savedColumn, 1, m_columns + 1);
     markDirty(m_cursorRow);
 }
@@ -205,6 +217,7 @@ void Screen::clear() {
         blankLine(line);
     }
     m_cursorRow = m_cursorColumn = 1;
+    m_cursorCells = nullptr;
     m_savedRow = m_savedColumn = 1;
     m_viewOffset = 0;
     m_hasSelection = false;

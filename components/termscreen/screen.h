@@ -112,6 +112,7 @@ private:
     long long m_firstLine = 0;
     long long m_endLine = 0;
 
+    std::uint8_t* m_cursorCells = nullptr;  // cells of the cursor's line, found again after it moves
     int m_cursorRow = 1;
     int m_cursorColumn = 1;  // columns + 1 while a wrap is pending
     int m_savedRow = 1;

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <algorithm>
+#include <cmath>
 
 #include "glyphs.h"
 
@@ -65,16 +66,28 @@ void TermView::chooseFont() {
     } else {
         m_font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     }
+    setDisplayFont(m_font);
+}
+
+void TermView::setDisplayFont(const QFont& font) {
+    m_font = font;
     m_font.setStyleHint(QFont::TypeWriter);
     m_font.setFixedPitch(true);
     const QFontMetrics metrics(m_font);
-    m_cellWidth = std::max(1, metrics.horizontalAdvance(QLatin1Char('M')));
+    // The advance of a fixed-pitch font is often fractional; cells are placed at multiples of the exact
+    // advance so that a run of characters drawn as one string ends where the next cell starts.
+    m_cellWidth = std::max<qreal>(1.0, QFontMetricsF(m_font).horizontalAdvance(QLatin1Char('M')));
     m_cellHeight = std::max(1, metrics.height());
     m_ascent = metrics.ascent();
+    updateGeometryFromViewport();
+}
+
+QPoint TermView::cellCenter(int column, int row) const {
+    return QPointF((column - 1 + 0.5) * m_cellWidth, (row - 1 + 0.5) * m_cellHeight).toPoint();
 }
 
 QSize TermView::sizeForCells(int columns, int rows) const {
-    return {columns * m_cellWidth, rows * m_cellHeight};
+    return {int(std::ceil(columns * m_cellWidth)), rows * m_cellHeight};
 }
 
 void TermView::receive(const QByteArray& bytes) {
@@ -148,7 +161,7 @@ void TermView::resizeEvent(QResizeEvent* event) {
 }
 
 void TermView::updateGeometryFromViewport() {
-    m_visibleColumns = std::max(1, viewport()->width() / m_cellWidth);
+    m_visibleColumns = std::max(1, int(viewport()->width() / m_cellWidth));
     m_visibleRows = std::max(1, viewport()->height() / m_cellHeight);
     m_screen.setRows(m_visibleRows);
     m_screen.takeDirty();
@@ -210,7 +223,7 @@ bool TermView::focusNextPrevChild(bool) {
 
 Position TermView::positionAt(const QPoint& point) const {
     const int row = std::clamp(point.y() / m_cellHeight, 0, m_visibleRows - 1);
-    const int column = std::clamp(point.x() / m_cellWidth + 1 + horizontalScrollBar()->value(), 1,
+    const int column = std::clamp(int(point.x() / m_cellWidth) + 1 + horizontalScrollBar()->value(), 1,
                                   m_screen.columns());
     return {m_screen.viewTopLine() + row, column};
 }
@@ -274,8 +287,8 @@ void TermView::paintRow(QPainter& painter, int viewRow) {
                 ++end;
             }
         }
-        const int x = (column - firstColumn) * m_cellWidth;
-        const QRect cellRect(x, top, (end - column) * m_cellWidth, m_cellHeight);
+        const qreal x = (column - firstColumn) * m_cellWidth;
+        const QRectF cellRect(x, top, (end - column) * m_cellWidth, m_cellHeight);
         if (inverted) {
             painter.fillRect(cellRect, kForeground);
         }
@@ -283,7 +296,7 @@ void TermView::paintRow(QPainter& painter, int viewRow) {
         const QString text = ascii ? QString::fromLatin1(reinterpret_cast<const char*>(cells + column - 1),
                                                          end - column)
                                    : QString(glyphFor(cells[column - 1]));
-        painter.drawText(x, top + m_ascent, text);
+        painter.drawText(QPointF(x, top + m_ascent), text);
         column = end;
     }
 }

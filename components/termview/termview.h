@@ -41,7 +41,13 @@ public:
 
     int visibleColumns() const { return m_visibleColumns; }
     int visibleRows() const { return m_visibleRows; }
-    QSize cellSize() const { return {m_cellWidth, m_cellHeight}; }
+    // The font is "Terminal" where it exists, else the system's fixed-pitch font.
+    void setDisplayFont(const QFont& font);
+    const QFont& displayFont() const { return m_font; }
+    qreal cellWidth() const { return m_cellWidth; }
+    int cellHeight() const { return m_cellHeight; }
+    // Centre of a visible cell in viewport pixels (column and row from 1).
+    QPoint cellCenter(int column, int row) const;
     // Client size that shows the given number of columns and rows.
     QSize sizeForCells(int columns, int rows) const;
 
@@ -81,7 +87,7 @@ private:
     Screen m_screen;
     Emulator m_emulator;
     QFont m_font;
-    int m_cellWidth = 8;
+    qreal m_cellWidth = 8;
     int m_cellHeight = 16;
     int m_ascent = 12;
     int m_visibleColumns = 80;

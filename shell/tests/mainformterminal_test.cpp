@@ -134,4 +134,35 @@ TEST_F(TerminalInMainForm, PortSetupFromTheMenuReachesTheDialog) {
     EXPECT_TRUE(form->action("Run1")->isEnabled()) << "cancelled with the port open: unlocked again";
 }
 
+TEST_F(TerminalInMainForm, RunWithTheTerminalActiveSendsTheRunByteOnly) {
+    form->action("New1")->trigger();
+    form->mdiArea()->setActiveSubWindow(sub);
+    line->takeReceived();
+    form->action("Run1")->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(line->takeReceived(), QByteArray("\x12"));
+    EXPECT_EQ(form->mdiArea()->currentSubWindow(), sub);
+    form->mdiArea()->activateNextSubWindow();
+    ASSERT_NE(form->mdiArea()->currentSubWindow(), sub);
+    form->action("Run1")->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(line->takeReceived().contains('\x12')) << "an editor's Run is not the terminal's";
+}
+
+TEST_F(TerminalInMainForm, SuspendedTerminalLeavesTheLineToTheCommand) {
+    {
+        terminal::TerminalSuspension suspended(*term);
+        line->send("\x0c");
+        QCoreApplication::processEvents();
+        EXPECT_EQ(form->ApdComPort1.getChar(), 0x0c);
+        line->send("late");
+        QCoreApplication::processEvents();
+    }
+    for (int i = 0; i < 10; ++i) {
+        QCoreApplication::processEvents();
+    }
+    EXPECT_TRUE(term->displayActive());
+    EXPECT_EQ(term->display()->screen().rowText(1).substr(0, 4), "late");
+}
+
 }  // namespace

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QScrollBar>
+#include <cmath>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -77,16 +78,15 @@ TEST_F(ViewFixture, ReceivedBytesAppearAndTheGridFollowsTheSize) {
     view.receive("hello\r\nworld");
     EXPECT_EQ(view.screen().rowText(1), "hello");
     EXPECT_EQ(view.screen().rowText(2), "world");
-    EXPECT_EQ(view.visibleColumns(), view.viewport()->width() / view.cellSize().width());
-    EXPECT_EQ(view.visibleRows(), view.viewport()->height() / view.cellSize().height());
+    EXPECT_EQ(view.visibleColumns(), int(view.viewport()->width() / view.cellWidth()));
+    EXPECT_EQ(view.visibleRows(), view.viewport()->height() / view.cellHeight());
     EXPECT_EQ(view.screen().rows(), view.visibleRows());
     EXPECT_EQ(view.screen().columns(), kBufferColumns);
 }
 
 TEST_F(ViewFixture, ResizeReportsTheNewGrid) {
     QSignalSpy changed(&view, &TermView::geometryChanged);
-    const QSize cell = view.cellSize();
-    view.resize(view.width() + 3 * cell.width(), view.height() + 2 * cell.height());
+    view.resize(view.width() + 3 * int(view.cellWidth()) + 3, view.height() + 2 * view.cellHeight());
     QCoreApplication::processEvents();
     ASSERT_FALSE(changed.isEmpty());
     EXPECT_EQ(changed.last().at(0).toInt(), view.visibleRows());
@@ -121,10 +121,7 @@ TEST_F(ViewFixture, ScrollbackKeysMoveTheViewOnlyInScrollbackMode) {
 
 TEST_F(ViewFixture, MouseDragSelectsText) {
     view.receive("alpha beta\r\ngamma");
-    const QSize cell = view.cellSize();
-    const auto at = [&](int column, int row) {
-        return QPoint((column - 1) * cell.width() + cell.width() / 2, (row - 1) * cell.height() + cell.height() / 2);
-    };
+    const auto at = [&](int column, int row) { return view.cellCenter(column, row); };
     QTest::mousePress(view.viewport(), Qt::LeftButton, {}, at(7, 1));
     QMouseEvent move(QEvent::MouseMove, at(3, 2), view.viewport()->mapToGlobal(at(3, 2)), Qt::NoButton,
                      Qt::LeftButton, Qt::NoModifier);
@@ -139,11 +136,50 @@ TEST_F(ViewFixture, PaintsCellsBlackOnWhite) {
     view.receive(QByteArray("\r\n  \xdb", 5));  // a full block at row 2, column 3
     QCoreApplication::processEvents();
     const QImage image = view.viewport()->grab().toImage();
-    const QSize cell = view.cellSize();
-    const QPoint block(2 * cell.width() + cell.width() / 2, cell.height() + cell.height() / 2);
-    EXPECT_EQ(QColor(image.pixel(block)), QColor(Qt::black));
-    const QPoint empty(10 * cell.width() + cell.width() / 2, 5 * cell.height() + cell.height() / 2);
-    EXPECT_EQ(QColor(image.pixel(empty)), QColor(Qt::white));
+    EXPECT_EQ(QColor(image.pixel(view.cellCenter(3, 2))), QColor(Qt::black));
+    EXPECT_EQ(QColor(image.pixel(view.cellCenter(11, 6))), QColor(Qt::white));
+}
+
+// Mean x of the dark pixels in a band of cells of one row.
+double inkCentre(const QImage& image, const TermView& view, int row, int firstColumn, int lastColumn) {
+    const int left = int((firstColumn - 1) * view.cellWidth());
+    const int right = int(lastColumn * view.cellWidth());
+    double sum = 0;
+    int count = 0;
+    for (int y = (row - 1) * view.cellHeight(); y < row * view.cellHeight(); ++y) {
+        for (int x = left; x < right && x < image.width(); ++x) {
+            if (qGray(image.pixel(x, y)) < 128) {
+                sum += x;
+                ++count;
+            }
+        }
+    }
+    return count > 0 ? sum / count : -1;
+}
+
+TEST_F(ViewFixture, CharactersDrawnInRunsStayInTheirColumns) {
+    // Row 1 is one run of plain characters (blanks, then an M in column 40); in row 2 a box glyph in
+    // column 39 makes the M in column 40 start a run of its own. Both Ms must land on the same pixels.
+    QFont font = view.displayFont();
+    font.setPointSizeF(10.7);  // an advance with a fraction, as most fixed-pitch fonts have on screens
+    view.setDisplayFont(font);
+    const qreal advance = QFontMetricsF(view.displayFont()).horizontalAdvance(QLatin1Char('M'));
+    if (advance == std::floor(advance)) {
+        GTEST_SKIP() << "this platform's font advance has no fraction";
+    }
+    const QByteArray plain = QByteArray(39, ' ') + "M";
+    const QByteArray mixed = QByteArray(38, ' ') + "\xb3M";
+    view.resize(int(50 * view.cellWidth()) + 40, 200);
+    QCoreApplication::processEvents();
+    ASSERT_GE(view.visibleColumns(), 44);
+    view.receive(plain + "\r\n" + mixed);
+    QCoreApplication::processEvents();
+    const QImage image = view.viewport()->grab().toImage();
+    const double runCentre = inkCentre(image, view, 1, 36, 44);
+    const double cellCentre = inkCentre(image, view, 2, 40, 40);  // the caret follows in column 41
+    ASSERT_GT(runCentre, 0);
+    ASSERT_GT(cellCentre, 0);
+    EXPECT_NEAR(runCentre, cellCentre, 1.0) << "advance " << advance << " cell " << view.cellWidth();
 }
 
 TEST_F(ViewFixture, CaretBlinks) {
