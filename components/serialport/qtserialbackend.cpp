@@ -168,14 +168,9 @@ bool QtSerialBackend::checkLost() {
 
 void QtSerialBackend::onError(QSerialPort::SerialPortError error) {
     // An unplugged adapter or a closed pty master shows up as a resource error, or as read errors that
-    // repeat for ever; the hang-up state of the descriptor tells them apart from a passing error.
+    // repeat for ever. Qt also reports a resource error for a read that merely found no bytes (the
+    // polling reads can take them first), so only the hang-up state of the descriptor closes the port.
     if (error == QSerialPort::NoError || !m_port.isOpen()) {
-        return;
-    }
-    if (error == QSerialPort::ResourceError) {
-        m_port.close();
-        m_port.clearError();
-        emit lost(QString::fromLatin1(kDisconnected));
         return;
     }
     if (!checkLost()) {

@@ -220,3 +220,31 @@ TEST_F(PtyPort, OtherSideClosingIsNoticedAndAFreshLineReopens) {
 }
 
 }  // namespace
+
+// The workbench reads the line both ways at once: the event loop delivers bytes to the terminal and the
+// link's loops poll the port directly. Neither path may lose bytes to the other, and a read that finds
+// the bytes already taken must not be mistaken for an unplugged device.
+TEST_F(PtyPort, ReadingFromTheEventLoopAndByPollingTogetherKeepsThePortOpen) {
+    ASSERT_TRUE(port.open());
+    QSignalSpy lost(&port, &TApdComPort::portLost);
+    QByteArray sent;
+    QByteArray got;
+    for (int chunk = 0; chunk < 64; ++chunk) {
+        QByteArray bytes(1024, char('A' + chunk % 26));
+        pty.write(bytes);
+        sent += bytes;
+        QElapsedTimer timer;
+        timer.start();
+        while (got.size() < sent.size() && timer.elapsed() < 2000 && port.isOpen()) {
+            QCoreApplication::processEvents();
+            got += port.readAvailable();
+            if (port.charReady()) {
+                got += char(port.getChar());
+            }
+        }
+    }
+    EXPECT_TRUE(port.isOpen());
+    EXPECT_EQ(lost.count(), 0);
+    EXPECT_EQ(got.size(), sent.size());
+    EXPECT_EQ(got, sent);
+}
