@@ -40,7 +40,7 @@ struct Listed {
     std::string text;
 };
 
-Listed listOf(std::string_view source, std::string_view code, const ProgressHook& progress = {}) {
+Listed listOf(std::string_view source, std::string_view code, const ProgressCallback& progress = {}) {
     Listed listed{imageOf(hexBytes(code)), {}};
     ListingInputs in;
     in.sourceName = "hello.qob";
