@@ -269,7 +269,7 @@ Value Parser::primary() {
             return inner;
         }
         case SYMBOL:
-            return fetch(variableReference(false));
+            return fetch(variableReference());
         case '?':
             return fetch(questionReference());
         case kw::Adloop:
@@ -394,7 +394,7 @@ Value Parser::fetch(Value reference) {
 }
 
 // variable -> name | name '(' index ')' | name '(' index ',' index ')'
-Value Parser::variableReference(bool /*asTarget*/) {
+Value Parser::variableReference() {
     const Token name = expect(SYMBOL);
     const std::string_view written = textOf(name);
     auto index = m_ctx.symbols->variable(written);

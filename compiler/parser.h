@@ -118,7 +118,7 @@ private:
     Value constant(const Token& token);
     Value numericConstant(const Token& token);
     std::string stringConstant(const Token& token, bool& ok);
-    Value variableReference(bool asTarget);
+    Value variableReference();
     Value questionReference();
     Value adloopReference();
     Value arrayElement(int symbol, std::string_view name);
@@ -146,7 +146,7 @@ private:
     void items(ItemStatement kind, ItemForm& form, int& count, int& storeSize);
     void textItem(ItemStatement kind, bool first);
     void binaryItem(ItemStatement kind, int index, int& storeSize);
-    bool formatItem(ItemStatement kind, ItemForm form, bool first, int& storeSize);
+    bool formatItem();
     void emitFormMarker(ItemStatement kind);
     void inputStatement();
     void inputTarget(std::string prompt, bool hasPrompt);

@@ -238,7 +238,7 @@ void Parser::assignment() {
     } else if (accept(kw::Adloop)) {
         target = adloopReference();
     } else {
-        target = variableReference(true);
+        target = variableReference();
     }
     assignTo(target);
 }
@@ -385,7 +385,7 @@ void Parser::endifStatement() {
 // for -> FOR variable '=' expression TO expression [ STEP expression ]
 void Parser::forStatement() {
     expect(kw::For);
-    const Value variable = variableReference(true);
+    const Value variable = variableReference();
     if (variable.cls != kFlagScalar) syntaxError();
     if (!isInt(variable.type)) {
         m_ctx.report(Err::expecting_integer_variable);
@@ -508,7 +508,7 @@ void Parser::onerrStatement() {
     } else {
         emitLabelOperand(Op::WordPush, expect(SYMBOL));
         if (accept(',')) {
-            const Value variable = variableReference(true);
+            const Value variable = variableReference();
             if (!isInt(variable.type)) {
                 m_ctx.report(Err::expecting_integer_variable);
                 throw SyntaxError{};
