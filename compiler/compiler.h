@@ -82,8 +82,7 @@ struct CompileJob {
     std::uint16_t targetOrderMark = 0x0100;  // bytes 0 then 1 in memory: header values big-endian
     HeaderSummary header;
     std::vector<std::uint8_t> code;   // the token code alone (header excluded)
-    std::vector<std::uint8_t> image;  // the program image: header, then the code (the code alone until the
-                                      // image builder places the header in front)
+    std::vector<std::uint8_t> image;  // the program image: header, then the code
     std::uint32_t imageLength = 0;
     std::int32_t dataFileSize = -1;   // set by DFSIZE (models 400 and 500)
     std::uint8_t errorCode = kCompileOk;

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 #include "opcodes.h"
 
@@ -65,7 +66,7 @@ std::optional<std::time_t> parseEpoch(const char* text) {
 // Walks the code once, printing instructions and the source lines their line-number markers cover.
 class ListingBody {
 public:
-    ListingBody(const ListingInputs& in, const ProgressHook& progress, std::string& out)
+    ListingBody(const ListingInputs& in, const ProgressCallback& progress, std::string& out)
         : m_in(in),
           m_progress(progress),
           m_out(out),
@@ -208,7 +209,7 @@ private:
     }
 
     const ListingInputs& m_in;
-    const ProgressHook& m_progress;
+    const ProgressCallback& m_progress;
     std::string& m_out;
     std::size_t m_codeStart;
     std::size_t m_codeEnd;
@@ -269,7 +270,7 @@ std::string_view opcodeNameOf(std::uint8_t opcode) {
     return opcode < kOpcodes.size() ? kOpcodes[opcode].name : std::string_view("???");
 }
 
-std::string listingText(const ListingInputs& inputs, const ProgressHook& progress) {
+std::string listingText(const ListingInputs& inputs, const ProgressCallback& progress) {
     std::string out;
     writeHeaderBlock(inputs, out);
     ListingBody(inputs, progress, out).write();

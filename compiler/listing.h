@@ -6,16 +6,13 @@
 
 #include <cstdint>
 #include <ctime>
-#include <functional>
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
-namespace orrery::compiler {
+#include "compiler.h"  // ProgressCallback
 
-// Called with a rising progress value; its answer (cancel) is ignored because a listing is short work.
-using ProgressHook = std::function<bool(std::int32_t)>;
+namespace orrery::compiler {
 
 struct ListingInputs {
     std::string_view sourceName;          // file name without folder; "Untitled" is shown when empty
@@ -39,6 +36,8 @@ std::string listingDateText(const char* sourceDateEpoch, std::time_t now);
 // The name the listing prints for an opcode byte.
 std::string_view opcodeNameOf(std::uint8_t opcode);
 
-std::string listingText(const ListingInputs& inputs, const ProgressHook& progress = {});
+// The whole .lst file. progress is called with a rising value every 100 bytes of code; its answer
+// (cancel) is ignored, because a listing is short work and a cut-off listing would mislead.
+std::string listingText(const ListingInputs& inputs, const ProgressCallback& progress = {});
 
 }  // namespace orrery::compiler

@@ -80,6 +80,26 @@ bool flushAndClose(std::FILE* file) {
     return ok;
 }
 
+// A device or pipe standing at the target's place is written into, never replaced: renaming over
+// /dev/null or a FIFO a reader waits on would destroy it, and a stream cannot be half-written anyway.
+bool isSpecialFile(const fs::path& path) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);
+    return !ec && fs::exists(status) && !fs::is_regular_file(status) && !fs::is_directory(status);
+}
+
+OutputResult writeInPlace(const fs::path& shownPath, const fs::path& target, std::string_view bytes) {
+    std::FILE* file = std::fopen(target.string().c_str(), "wb");
+    if (file == nullptr)
+        return failure(shownPath, std::strerror(errno));
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    const int reason = errno;
+    const bool closed = std::fclose(file) == 0;
+    if (!written || !closed)
+        return failure(shownPath, std::strerror(reason ? reason : EIO));
+    return {true, {}};
+}
+
 void keepPermissionsOf(const fs::path& original, const fs::path& replacement) {
     std::error_code ec;
     const fs::file_status status = fs::status(original, ec);
@@ -96,6 +116,8 @@ OutputResult writeOutputFile(const fs::path& path, std::string_view bytes) {
         return failure(path, "it is a folder");
     if (fs::exists(target, ec) && isWriteProtected(target))
         return failure(path, "file is write protected");
+    if (isSpecialFile(target))
+        return writeInPlace(path, target, bytes);
 
     fs::path temporary;
     int error = 0;

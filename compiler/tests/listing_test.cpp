@@ -1,6 +1,7 @@
 #include "listing.h"
 
 #include "compile_helpers.h"
+#include "opcodes.h"
 #include "outputfile.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,10 @@
 #include <array>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -40,7 +45,7 @@ struct Listed {
     std::string text;
 };
 
-Listed listOf(std::string_view source, std::string_view code, const ProgressHook& progress = {}) {
+Listed listOf(std::string_view source, std::string_view code, const ProgressCallback& progress = {}) {
     Listed listed{imageOf(hexBytes(code)), {}};
     ListingInputs in;
     in.sourceName = "hello.qob";
@@ -430,6 +435,198 @@ TEST(Listing, WholeListingsOfAProgram) {
         EXPECT_EQ(compileListingText(compiled.job), c.expected) << c.what;
     }
     ::unsetenv("SOURCE_DATE_EPOCH");
+}
+
+}  // namespace
+}  // namespace orrery::compiler
+
+namespace orrery::compiler {
+namespace {
+
+// Reads a listing body back into code bytes, using only the printed forms: every instruction line must
+// stand at the offset the bytes before it lead to and show exactly its operand's bytes.
+class ListingReader {
+public:
+    explicit ListingReader(std::string_view body) : m_text(body) {}
+
+    std::optional<std::vector<std::uint8_t>> code() {
+        while (m_pos < m_text.size()) {
+            if (skip("\r\n    ### ")) {
+                if (!readInstruction())
+                    return std::nullopt;
+            } else if (m_text.substr(m_pos) == "\r\n") {
+                m_pos += 2;
+            } else if (skip("\r\n") && isSourceLineNumber()) {
+                m_pos = std::min(m_text.find("\r\n", m_pos), m_text.size());
+            } else {
+                return std::nullopt;
+            }
+        }
+        return m_code;
+    }
+
+private:
+    bool skip(std::string_view expected) {
+        if (m_text.substr(m_pos, expected.size()) != expected)
+            return false;
+        m_pos += expected.size();
+        return true;
+    }
+    bool isSourceLineNumber() const {
+        return m_text.size() >= m_pos + 8 && m_text.substr(m_pos + 5, 3) == ":  ";
+    }
+    std::optional<unsigned long> hex(std::size_t digits) {
+        const std::string field(m_text.substr(m_pos, digits));
+        if (field.size() != digits || field.find_first_not_of("0123456789ABCDEF") != std::string::npos) {
+            return std::nullopt;
+        }
+        m_pos += digits;
+        return std::stoul(field, nullptr, 16);
+    }
+    std::optional<unsigned long> decimalIn(std::string_view open, std::string_view close) {
+        if (!skip(open))
+            return std::nullopt;
+        const std::size_t end = m_text.find(close, m_pos);
+        if (end == std::string_view::npos || end == m_pos)
+            return std::nullopt;
+        const std::string field(m_text.substr(m_pos, end - m_pos));
+        if (field.find_first_not_of("0123456789") != std::string::npos)
+            return std::nullopt;
+        m_pos = end + close.size();
+        return std::stoul(field);
+    }
+    void push(unsigned long value, int bytes) {
+        for (int i = bytes - 1; i >= 0; --i)
+            m_code.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+    }
+    bool hexBytes(int bytes) {
+        const auto value = hex(2 * static_cast<std::size_t>(bytes));
+        if (!value)
+            return false;
+        push(*value, bytes);
+        return true;
+    }
+    bool quotedChars() {
+        const auto length = decimalIn("[", "]\"");
+        if (!length || m_text.size() < m_pos + *length + 1 || m_text[m_pos + *length] != '"')
+            return false;
+        push(*length, 1);
+        for (char c : m_text.substr(m_pos, *length))
+            m_code.push_back(static_cast<std::uint8_t>(c));
+        m_pos += *length + 1;
+        return true;
+    }
+    bool machineCode() {
+        if (!skip("\r\n\t"))
+            return false;
+        while (true) {
+            if (skip("\r\n\t"))
+                continue;
+            const std::size_t before = m_pos;
+            const auto byte = hex(2);
+            if (!byte || !skip(" ")) {
+                m_pos = before;
+                return true;
+            }
+            push(*byte, 1);
+        }
+    }
+    bool readOperand(Operand operand) {
+        switch (operand) {
+            case Operand::None:
+                return true;
+            case Operand::Byte:
+                return hexBytes(1);
+            case Operand::Word:
+            case Operand::CodeOffset:
+                return hexBytes(2);
+            case Operand::Long:
+                return hexBytes(4);
+            case Operand::WordWord:
+                return hexBytes(2) && skip(" ") && hexBytes(2);
+            case Operand::LineNumber: {
+                const auto line = decimalIn("[", "]");
+                if (line)
+                    push(*line, 2);
+                return line.has_value();
+            }
+            case Operand::String:
+                return quotedChars();
+            case Operand::ExtensionRef: {
+                const auto number = decimalIn("[", ", ");
+                const auto count = number ? decimalIn("", "]") : std::nullopt;
+                if (count)
+                    push(*number, 2), push(*count, 1);
+                return count.has_value();
+            }
+            case Operand::ExtensionDef: {
+                const auto number = decimalIn("[", "] ");
+                if (number)
+                    push(*number, 2);
+                return number && quotedChars();
+            }
+            case Operand::AsmBlock:
+                return machineCode();
+        }
+        return false;
+    }
+    bool readInstruction() {
+        const auto offset = hex(5);
+        if (!offset || *offset != m_code.size() || !skip(" ### <"))
+            return false;
+        const auto opcode = hex(2);
+        if (!opcode || *opcode >= kOpcodes.size() || !skip("> "))
+            return false;
+        const OpcodeInfo& info = kOpcodes[*opcode];
+        if (!skip(info.name) || !skip(" "))
+            return false;
+        push(*opcode, 1);
+        return readOperand(info.operand);
+    }
+
+    std::string_view m_text;
+    std::size_t m_pos = 0;
+    std::vector<std::uint8_t> m_code;
+};
+
+std::string_view bodyOfListing(std::string_view listing) {
+    const std::string rule = std::string(kRule) + "\r\n\r\n";
+    const std::size_t at = listing.rfind(rule);
+    return at == std::string_view::npos ? std::string_view{} : listing.substr(at + rule.size());
+}
+
+TEST(Listing, ReadsBackIntoTheCompiledCodeOfEveryExample) {
+    int count = 0;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(std::string(ORRERY_SOURCE_DIR) + "/examples")) {
+        if (entry.path().extension() != ".qob")
+            continue;
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        for (bool lineNumbers : {true, false}) {
+            CompileJob job;
+            job.sourceName = entry.path().filename().string();
+            job.sourceText = text + "\r\n";
+            job.flags = lineNumbers ? kEmbedLineNumbers : 0;
+            ASSERT_EQ(compile(job), kCompileOk) << entry.path() << ": " << job.errorMessage;
+            const std::string listing = compileListingText(job);
+            const auto code = ListingReader(bodyOfListing(listing)).code();
+            ASSERT_TRUE(code.has_value()) << entry.path() << " line numbers " << lineNumbers;
+            EXPECT_EQ(*code, job.code) << entry.path() << " line numbers " << lineNumbers;
+        }
+        ++count;
+    }
+    EXPECT_GE(count, 3);
+}
+
+TEST(Listing, ReaderRejectsAListingThatLostStep) {
+    // The reader itself must notice a string shown one character too long.
+    const std::string good =
+        "\r\n    ### 00000 ### <4D> StrConst [2]\"Hi\"\r\n    ### 00004 ### <19> Stop \r\n";
+    const std::string bad =
+        "\r\n    ### 00000 ### <4D> StrConst [2]\"Hi!\"\r\n    ### 00005 ### <19> Stop \r\n";
+    EXPECT_EQ(ListingReader(good).code(), (std::vector<std::uint8_t>{0x4D, 2, 'H', 'i', 0x19}));
+    EXPECT_FALSE(ListingReader(bad).code().has_value());
 }
 
 }  // namespace

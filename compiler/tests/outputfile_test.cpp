@@ -1,6 +1,8 @@
 #include "outputfile.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -121,6 +123,25 @@ TEST_F(OutputFileTest, WritingThroughASymbolicLinkKeepsTheLink) {
     ASSERT_TRUE(writeOutputFile(m_dir / "link.bin", "new").ok);
     EXPECT_TRUE(fs::is_symlink(m_dir / "link.bin"));
     EXPECT_EQ(contentOf(m_dir / "real" / "prog.bin"), "new");
+}
+
+TEST_F(OutputFileTest, APipeAtTheTargetIsWrittenIntoNotReplaced) {
+    const fs::path fifo = m_dir / "prog.lst";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    fs::create_symlink(fifo, m_dir / "link.lst");
+    const OutputResult direct = writeOutputFile(fifo, "one ");
+    const OutputResult linked = writeOutputFile(m_dir / "link.lst", "two");
+    char buffer[16] = {};
+    const ssize_t got = ::read(reader, buffer, sizeof buffer - 1);
+    ::close(reader);
+    EXPECT_TRUE(direct.ok) << direct.error;
+    EXPECT_TRUE(linked.ok) << linked.error;
+    EXPECT_EQ(std::string(buffer, got > 0 ? static_cast<std::size_t>(got) : 0), "one two");
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    EXPECT_TRUE(fs::is_symlink(m_dir / "link.lst"));
+    EXPECT_EQ(namesInFolder(), (std::vector<std::string>{"link.lst", "prog.lst"}));
 }
 
 TEST(OutputPath, NamedAfterTheSource) {
