@@ -3,7 +3,7 @@
 //
 // It owns emission, patching of forward jumps, the label chains threaded through unpatched operands,
 // the line-number instructions and the bounds check. The capacity is fixed at the start of a compile
-// (source length + 44300 code bytes, at most 65535); an emission that would pass it is dropped and the buffer marks
+// (source length + 44300 code bytes, at most 64 KB); an emission that would pass it is dropped and the buffer marks
 // itself overflowed, so no input can write past the end and every program that fits gets its exact
 // bytes. Offsets are relative to the first code byte (the byte after the image header).
 
@@ -19,17 +19,14 @@ namespace orrery::compiler {
 // Bytes of the image buffer beyond the source length, of which the first 82 hold the header.
 inline constexpr std::size_t kImageReserve = 44382;
 inline constexpr std::size_t kHeaderRoom = 82;
-// Code offsets (jump operands, label values, patch positions) are 16-bit, so the code may not grow past
-// the last offset a word can name, however long the source is.
-inline constexpr std::size_t kMaxCodeSize = 0xFFFF;
+// Jump targets and labels are 16-bit code offsets: code beyond them could not be reached correctly.
+inline constexpr std::size_t kMaxCodeSize = 0x10000;
 
 enum class LineEnd { Blank, Statements, Label };
 
 class CodeBuffer {
 public:
-    explicit CodeBuffer(std::size_t capacity = 0) : m_capacity(capacity < kMaxCodeSize ? capacity : kMaxCodeSize) {
-        m_bytes.reserve(m_capacity);
-    }
+    explicit CodeBuffer(std::size_t capacity = 0) : m_capacity(capacity) { m_bytes.reserve(capacity); }
 
     std::uint16_t offset() const { return static_cast<std::uint16_t>(m_bytes.size()); }
     std::size_t size() const { return m_bytes.size(); }

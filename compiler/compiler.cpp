@@ -6,6 +6,7 @@
 #include <new>
 
 #include "context.h"
+#include "image.h"
 #include "models.h"
 #include "parser.h"
 
@@ -26,33 +27,33 @@ std::string_view sourceOf(const CompileJob& job) {
 }  // namespace
 
 CompileContext::CompileContext(CompileJob& compileJob)
-    : job(compileJob),
+    : job(&compileJob),
       cleanSource(clearBit7(sourceOf(compileJob))),
       originalSource(sourceOf(compileJob)),
-      code(cleanSource.size() + kImageReserve - kHeaderRoom),
+      code(std::min(cleanSource.size() + kImageReserve - kHeaderRoom, kMaxCodeSize)),
       scanner(cleanSource, originalSource) {}
 
 void CompileContext::report(std::string_view message) {
-    if (errorSeen) return;
+    if (errorSeen || !job) return;
     errorSeen = true;
     stop = true;
-    job.errorCode = kCompileFailed;
-    job.errorMessage = std::string(message.substr(0, 127));
+    job->errorCode = kCompileFailed;
+    job->errorMessage = std::string(message.substr(0, 127));
     const long column = static_cast<long>(lastToken.start) - static_cast<long>(lineStart);
-    job.errorColumn = static_cast<std::uint16_t>(std::clamp<long>(column, 1, 0xFFFF));
-    job.errorLine = static_cast<std::int32_t>(line);
+    job->errorColumn = static_cast<std::uint16_t>(std::clamp<long>(column, 1, 0xFFFF));
+    job->errorLine = static_cast<std::int32_t>(line);
 }
 
 void CompileContext::reportAt(std::string_view message, std::size_t sourcePosition) {
-    if (errorSeen) return;
+    if (errorSeen || !job) return;
     const std::string_view text = cleanSource;
     sourcePosition = std::min(sourcePosition, text.size());
     const std::size_t lineBegin = text.rfind('\n', sourcePosition == 0 ? 0 : sourcePosition - 1);
     const std::size_t begin = lineBegin == std::string_view::npos || sourcePosition == 0 ? 0 : lineBegin + 1;
     report(message);
-    job.errorLine = static_cast<std::int32_t>(1 + std::count(text.begin(), text.begin() + static_cast<long>(begin), '\n'));
+    job->errorLine = static_cast<std::int32_t>(1 + std::count(text.begin(), text.begin() + static_cast<long>(begin), '\n'));
     const long column = static_cast<long>(sourcePosition) - static_cast<long>(begin);
-    job.errorColumn = static_cast<std::uint16_t>(std::clamp<long>(column, 1, 0xFFFF));
+    job->errorColumn = static_cast<std::uint16_t>(std::clamp<long>(column, 1, 0xFFFF));
 }
 
 namespace {
@@ -110,20 +111,11 @@ void resolveSymbols(CompileContext& context) {
     context.reportAt(message, entry.second);
 }
 
-// The model decides the header; a model the table does not know and a missing DFSIZE stop here.
-void checkModelForHeader(CompileContext& context) {
-    const std::uint16_t model = context.job.modelCode;
-    if (model != 0 && !isKnownModel(model)) {
-        context.report(Err::unknown_model_number);
-        return;
-    }
-    if ((model == 400 || model == 500) && context.job.dataFileSize == -1) {
-        context.report(Err::this_model_must_use_DFSIZE);
-    }
-}
+// The sorted symbol summary with its two CRCs, for the header, the symbol file and the variable viewer.
+void buildSummary(CompileContext& context) { context.summary = buildSymbolSummary(*context.symbols); }
 
 void fillHeaderSummary(CompileContext& context) {
-    CompileJob& job = context.job;
+    CompileJob& job = *context.job;
     HeaderSummary& header = job.header;
     header.headerSize = usesSlotAddressing(job.modelCode) ? kLongHeaderSize : kShortHeaderSize;
     header.modelByte = static_cast<std::uint8_t>(job.modelCode / 10);
@@ -135,11 +127,27 @@ void fillHeaderSummary(CompileContext& context) {
     header.sourceName = job.sourceName.substr(0, 31);
 }
 
-// The image: for now the code alone; the header is placed in front of it by the image builder.
+// The image: the header for the model in force, then the code. An unknown model, a missing DFSIZE and a
+// program the header cannot describe stop the compile here.
 void buildImage(CompileContext& context) {
-    CompileJob& job = context.job;
+    CompileJob& job = *context.job;
     job.code = context.code.bytes();
-    job.image = job.code;
+    HeaderFacts facts;
+    facts.modelCode = job.modelCode;
+    facts.highestToken = context.code.highestToken();
+    facts.variablesSize = static_cast<std::uint16_t>(job.header.variablesSize);
+    facts.vcrc = context.summary.vcrc;
+    facts.lcrc = context.summary.lcrc;
+    facts.sourceName = job.sourceName;
+    facts.dataFileSize = job.dataFileSize;
+    ProgramImage image = buildProgramImage(facts, job.code);
+    if (!image.ok()) {
+        context.report(imageErrorMessage(image.error));
+        return;
+    }
+    job.header.headerSize = image.headerSize;
+    job.dataFileSize = image.dataFileSize;
+    job.image = std::move(image.bytes);
     job.imageLength = static_cast<std::uint32_t>(job.image.size());
 }
 
@@ -148,8 +156,7 @@ void finish(CompileContext& context) {
     if (context.failed()) return;
     resolveSymbols(context);
     if (context.failed()) return;
-    checkModelForHeader(context);
-    if (context.failed()) return;
+    buildSummary(context);
     fillHeaderSummary(context);
     buildImage(context);
 }
@@ -181,6 +188,7 @@ std::uint8_t compile(CompileJob& job) {
     } catch (const std::bad_alloc&) {
         context->report(userText(Err::not_enough_DOS_memory));
     }
+    context->job = nullptr;
     if (context->failed()) {
         job.code.clear();
         job.image.clear();

@@ -13,6 +13,7 @@
 #include "errors.h"
 #include "scanner.h"
 #include "symboltable.h"
+#include "symfile.h"
 
 namespace orrery::compiler {
 
@@ -33,6 +34,8 @@ inline constexpr std::size_t kAsmLineEntrySize = 32;
 
 struct CompileContext {
     explicit CompileContext(CompileJob& job);
+    CompileContext(const CompileContext&) = delete;  // the scanner points into its own source
+    CompileContext& operator=(const CompileContext&) = delete;
 
     // Records the first error of the compile with its line and column; later reports do nothing.
     void report(std::string_view message);
@@ -41,11 +44,12 @@ struct CompileContext {
     void reportAt(std::string_view message, std::size_t sourcePosition);
     bool failed() const { return errorSeen; }
 
-    CompileJob& job;
+    CompileJob* job;          // the job being compiled; null once the compile is over
     std::string cleanSource;  // the source with bit 7 cleared
-    std::string_view originalSource;
+    std::string originalSource;
     CodeBuffer code;
     std::unique_ptr<SymbolTable> symbols;
+    SymbolSummary summary;  // built by the finish from the resolved symbol table
     Scanner scanner;
     Token lastToken;  // the token scanned last: errors are placed at it
 

@@ -37,6 +37,8 @@ enum class ItemForm : int { Undecided = 0, Text = 1, Binary = 2 };
 
 inline constexpr int kMaxNesting = 400;
 
+bool isFunctionKeyword(int token);
+
 // Thrown inside the parser to abandon the rest of a line after an error has been reported; caught by
 // parseLine, never outside the parser.
 struct LineAbandoned {};
@@ -108,11 +110,8 @@ private:
 
     // Expressions (expressions.cpp)
     Value expression();
-    Value orExpression();
-    Value andExpression();
-    Value comparison();
-    Value additive();
-    Value multiplicative();
+    Value binary(int level);
+    Value applyBinary(int kind, int token, Value left, Value right);
     Value unary();
     Value primary();
     Value constant(const Token& token);

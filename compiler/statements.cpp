@@ -119,7 +119,7 @@ void Parser::finishLine(LineEnd kind) {
     if (m_ctx.endOfSource) return;
     ++m_ctx.line;
     m_ctx.lineStart = m_ctx.scanner.position();
-    m_ctx.job.lineStart = static_cast<std::uint32_t>(m_ctx.lineStart);
+    m_ctx.job->lineStart = static_cast<std::uint32_t>(m_ctx.lineStart);
     m_code.lineFinished(static_cast<std::uint16_t>(m_ctx.line), kind);
 }
 
@@ -212,17 +212,7 @@ void Parser::keywordStatement(int keyword) {
 // A function call standing alone: its value is dropped.
 void Parser::functionStatement() {
     const Token token = peek();
-    if (token.code != EXTNAME && token.code != kw::Count && token.code != kw::Pin) {
-        static constexpr int kFunctions[] = {kw::Abs,   kw::Asflt, kw::Float, kw::Int,    kw::Fix,   kw::Aint,
-                                             kw::Log,   kw::Log10, kw::Exp,   kw::Sin,    kw::Cos,   kw::Tan,
-                                             kw::Atn,   kw::Sqr,   kw::Chan,  kw::Sdi,    kw::Temp,  kw::Vget,
-                                             kw::Period, kw::Peek, kw::Peekw, kw::Peekl,  kw::Len,   kw::Varptr,
-                                             kw::Labptr, kw::Instr, kw::Left, kw::Right,  kw::Mid,   kw::Str,
-                                             kw::Gets,  kw::Get};
-        bool known = false;
-        for (int function : kFunctions) known = known || function == token.code;
-        if (!known) syntaxError();
-    }
+    if (token.code != EXTNAME && !isFunctionKeyword(token.code)) syntaxError();
     primary();
     m_code.emitOp(Op::Pop);
 }
@@ -586,7 +576,7 @@ void Parser::modelStatement() {
         m_ctx.report(Err::must_appear_as_first_statement);
         throw SyntaxError{};
     }
-    m_ctx.job.modelCode = model;
+    m_ctx.job->modelCode = model;
     m_ctx.familyMask = static_cast<std::uint16_t>(m_ctx.familyMask | familyBit(model));
     if (usesSlotAddressing(model)) {
         m_code.emitOpWord(Op::ModelDef, model);

@@ -206,3 +206,21 @@ TEST(Robustness, ArbitraryBytesNeverCrash) {
 
 }  // namespace
 }  // namespace orrery::compiler::test
+
+namespace orrery::compiler::test {
+namespace {
+
+TEST(Robustness, CodeBeyondSixteenBitOffsetsIsAnError) {
+    // A long source buys a large buffer, but no code may pass 64 KB: labels could not reach it.
+    std::string source = "MODEL 700\nREM " + std::string(400, 'x');
+    for (int line = 0; line < 300; ++line) source += "\nREM " + std::string(400, 'x');
+    for (int line = 0; line < 60; ++line) {
+        source += "\n?=?";
+        for (int i = 0; i < 99; ++i) source += ":?=?";
+    }
+    const Compiled result = compileSource(source);
+    EXPECT_EQ(result.message, "program too large for the code buffer");
+}
+
+}  // namespace
+}  // namespace orrery::compiler::test

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "compiler.h"
+#include "outputfile.h"
 
 namespace orrery::qobc {
 
@@ -102,6 +103,19 @@ bool readFile(const std::string& path, std::string& text) {
     return !in.bad();
 }
 
+// The chosen output files go beside FILE unless -o names another folder.
+int writeOutputs(const compiler::CompileJob& job, const Options& options, std::ostream& err) {
+    compiler::OutputChoice choice;
+    choice.listing = options.compiler.createListFile;
+    choice.binary = options.compiler.createBinFile;
+    choice.symbols = options.compiler.createSymFile;
+    choice.folder = options.outputDir.empty() ? std::filesystem::path(options.file).parent_path()
+                                              : std::filesystem::path(options.outputDir);
+    const compiler::OutputsWritten written = compiler::writeCompileOutputs(job, choice);
+    for (const std::string& error : written.errors) err << "qobc: " << error << "\n";
+    return written.ok() ? kExitOk : kExitUsage;
+}
+
 }  // namespace
 
 std::string hexDump(const std::vector<unsigned char>& bytes) {
@@ -139,10 +153,6 @@ int run(const std::vector<std::string>& arguments, std::ostream& out, std::ostre
         err << "qobc: no FILE given\n" << kUsage;
         return kExitUsage;
     }
-    if (options.compiler.createListFile || options.compiler.createBinFile || options.compiler.createSymFile) {
-        err << "qobc: the listing, binary and symbol file writers (-l, -b, -s) are not available yet\n";
-        return kExitUsage;
-    }
     std::error_code error;
     if (!options.outputDir.empty() && !std::filesystem::is_directory(options.outputDir, error)) {
         err << "qobc: output folder '" << options.outputDir << "' does not exist\n";
@@ -173,8 +183,9 @@ int run(const std::vector<std::string>& arguments, std::ostream& out, std::ostre
     if (options.printCode) out << hexDump(job.code);
     out << options.file << ": program size " << job.header.codeSize << ", header " << job.header.headerSize
         << ", variables " << job.header.variablesSize << "\n";
+    const int status = writeOutputs(job, options, err);
     compiler::releaseJob(job);
-    return kExitOk;
+    return status;
 }
 
 }  // namespace orrery::qobc

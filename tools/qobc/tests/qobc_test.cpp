@@ -76,6 +76,9 @@ TEST_F(Qobc, SymbolLimitIsPassedOn) {
 
 TEST_F(Qobc, UsageErrorsExitTwo) {
     const std::string file = write("u.qob", "STOP\n");
+    // Folders standing where the output files should go make every write fail.
+    const std::string blocked = (m_dir / "blocked").string();
+    for (const char* name : {"u.lst", "u.bin", "u.sym"}) fs::create_directories(m_dir / "blocked" / name);
     struct UsageCase {
         std::vector<std::string> arguments;
         const char* says;
@@ -90,9 +93,9 @@ TEST_F(Qobc, UsageErrorsExitTwo) {
         {{"-o", (m_dir / "missing").string(), file}, "does not exist"},
         {{(m_dir / "absent.qob").string()}, "cannot read"},
         {{m_dir.string()}, "it is a folder"},
-        {{"-l", file}, "not available yet"},
-        {{"-b", file}, "not available yet"},
-        {{"--symbols", file}, "not available yet"},
+        {{"-l", "-o", blocked, file}, "u.lst: it is a folder"},
+        {{"-b", "-o", blocked, file}, "u.bin: it is a folder"},
+        {{"--symbols", "-o", blocked, file}, "u.sym: it is a folder"},
     };
     for (const UsageCase& c : cases) {
         EXPECT_EQ(run(c.arguments), kExitUsage) << c.says;
@@ -116,6 +119,7 @@ TEST_F(Qobc, TheBuiltProgramBehavesTheSame) {
     };
     EXPECT_EQ(exitCode(std::string(QOBC_PATH) + " " + good), kExitOk);
     EXPECT_EQ(exitCode(std::string(QOBC_PATH) + " " + bad), kExitCompileError);
+    fs::create_directory(m_dir / "p.lst");
     EXPECT_EQ(exitCode(std::string(QOBC_PATH) + " -l " + good), kExitUsage);
 }
 
