@@ -1,5 +1,5 @@
 // libFuzzer entry: compiles arbitrary bytes and, when the compile succeeds, runs every writer of its
-// results (program image, listing, symbol file) into memory.
+// results (listing, symbol file) into memory and checks that the image describes itself.
 //
 // The first byte of an input chooses the options, the rest is the source text:
 //   bit 0      embed line numbers
@@ -13,20 +13,9 @@
 #include <string_view>
 
 #include "compiler.h"
-#include "symboltable.h"
-
-#if __has_include("image.h")
 #include "image.h"
-#define ORRERY_FUZZ_IMAGE 1
-#endif
-#if __has_include("listing.h")
-#include "listing.h"
-#define ORRERY_FUZZ_LISTING 1
-#endif
-#if __has_include("symfile.h")
+#include "outputfile.h"
 #include "symfile.h"
-#define ORRERY_FUZZ_SYMFILE 1
-#endif
 
 namespace {
 
@@ -47,55 +36,15 @@ CompileJob jobFor(const std::uint8_t* data, std::size_t size) {
     return job;
 }
 
-#ifdef ORRERY_FUZZ_SYMFILE
-std::string symbolFileOf(const CompileJob& job) {
-    const SymbolTable* table = symbolTable(job);
-    if (table == nullptr) return {};
-    std::vector<SymbolRecord> records;
-    for (int index : table->visitOrder()) {
-        const SymbolEntry& entry = table->entry(index);
-        SymbolEntryFacts facts{entry.name, entry.flags, entry.type, entry.address, entry.second};
-        records.push_back(summaryRecordOf(facts, table->area().step));
-    }
-    return symbolFileText(makeSymbolSummary(std::move(records)));
-}
-#endif
-
+// The writers as the workbench calls them after a successful compile, into memory.
 void runWriters(const CompileJob& job) {
-    std::vector<std::uint8_t> image = job.image;
-    std::uint16_t headerSize = job.header.headerSize;
-#ifdef ORRERY_FUZZ_IMAGE
-    HeaderFacts facts;
-    facts.modelCode = job.modelCode;
-    facts.highestToken = job.header.highestToken;
-    facts.variablesSize = static_cast<std::uint16_t>(job.header.variablesSize);
-    facts.sourceName = job.sourceName;
-    facts.dataFileSize = job.dataFileSize;
-    ProgramImage built = buildProgramImage(facts, job.code);
-    if (built.ok()) {
-        image = std::move(built.bytes);
-        headerSize = built.headerSize;
-    } else {
-        headerSize = 0;
-    }
-#endif
-#ifdef ORRERY_FUZZ_LISTING
-    ListingInputs inputs;
-    inputs.sourceName = job.sourceName;
-    inputs.sourceText = job.sourceText;
-    inputs.image = image;
-    inputs.headerSize = headerSize;
-    inputs.codeSize = job.header.codeSize;
-    inputs.variablesSize = job.header.variablesSize;
-    inputs.dateText = "Tue Dec 08 12:00:00 2026";
-    const std::string listing = listingText(inputs);
-    if (listing.empty()) __builtin_trap();
-#endif
-#ifdef ORRERY_FUZZ_SYMFILE
-    (void)symbolFileOf(job);
-#endif
-    (void)image;
-    (void)headerSize;
+    // The image the loader would send must describe itself: its header holds the sizes it was built with.
+    if (job.image.size() != job.imageLength || job.imageLength < job.header.headerSize) __builtin_trap();
+    if (job.imageLength != job.header.headerSize + job.code.size()) __builtin_trap();
+    if (compileListingText(job).empty()) __builtin_trap();
+    const SymbolSummary* summary = symbolSummary(job);
+    if (summary == nullptr) __builtin_trap();
+    (void)symbolFileText(*summary);
 }
 
 }  // namespace
