@@ -109,7 +109,7 @@ const char* const kLarchBody[] = {
 const char* const kMapleAssembler[] = {
     "ASM $",
     "Asm@\tldaa\t#$12",
-    "\tstaa\t$40",
+    "\tstaa\t$0140",
     "\tbne\tAsm@",
     "\tend",
 };
@@ -184,9 +184,11 @@ std::vector<QuobolProgram> generateQuobolPrograms(int totalLines, int linesPerPr
 
 std::vector<std::string> generateAssemblerLines(int count) {
     // A loop of ten instructions over the addressing modes, with a label at its head and a branch back
-    // to it, so that branches stay within reach and forward references need the second pass.
+    // to it, so that branches stay within reach and forward references need the second pass. Memory
+    // operands are 256 or above: below that crasm picks the direct form, which our assembler never does
+    // for a plain address.
     static const char* const kPattern[] = {
-        "L@\tldaa\t#$12", "\tstaa\t$40",    "\tldx\t#L@",     "\tbne\tM@",      "M@\tinx",
+        "L@\tldaa\t#$12", "\tstaa\t$0140",  "\tldx\t#L@",     "\tbne\tM@",      "M@\tinx",
         "\taddd\t5,x",    "\tjsr\tL@",      "\tldd\t$1234",   "\tstd\t4,x",     "\tbra\tL@",
     };
     std::vector<std::string> lines;
