@@ -89,6 +89,17 @@ void CodeBuffer::emitCountedName(std::string_view name) {
     m_bytes.insert(m_bytes.end(), name.begin(), name.end());
 }
 
+bool CodeBuffer::emitBytes(std::span<const std::uint8_t> bytes) {
+    if (!reserve(bytes.size())) return false;
+    m_bytes.insert(m_bytes.end(), bytes.begin(), bytes.end());
+    return true;
+}
+
+void CodeBuffer::patchBytes(std::size_t offset, std::span<const std::uint8_t> bytes) {
+    if (offset > m_bytes.size() || bytes.size() > m_bytes.size() - offset) return;
+    std::copy(bytes.begin(), bytes.end(), m_bytes.begin() + static_cast<std::ptrdiff_t>(offset));
+}
+
 void CodeBuffer::patchWord(std::size_t offset, std::uint16_t word) {
     if (offset + 2 > m_bytes.size()) return;
     m_bytes[offset] = static_cast<std::uint8_t>(word >> 8);

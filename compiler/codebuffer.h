@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -56,9 +57,13 @@ public:
     void emitStringConst(std::string_view text);
     // Length byte and characters of an extension name.
     void emitCountedName(std::string_view name);
+    // Raw bytes (assembled machine code), all or none; false when they do not fit.
+    bool emitBytes(std::span<const std::uint8_t> bytes);
 
     // Writes word at offset (a placeholder emitted earlier).
     void patchWord(std::size_t offset, std::uint16_t word);
+    // Overwrites bytes emitted earlier (the second pass of the assembler).
+    void patchBytes(std::size_t offset, std::span<const std::uint8_t> bytes);
     // Writes target into every link of a forward-reference chain starting at head; the chain ends at
     // the operand that points to itself. Returns false for a chain that leaves the code or loops.
     bool resolveChain(std::uint16_t head, std::uint16_t target);

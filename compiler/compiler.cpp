@@ -93,14 +93,14 @@ std::shared_ptr<CompileContext> start(CompileJob& job) {
     SymbolTable* symbols = context->symbols.get();
     context->scanner = Scanner(context->cleanSource, context->originalSource,
                                [symbols](std::string_view name) { return symbols->isExtension(name); });
-    context->asmLineTable.assign(static_cast<std::size_t>(job.maxAsmLines) * kAsmLineEntrySize, 0);
+    context->assembler = std::make_unique<Assembler>(context->cleanSource, job.maxAsmLines);
     return context;
 }
 
 // ---- the finish, one step per call so that each part can grow on its own -------------------------
 
-// Pending operands of inline assembler blocks (none until the assembler arrives).
-void resolveAssemblerReferences(CompileContext&) {}
+// Pending operands of inline assembler blocks.
+void resolveAssemblerReferences(CompileContext& context) { finishInlineAssembly(context); }
 
 // Every label referenced must be defined; the first one that is not is reported at its first use.
 void resolveSymbols(CompileContext& context) {
@@ -187,6 +187,9 @@ std::uint8_t compile(CompileJob& job) {
         if (!context->failed()) finish(*context);
     } catch (const std::bad_alloc&) {
         context->report(userText(Err::not_enough_DOS_memory));
+    } catch (const std::exception&) {
+        // Nothing may escape the compile: a failure of our own still ends as a reported error.
+        context->report(userText(Err::unknown_error));
     }
     context->job = nullptr;
     if (context->failed()) {

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "assembler.h"
 #include "codebuffer.h"
 #include "compiler.h"
 #include "errors.h"
@@ -30,7 +31,6 @@ struct Block {
 };
 
 inline constexpr std::size_t kMaxBlockDepth = 84;
-inline constexpr std::size_t kAsmLineEntrySize = 32;
 
 struct CompileContext {
     explicit CompileContext(CompileJob& job);
@@ -63,8 +63,11 @@ struct CompileContext {
     std::vector<Block> blocks;
     std::vector<std::uint16_t> pendingLineEndJumps;  // offsets of GoFalse opcodes, newest last
 
-    // The inline assembler's line table: MaxAsmLines entries of 32 bytes.
-    std::vector<std::uint8_t> asmLineTable;
+    // The inline assembler with its line table of MaxAsmLines entries, shared by every block.
+    std::unique_ptr<Assembler> assembler;
 };
+
+// The assembler's second pass at the finish: fills in operands that named later symbols.
+void finishInlineAssembly(CompileContext& context);
 
 }  // namespace orrery::compiler

@@ -269,7 +269,7 @@ Value Parser::primary() {
             return inner;
         }
         case SYMBOL:
-            return fetch(variableReference(false));
+            return fetch(variableReference());
         case '?':
             return fetch(questionReference());
         case kw::Adloop:
@@ -394,7 +394,7 @@ Value Parser::fetch(Value reference) {
 }
 
 // variable -> name | name '(' index ')' | name '(' index ',' index ')'
-Value Parser::variableReference(bool /*asTarget*/) {
+Value Parser::variableReference() {
     const Token name = expect(SYMBOL);
     const std::string_view written = textOf(name);
     auto index = m_ctx.symbols->variable(written);
@@ -737,27 +737,7 @@ Value Parser::labptrFunction() {
     expect('(');
     const Token name = expect(SYMBOL);
     expect(')');
-    const std::uint16_t model = m_ctx.job->modelCode;
-    std::uint16_t base = 0;
-    if ((model >= 210 && model <= 240) || (model >= 510 && model <= 620)) {
-        if (m_ctx.familyMask & ~(1u | 8u)) {
-            m_ctx.report(Err::mutually_exclusive_models);
-            throw SyntaxError{};
-        }
-        base = kCodeBaseMain;
-    } else if (model == 400 || model == 500) {
-        if (m_ctx.familyMask & ~(2u | 4u)) {
-            m_ctx.report(Err::mutually_exclusive_models);
-            throw SyntaxError{};
-        }
-        base = kCodeBaseLow;
-    } else if (model == 700 || model == 800) {
-        m_ctx.report(Err::command_unavailable_this_model);
-        throw SyntaxError{};
-    } else {
-        m_ctx.report(Err::specify_MODEL_for_this_command);
-        throw SyntaxError{};
-    }
+    const std::uint16_t base = runTimeCodeBase();
     emitLabelOperand(Op::VarAddr, name);
     m_code.emitOpWord(Op::VarAddr, base);
     m_code.emitOp(Op::Plus);

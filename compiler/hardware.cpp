@@ -12,7 +12,7 @@ constexpr std::uint16_t kOffloadDefaultRate = 6000;
 
 void Parser::integerArgument(Err error) { requireInt(expression(), error); }
 
-void Parser::integerVariableArgument(Err error) { requireInt(variableReference(true), error); }
+void Parser::integerVariableArgument(Err error) { requireInt(variableReference(), error); }
 
 // Arguments in source order, each an integer, then the instructions.
 void Parser::argumentsThen(std::initializer_list<Op> ops, int count, Err error) {
@@ -78,11 +78,12 @@ void Parser::burstStatement() {
     if (accept(',')) {
         const Token token = take();
         const std::string_view text = textOf(token);
-        if (token.code != DECNUM || text.size() != 1 || text[0] > '3') {
+        if (token.code != DECNUM || text.size() > 10 || text.find_first_not_of('0') < text.size() - 1 ||
+            text.back() > '3') {
             m_ctx.report(Err::invalid_storage_format_specifier);
             throw SyntaxError{};
         }
-        format = static_cast<std::uint8_t>(text[0] - '0');
+        format = static_cast<std::uint8_t>(text.back() - '0');
     }
     m_code.emitOpByte(Op::BytePush, format);
     m_code.emitOp(Op::Burst);

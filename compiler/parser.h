@@ -76,6 +76,7 @@ private:
     void skipRestOfLine();
     void endOfSource();
     void finishLine(LineEnd kind);
+    void patchLineEndJumps();
 
     // Statements (statements.cpp)
     void statementList();
@@ -102,6 +103,9 @@ private:
     void hybStatement();
     void sleepStatement();
     void modelStatement();
+    void asmStatement();
+    void assembleInlineBlock(std::size_t lengthOperand, std::uint16_t origin);
+    std::uint16_t runTimeCodeBase();
     void functionStatement();
     bool openBlock(Block block, Err tooDeep);
     Block* closeBlock(BlockKind kind, Err ownMismatch);
@@ -117,7 +121,7 @@ private:
     Value constant(const Token& token);
     Value numericConstant(const Token& token);
     std::string stringConstant(const Token& token, bool& ok);
-    Value variableReference(bool asTarget);
+    Value variableReference();
     Value questionReference();
     Value adloopReference();
     Value arrayElement(int symbol, std::string_view name);
@@ -145,7 +149,7 @@ private:
     void items(ItemStatement kind, ItemForm& form, int& count, int& storeSize);
     void textItem(ItemStatement kind, bool first);
     void binaryItem(ItemStatement kind, int index, int& storeSize);
-    bool formatItem(ItemStatement kind, ItemForm form, bool first, int& storeSize);
+    bool formatItem();
     void emitFormMarker(ItemStatement kind);
     void inputStatement();
     void inputTarget(std::string prompt, bool hasPrompt);

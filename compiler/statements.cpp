@@ -63,6 +63,7 @@ void Parser::skipRestOfLine() {
 // At the end of the source the program gets its final Stop; a block still open is reported.
 void Parser::endOfSource() {
     m_ctx.endOfSource = true;
+    patchLineEndJumps();  // a last line without a line end: its IF lands on the final Stop
     m_code.emitOp(Op::Stop);
     m_ctx.stop = true;
     if (m_ctx.blocks.empty()) return;
@@ -112,9 +113,13 @@ void Parser::parseLine() {
     finishLine(kind);
 }
 
-void Parser::finishLine(LineEnd kind) {
+void Parser::patchLineEndJumps() {
     for (std::uint16_t jump : m_ctx.pendingLineEndJumps) m_code.patchWord(jump + 1u, m_code.offset());
     m_ctx.pendingLineEndJumps.clear();
+}
+
+void Parser::finishLine(LineEnd kind) {
+    patchLineEndJumps();
     if (m_code.overflowed()) m_ctx.report(msg::kProgramTooLarge);
     if (m_ctx.endOfSource) return;
     ++m_ctx.line;
@@ -186,6 +191,7 @@ void Parser::keywordStatement(int keyword) {
         case kw::Hyb: hybStatement(); return;
         case kw::Sleep: sleepStatement(); return;
         case kw::Model: modelStatement(); return;
+        case kw::Asm: asmStatement(); return;
         case kw::Return: take(); m_code.emitOp(Op::Return); return;
         case kw::Stop: take(); m_code.emitOp(Op::Stop); return;
         case kw::Done: take(); m_code.emitOp(Op::Done); return;
@@ -233,7 +239,7 @@ void Parser::assignment() {
     } else if (accept(kw::Adloop)) {
         target = adloopReference();
     } else {
-        target = variableReference(true);
+        target = variableReference();
     }
     assignTo(target);
 }
@@ -380,7 +386,7 @@ void Parser::endifStatement() {
 // for -> FOR variable '=' expression TO expression [ STEP expression ]
 void Parser::forStatement() {
     expect(kw::For);
-    const Value variable = variableReference(true);
+    const Value variable = variableReference();
     if (variable.cls != kFlagScalar) syntaxError();
     if (!isInt(variable.type)) {
         m_ctx.report(Err::expecting_integer_variable);
@@ -503,7 +509,7 @@ void Parser::onerrStatement() {
     } else {
         emitLabelOperand(Op::WordPush, expect(SYMBOL));
         if (accept(',')) {
-            const Value variable = variableReference(true);
+            const Value variable = variableReference();
             if (!isInt(variable.type)) {
                 m_ctx.report(Err::expecting_integer_variable);
                 throw SyntaxError{};

@@ -224,7 +224,9 @@ bool SymbolTable::defineLabel(std::string_view name, CodeBuffer& code, std::uint
 
 bool SymbolTable::defineAssemblerSymbol(std::string_view name, std::uint32_t value, bool isEqu) {
     name = stripBlanks(name);
-    std::uint32_t flags = kFlagLabel | kFlagAsmLabel | (isEqu ? kFlagEqu : 0);
+    // Assembler symbols carry only the assembler flags, not the label flag: the symbol summary lists them
+    // apart from Quobol labels and counts them in the VCRC.
+    std::uint32_t flags = kFlagAsmLabel | (isEqu ? kFlagEqu : 0);
     if (auto found = find(name)) {
         SymbolEntry& entry = m_entries[static_cast<std::size_t>(*found)];
         if (entry.flags & (kFlagDefined | kFlagAsmLabel | kFlagScalar | kFlagArray | kFlagExtension)) {

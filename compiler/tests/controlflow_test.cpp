@@ -116,7 +116,7 @@ TEST(ControlFlow, Errors) {
         {"X = 1\n\"", "parse error", 2},
         {"STOP STOP", "parse error", 1},
         {"X = 1\rY = 2", "parse error", 1},
-        {"ASM $", "parse error", 1},
+        {"ASM $", "specify MODEL for this command", 1},
     };
     for (const ErrorCase& c : cases) {
         const Compiled result = compileSource(c.source);

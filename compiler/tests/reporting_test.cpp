@@ -195,8 +195,10 @@ TEST(Robustness, ArbitraryBytesNeverCrash) {
         releaseJob(job);
     }
     CompileJob noNewline;
-    noNewline.sourceText = "X = 1";
+    noNewline.flags = 0;
+    noNewline.sourceText = "IF X STOP";
     EXPECT_EQ(compile(noNewline), kCompileOk) << noNewline.errorMessage;
+    EXPECT_EQ(hex(noNewline.code), "0C 74 BC 0A 12 00 08 19 19");
     CompileJob nul;
     nul.sourceText = std::string("X = 1\r\n\0\r\n", 10);
     compile(nul);

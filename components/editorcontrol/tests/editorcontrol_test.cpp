@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+
+#include "qstringprint.h"
+
+#include <QKeyEvent>
+#include <QSignalSpy>
+#include <QTextBlock>
+#include <QTest>
+
+#include "editorcontrol.h"
+#include "quobolhighlighter.h"
+
+using namespace orrery;
+
+namespace {
+
+TEST(EditorControl, CaretPositionIsClampedIntoTheText) {
+    EditorControl e;
+    e.setText("first\nsecond line\nx");
+    const struct {
+        int line, column, expectLine, expectColumn;
+    } cases[] = {{2, 3, 2, 3}, {0, 1, 1, 1}, {-5, -5, 1, 1}, {99, 1, 3, 1}, {3, 99, 3, 2}, {2, 12, 2, 12}};
+    for (const auto& c : cases) {
+        e.setCaretPosition(c.line, c.column);
+        EXPECT_EQ(e.caretLine(), c.expectLine) << c.line << "," << c.column;
+        EXPECT_EQ(e.caretColumn(), c.expectColumn) << c.line << "," << c.column;
+    }
+    EXPECT_EQ(e.lineCount(), 3);
+    EXPECT_EQ(e.lineText(2), "second line");
+    EXPECT_EQ(e.lineText(4), QString());
+}
+
+TEST(EditorControl, SelectionLines) {
+    EditorControl e;
+    e.setText("l1\nl2\nl3\nl4");
+    const struct {
+        int anchor, position, first, last;
+    } cases[] = {
+        {4, 4, 2, 2},   // caret only
+        {4, 7, 2, 3},   // l2..l3
+        {7, 4, 2, 3},   // selected backwards
+        {3, 9, 2, 3},   // ends at the start of l4: l4 is not part of it
+        {3, 10, 2, 4},  // one character of l4
+    };
+    for (const auto& c : cases) {
+        QTextCursor cursor(e.document());
+        cursor.setPosition(c.anchor);
+        cursor.setPosition(c.position, QTextCursor::KeepAnchor);
+        e.setTextCursor(cursor);
+        EXPECT_EQ(e.selectionFirstLine(), c.first) << c.anchor << "-" << c.position;
+        EXPECT_EQ(e.selectionLastLine(), c.last) << c.anchor << "-" << c.position;
+    }
+}
+
+TEST(EditorControl, InsertKeyTogglesOverwriteAndReportsIt) {
+    EditorControl e;
+    e.setText("abc");
+    e.setCaretPosition(1, 1);
+    QSignalSpy spy(&e, &EditorControl::caretChanged);
+    QTest::keyClick(&e, Qt::Key_Insert);
+    ASSERT_TRUE(e.overwrite());
+    ASSERT_FALSE(spy.isEmpty());
+    EXPECT_TRUE(spy.last().at(2).toBool());
+    QTest::keyClicks(&e, "XY");
+    EXPECT_EQ(e.text(), "XYc");
+    QTest::keyClick(&e, Qt::Key_Insert);
+    EXPECT_FALSE(e.overwrite());
+    QTest::keyClicks(&e, "Z");
+    EXPECT_EQ(e.text(), "XYZc");
+}
+
+TEST(EditorControl, AutoIndentRepeatsTheLeadingBlanks) {
+    const struct {
+        bool autoIndent;
+        const char* line;
+        const char* expected;
+    } cases[] = {
+        {true, "    x=1", "    x=1\n    "},
+        {true, "\t y", "\t y\n\t "},
+        {true, "z", "z\n"},
+        {false, "    x=1", "    x=1\n"},
+    };
+    for (const auto& c : cases) {
+        EditorControl e;
+        e.setAutoIndent(c.autoIndent);
+        e.setText(c.line);
+        e.moveCursor(QTextCursor::End);
+        QTest::keyClick(&e, Qt::Key_Return);
+        EXPECT_EQ(e.text(), QString::fromUtf8(c.expected)) << c.line;
+    }
+}
+
+TEST(EditorControl, TabSizeSetsTheTabStops) {
+    EditorControl e;
+    e.setTabSize(4);
+    EXPECT_EQ(e.tabSize(), 4);
+    EXPECT_DOUBLE_EQ(e.tabStopDistance(), e.fontMetrics().horizontalAdvance(' ') * 4);
+    e.setTabSize(0);
+    EXPECT_EQ(e.tabSize(), 1);
+    EXPECT_TRUE(QFontInfo(e.font()).fixedPitch());
+}
+
+TEST(EditorControl, SelectedTextScopeSearchThroughTheControl) {
+    EditorControl e;
+    e.setText("ab ab ab ab");
+    QTextCursor c(e.document());
+    c.setPosition(3);
+    c.setPosition(8, QTextCursor::KeepAnchor);
+    e.setTextCursor(c);
+    SearchRequest r = e.beginSearch("ab", "Q", SearchOption::SelectedOnly | SearchOption::ReplaceAll);
+    EXPECT_EQ(e.replaceNext(r), 2);
+    EXPECT_EQ(e.text(), "ab Q Q ab");
+}
+
+TEST(EditorControl, HighlightingColoursWithoutChangingText) {
+    EditorControl e;
+    e.setText("PRINT \"x\" ' not a comment here\nREM all comment");
+    const QTextBlock first = e.document()->firstBlock();
+    const auto formats = first.layout()->formats();
+    ASSERT_FALSE(formats.isEmpty());
+    EXPECT_EQ(formats.first().start, 0);
+    EXPECT_EQ(formats.first().length, 5);
+    EXPECT_EQ(formats.first().format.foreground(),
+              e.highlighter()->formatFor(quobol::SpanKind::Keyword).foreground());
+    EXPECT_FALSE(e.isModified());
+    EXPECT_EQ(e.text(), "PRINT \"x\" ' not a comment here\nREM all comment");
+}
+
+}  // namespace

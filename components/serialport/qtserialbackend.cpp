@@ -1,0 +1,186 @@
+#include "qtserialbackend.h"
+
+#include <QFileInfo>
+#include <cerrno>
+#include <poll.h>
+#include <unistd.h>
+
+namespace orrery::serial {
+
+namespace {
+
+QSerialPort::DataBits toQt(int dataBits) {
+    switch (dataBits) {
+        case 5:
+            return QSerialPort::Data5;
+        case 6:
+            return QSerialPort::Data6;
+        case 7:
+            return QSerialPort::Data7;
+        default:
+            return QSerialPort::Data8;
+    }
+}
+
+QSerialPort::Parity toQt(Parity parity) {
+    switch (parity) {
+        case Parity::Odd:
+            return QSerialPort::OddParity;
+        case Parity::Even:
+            return QSerialPort::EvenParity;
+        default:
+            return QSerialPort::NoParity;
+    }
+}
+
+}  // namespace
+
+QString accessProblem(const QString& device) {
+    const QByteArray path = QFile::encodeName(device);
+    if (::access(path.constData(), F_OK) != 0) {
+        return QString::fromLatin1(kNoSuchDevice);
+    }
+    if (::access(path.constData(), R_OK | W_OK) != 0 && errno == EACCES) {
+        return QString::fromLatin1(kPermissionDenied);
+    }
+    return {};
+}
+
+QtSerialBackend::QtSerialBackend(QObject* parent) : SerialBackend(parent) {
+    connect(&m_port, &QSerialPort::readyRead, this, &SerialBackend::readyRead);
+    connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialBackend::onError);
+}
+
+bool QtSerialBackend::open(const QString& device, const LineSettings& settings, QString& error) {
+    close();
+    error = accessProblem(device);
+    if (!error.isEmpty()) {
+        return false;
+    }
+    m_port.setPortName(device);
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        switch (m_port.error()) {
+            case QSerialPort::DeviceNotFoundError:
+                error = QString::fromLatin1(kNoSuchDevice);
+                break;
+            case QSerialPort::PermissionError:
+                // Access rights were checked above, so what remains is a lock or an exclusive open
+                // held by someone else.
+                error = QString::fromLatin1(kInUse);
+                break;
+            default:
+                error = m_port.errorString();
+                break;
+        }
+        m_port.clearError();
+        return false;
+    }
+    if (!apply(settings, error)) {
+        m_port.close();
+        return false;
+    }
+    m_port.clear();
+    return true;
+}
+
+void QtSerialBackend::close() {
+    if (m_port.isOpen()) {
+        m_port.close();
+    }
+    m_port.clearError();
+}
+
+bool QtSerialBackend::apply(const LineSettings& settings, QString& error) {
+    bool ok = m_port.setBaudRate(settings.baud) && m_port.setDataBits(toQt(settings.dataBits)) &&
+              m_port.setStopBits(settings.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop) &&
+              m_port.setParity(toQt(settings.parity));
+    // Qt offers XON/XOFF only for both directions at once; one-way flow control is treated as both.
+    ok = ok && m_port.setFlowControl(settings.swFlow == SwFlow::None ? QSerialPort::NoFlowControl
+                                                                     : QSerialPort::SoftwareControl);
+    if (!ok) {
+        error = QStringLiteral("the device refuses these settings (%1)").arg(m_port.errorString());
+        m_port.clearError();
+    }
+    return ok;
+}
+
+void QtSerialBackend::write(const QByteArray& bytes) {
+    if (m_port.isOpen()) {
+        m_port.write(bytes);
+    }
+}
+
+QByteArray QtSerialBackend::readAll() {
+    return m_port.isOpen() ? m_port.readAll() : QByteArray();
+}
+
+qint64 QtSerialBackend::bytesToWrite() const {
+    return m_port.isOpen() ? m_port.bytesToWrite() : 0;
+}
+
+void QtSerialBackend::pump() {
+    if (!m_port.isOpen() || checkLost()) {
+        return;
+    }
+    // Both calls return at once when there is nothing to do; with a zero time-out they only move what
+    // the device can take or give right now. readyRead is emitted from inside waitForReadyRead.
+    if (m_port.bytesToWrite() > 0) {
+        m_port.waitForBytesWritten(0);
+    }
+    if (m_port.isOpen()) {
+        m_port.waitForReadyRead(0);
+    }
+}
+
+void QtSerialBackend::clearInput() {
+    if (m_port.isOpen()) {
+        m_port.clear(QSerialPort::Input);
+    }
+}
+
+void QtSerialBackend::clearOutput() {
+    if (m_port.isOpen()) {
+        m_port.clear(QSerialPort::Output);
+    }
+}
+
+bool QtSerialBackend::setBreak(bool on) {
+    return m_port.isOpen() && m_port.setBreakEnabled(on);
+}
+
+bool QtSerialBackend::hungUp() const {
+    if (!m_port.isOpen()) {
+        return false;
+    }
+    pollfd pfd{int(m_port.handle()), POLLIN, 0};
+    return ::poll(&pfd, 1, 0) > 0 && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
+
+bool QtSerialBackend::checkLost() {
+    if (!hungUp()) {
+        return false;
+    }
+    m_port.close();
+    m_port.clearError();
+    emit lost(QString::fromLatin1(kDisconnected));
+    return true;
+}
+
+void QtSerialBackend::onError(QSerialPort::SerialPortError error) {
+    // An unplugged adapter or a closed pty master shows up as a resource error, or as read errors that
+    // repeat for ever; the hang-up state of the descriptor tells them apart from a passing error.
+    if (error == QSerialPort::NoError || !m_port.isOpen()) {
+        return;
+    }
+    if (error == QSerialPort::ResourceError) {
+        m_port.close();
+        m_port.clearError();
+        emit lost(QString::fromLatin1(kDisconnected));
+        return;
+    }
+    if (!checkLost()) {
+        m_port.clearError();
+    }
+}
+
+}  // namespace orrery::serial

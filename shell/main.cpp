@@ -1,0 +1,59 @@
+// The workbench application: one instance per user, the main window, the start-up files.
+#include <QApplication>
+#include <QTimer>
+
+#include "commsettingsform.h"
+#include "mainform.h"
+#include "mainformterminal.h"
+#include "qtprompts.h"
+#include "singleinstance.h"
+#include "terminaloptionsform.h"
+#include "terminalwin.h"
+#include "utilitiescommands.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Orrery for Windows"));
+    QApplication::setOrganizationName(QStringLiteral("Pellworth"));
+
+    QStringList files;
+    for (const QString& arg : QApplication::arguments().mid(1)) {
+        files << orrery::TMainForm::canonicalLongPath(arg);
+    }
+
+    // A second start gives its files to the running workbench and ends before any window or the serial
+    // port exists.
+    orrery::SingleInstance instance;
+    if (instance.handOver(files, 1000)) {
+        return 0;
+    }
+    const bool listening = instance.listen();
+
+    orrery::QtPrompts prompts;
+    orrery::QtPortDialogs portDialogs(nullptr);
+    orrery::TMainForm form(prompts, portDialogs);
+    prompts.setParent(&form);
+    portDialogs.setParent(&form);
+    auto* terminalForm = new orrery::terminal::TTerminalForm(form.ApdComPort1, prompts);
+    terminalForm->setProgramDir(QApplication::applicationDirPath() + QLatin1Char('/'));
+    orrery::terminal::TTerminalOptionsDialog terminalOptions(&form);
+    orrery::attachTerminal(form, *terminalForm, terminalOptions, prompts,
+                           [](orrery::terminal::TTerminalOptionsDialog& d) { return d.exec() == QDialog::Accepted; });
+    auto* editorCommands = new orrery::shell::EditorCommands(form, prompts);
+    prompts.setProgress(&editorCommands->statusDialog());
+    QObject::connect(&instance, &orrery::SingleInstance::fileReceived, &form, [&form](const QString& path) {
+        form.openFileByName(path);
+        form.raise();
+        form.activateWindow();
+    });
+    form.setCommandLineFiles(files);
+    form.show();
+    if (!listening) {
+        QTimer::singleShot(0, &form, [&] {
+            prompts.showMessage(QStringLiteral("Files started from a second Orrery will not reach this one:\r\n%1")
+                                    .arg(instance.errorString()),
+                                orrery::PromptIcon::Warning);
+        });
+    }
+    return app.exec();
+}

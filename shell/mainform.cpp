@@ -1,0 +1,805 @@
+#include "mainform.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+
+#include "aboutwin.h"
+#include "editor.h"
+#include "prompts.h"
+
+namespace orrery {
+
+using namespace shell;
+
+namespace {
+
+const QString kCaption = QStringLiteral("*Orrery for Windows*");
+const QString kNotYetImplemented = QStringLiteral("Not yet implemented");
+const QString kPortError = QStringLiteral("Error opening COM port. Select CommPort | Port setup...");
+const QString kNoActivePort = QStringLiteral("No active Com Port");
+const char* const kOpenFilter =
+    "Quobol programs (*.qob);;Quobol list files (*.lst);;Quobol symbol tables (*.sym);;"
+    "Any Quobol file type (*.qob *.lst *.sym);;Any file (*)";
+const char* const kSaveFilter = "Quobol program (*.qob);;All files (*)";
+constexpr int kCarriageReturn = 13;
+
+QString escapeAmpersands(QString text) {
+    return text.replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
+}  // namespace
+
+TMainForm::TMainForm(Prompts& prompts, PortDialogs& portDialogs, QWidget* parent)
+    : QMainWindow(parent), m_prompts(prompts), m_portDialogs(portDialogs) {
+    m_programDir = QDir(QCoreApplication::applicationDirPath()).absolutePath() + QLatin1Char('/');
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(kCaption);
+    m_mdi = new QMdiArea(this);
+    m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_mdi->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setCentralWidget(m_mdi);
+    statusBar()->setSizeGripEnabled(true);
+    setAcceptDrops(true);
+    buildMenus();
+    connectDefaultHandlers();
+    connect(m_mdi, &QMdiArea::subWindowActivated, this, [this] { updateCommandState(); });
+    connect(&m_port, &serial::TApdComPort::portLost, this, &TMainForm::onPortLost);
+    updateCommandState();
+}
+
+TMainForm::~TMainForm() {
+    m_mdi->disconnect(this);
+    m_port.close();
+}
+
+// --- menus -------------------------------------------------------------------------------------------
+
+QAction* TMainForm::makeAction(const MenuEntry& entry, QMenu* menu) {
+    QAction* action = nullptr;
+    const QString name = QString::fromLatin1(entry.name);
+    if (*entry.caption == '\0') {
+        action = menu->addSeparator();
+    } else {
+        action = menu->addAction(QString::fromLatin1(entry.caption));
+        action->setStatusTip(QString::fromLatin1(entry.hint));
+        action->setShortcut(QKeySequence(QString::fromLatin1(entry.shortcut)));
+        action->setCheckable(entry.checkable);
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, [this, name] { runHandler(name); });
+    }
+    action->setObjectName(name);
+    m_actions.insert(name, action);
+    m_captions.insert(name, QString::fromLatin1(entry.caption));
+    return action;
+}
+
+void TMainForm::buildMenus() {
+    for (const MenuDef& def : menuBarTable()) {
+        QMenu* menu = menuBar()->addMenu(QString::fromLatin1(def.caption));
+        menu->setObjectName(QString::fromLatin1(def.name));
+        menu->menuAction()->setStatusTip(QString::fromLatin1(def.hint));
+        m_menus.insert(QString::fromLatin1(def.name), menu);
+        for (const MenuEntry& entry : def.entries) {
+            if (entry.name == nullptr) {
+                menu->addSeparator();
+                continue;
+            }
+            if (qstrcmp(entry.name, "Tile1") == 0) {
+                QMenu* tile = menu->addMenu(QString::fromLatin1(entry.caption));
+                tile->setObjectName(QStringLiteral("TileMenu"));
+                QAction* tileAction = tile->menuAction();
+                tileAction->setObjectName(QStringLiteral("Tile1"));
+                m_actions.insert(QStringLiteral("Tile1"), tileAction);
+                m_captions.insert(QStringLiteral("Tile1"), QString::fromLatin1(entry.caption));
+                for (const MenuEntry& sub : tileSubmenuTable()) {
+                    makeAction(sub, tile);
+                }
+                continue;
+            }
+            makeAction(entry, menu);
+        }
+        connect(menu, &QMenu::aboutToShow, this, [this, menu] {
+            if (menu->objectName() == QLatin1String("File1")) {
+                rebuildRecentItems();
+            } else {
+                updateCommandState();
+            }
+            if (menu->objectName() == QLatin1String("Window1")) {
+                rebuildWindowList();
+            }
+        });
+    }
+    // Items that start disabled until an editor or an unlock enables them.
+    for (const char* name : {"Save1", "SaveAs1", "Saveall1", "Cut1", "Copy1", "Paste1"}) {
+        m_actions.value(QString::fromLatin1(name))->setEnabled(false);
+    }
+    for (int k = 1; k <= kMaxRecentFiles; ++k) {
+        m_actions.value(QStringLiteral("Recent%1").arg(k))->setVisible(false);
+    }
+    m_actions.value(QStringLiteral("RecentSeparator"))->setVisible(false);
+    routeSharedShortcuts();
+}
+
+void TMainForm::setHandler(const QString& name, std::function<void()> handler) {
+    m_handlers.insert(name, std::move(handler));
+}
+
+void TMainForm::runHandler(const QString& name) {
+    QAction* a = m_actions.value(name);
+    if (a == nullptr || !a->isEnabled()) {
+        return;
+    }
+    if (auto handler = m_handlers.value(name)) {
+        handler();
+    }
+}
+
+void TMainForm::notYetImplemented() {
+    m_prompts.showMessage(kNotYetImplemented, PromptIcon::Information);
+}
+
+void TMainForm::connectDefaultHandlers() {
+    for (auto it = m_actions.cbegin(); it != m_actions.cend(); ++it) {
+        const QString name = it.key();
+        QAction* action = it.value();
+        m_handlers.insert(name, [this, action] {
+            // A check item whose command does not exist yet must not show a state it does not have.
+            if (action->isCheckable()) {
+                action->setChecked(false);
+            }
+            notYetImplemented();
+        });
+    }
+    auto on = [this](const char* name, std::function<void()> handler) {
+        m_handlers.insert(QString::fromLatin1(name), std::move(handler));
+    };
+    on("New1", [this] { New1Click(); });
+    on("Open1", [this] { Open1Click(); });
+    on("Close1", [this] { Close1Click(); });
+    on("Save1", [this] { Save1Click(); });
+    on("SaveAs1", [this] { SaveAs1Click(); });
+    on("Saveall1", [this] { Saveall1Click(); });
+    on("Exit1", [this] { close(); });
+    auto onEditor = [this](void (EditorControl::*op)()) {
+        return [this, op] {
+            if (TEditor* e = activeEditor()) {
+                (e->control().*op)();
+            }
+        };
+    };
+    on("Undo1", onEditor(&EditorControl::undo));
+    on("Cut1", onEditor(&EditorControl::cut));
+    on("Copy1", onEditor(&EditorControl::copy));
+    on("Paste1", onEditor(&EditorControl::paste));
+    on("Clear1", [] {});
+    on("Horizontal1", [this] { tile(Qt::Horizontal); });
+    on("Vertical1", [this] { tile(Qt::Vertical); });
+    on("Cascade1", [this] { m_mdi->cascadeSubWindows(); });
+    on("Next1", [this] { m_mdi->activateNextSubWindow(); });
+    on("Previous1", [this] { m_mdi->activatePreviousSubWindow(); });
+    on("Portsetup1", [this] { PortSetup1Click(); });
+    on("About1", [this] {
+        TAboutBox box(this);
+        box.exec();
+    });
+    for (int k = 1; k <= kMaxRecentFiles; ++k) {
+        m_handlers.insert(QStringLiteral("Recent%1").arg(k), [this, k] {
+            openRecentItem(k, QApplication::keyboardModifiers().testFlag(Qt::ControlModifier));
+        });
+    }
+}
+
+// --- command state -----------------------------------------------------------------------------------
+
+void TMainForm::updateCommandState() {
+    CommandInputs in;
+    const auto children = m_mdi->subWindowList();
+    QMdiSubWindow* current = m_mdi->currentSubWindow();
+    if (children.isEmpty()) {
+        in.active = ActiveChild::NoChildren;
+    } else if (current == nullptr) {
+        in.active = ActiveChild::NoneActive;
+    } else if (auto* editor = qobject_cast<TEditor*>(current->widget())) {
+        in.active = ActiveChild::Editor;
+        in.hasSelection = editor->control().hasSelection();
+        in.canUndo = editor->control().canUndo();
+    } else {
+        in.active = ActiveChild::OtherChild;
+    }
+    const QMimeData* clip = QGuiApplication::clipboard()->mimeData();
+    in.clipboardHasText = clip != nullptr && clip->hasText() && !clip->text().isEmpty();
+    applyCommandState(computeCommandState(in));
+}
+
+void TMainForm::applyCommandState(const CommandState& state) {
+    for (const auto& [name, on] : state.enabled) {
+        if (QAction* a = m_actions.value(name)) {
+            a->setEnabled(on);
+        }
+    }
+    applyEditShortcuts(state.shortcuts);
+    routeSharedShortcuts();
+}
+
+void TMainForm::applyEditShortcuts(EditShortcuts mode) {
+    if (mode == EditShortcuts::Unchanged) {
+        return;
+    }
+    const struct {
+        const char* name;
+        QKeySequence::StandardKey key;
+    } items[] = {{"Copy1", QKeySequence::Copy}, {"Cut1", QKeySequence::Cut},
+                 {"Paste1", QKeySequence::Paste}, {"Undo1", QKeySequence::Undo}};
+    for (const auto& item : items) {
+        QAction* a = m_actions.value(QString::fromLatin1(item.name));
+        a->setShortcut(mode == EditShortcuts::Editor ? QKeySequence(item.key) : QKeySequence());
+    }
+}
+
+// Alt+P belongs to "&Print..." while it is enabled and to "&Port setup..." otherwise; two enabled items
+// with one key would make the key do nothing at all.
+void TMainForm::routeSharedShortcuts() {
+    QAction* print = m_actions.value(QStringLiteral("Print1"));
+    QAction* portSetup = m_actions.value(QStringLiteral("Portsetup1"));
+    const QString caption = m_captions.value(QStringLiteral("Portsetup1"));
+    if (print->isEnabled()) {
+        portSetup->setShortcut(QKeySequence());
+        portSetup->setText(caption + QStringLiteral("\tAlt+P"));
+    } else {
+        portSetup->setText(caption);
+        portSetup->setShortcut(QKeySequence(QStringLiteral("Alt+P")));
+    }
+}
+
+void TMainForm::lockMenu(const QStringList& keep) {
+    m_locked = true;
+    for (const MenuDef& def : menuBarTable()) {
+        QMenu* menu = m_menus.value(QString::fromLatin1(def.name));
+        for (QAction* a : menu->actions()) {
+            if (a->isSeparator() || m_windowListActions.contains(a)) {
+                continue;
+            }
+            if (!keep.contains(m_captions.value(a->objectName()))) {
+                a->setEnabled(false);
+            }
+        }
+    }
+    routeSharedShortcuts();
+}
+
+void TMainForm::unlockMenu() {
+    m_locked = false;
+    for (const MenuDef& def : menuBarTable()) {
+        for (QAction* a : m_menus.value(QString::fromLatin1(def.name))->actions()) {
+            a->setEnabled(true);
+        }
+    }
+    routeSharedShortcuts();
+}
+
+// --- children ----------------------------------------------------------------------------------------
+
+TEditor* TMainForm::activeEditor() const {
+    QMdiSubWindow* current = m_mdi->currentSubWindow();
+    return current ? qobject_cast<TEditor*>(current->widget()) : nullptr;
+}
+
+QList<TEditor*> TMainForm::editors() const {
+    QList<TEditor*> list;
+    for (QMdiSubWindow* sub : m_mdi->subWindowList()) {
+        if (auto* e = qobject_cast<TEditor*>(sub->widget())) {
+            list << e;
+        }
+    }
+    return list;
+}
+
+QMdiSubWindow* TMainForm::addChildWindow(QWidget* child) {
+    QMdiSubWindow* sub = m_mdi->addSubWindow(child);
+    sub->show();
+    return sub;
+}
+
+TEditor* TMainForm::createEditor(const QString& caption) {
+    auto* editor = new TEditor(m_prompts);
+    editor->setCaption(caption);
+    editor->control().setAutoIndent(m_settings.window.autoIndent);
+    editor->control().setTabSize(m_settings.window.tabSize);
+    editor->setSaveHandler([this](TEditor& e) { return saveEditor(e); });
+    connect(editor, &TEditor::closeCancelled, this, [this] { m_closing = false; });
+    // Cut, Copy and Undo follow the editor as it changes, not only when a menu opens.
+    connect(&editor->control(), &QPlainTextEdit::copyAvailable, this, [this] { updateCommandState(); });
+    connect(&editor->control(), &QPlainTextEdit::undoAvailable, this, [this] { updateCommandState(); });
+    QMdiSubWindow* sub = m_mdi->addSubWindow(editor);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    // Big enough to work in; the frame's default size for a child is a small box.
+    const QSize area = m_mdi->viewport()->size();
+    if (area.width() > 200 && area.height() > 150) {
+        // Cascaded from the top left so that every new window lies inside the frame.
+        const int offset = 24 * int((m_mdi->subWindowList().size() - 1) % 8);
+        sub->setGeometry(offset, offset, area.width() * 3 / 4, area.height() * 3 / 4);
+    }
+    sub->show();
+    m_mdi->setActiveSubWindow(sub);
+    editor->setFocus();
+    updateCommandState();
+    return editor;
+}
+
+QString TMainForm::canonicalLongPath(const QString& path) {
+    if (path.isEmpty()) {
+        return path;
+    }
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
+}
+
+bool TMainForm::openFileByName(const QString& givenName) {
+    const QString name = canonicalLongPath(givenName);
+    if (name.isEmpty()) {
+        return false;
+    }
+    bool found = false;
+    for (QMdiSubWindow* sub : m_mdi->subWindowList()) {
+        if (sub->widget() && sub->widget()->windowTitle() == name) {
+            sub->raise();
+            m_mdi->setActiveSubWindow(sub);
+            sub->widget()->setFocus();
+            found = true;
+        }
+    }
+    if (found) {
+        return true;
+    }
+    if (!QFileInfo(name).isFile()) {
+        return false;
+    }
+    TEditor* editor = createEditor(name);
+    QString error;
+    if (!editor->loadFromFile(name, error)) {
+        editor->parentWidget()->close();
+        m_prompts.showMessage(QStringLiteral("Cannot open %1\r\n%2").arg(name, error), PromptIcon::Error);
+        return true;  // reported here; the caller must not report it again as missing
+    }
+    editor->setFileName(name);
+    addToRecentFiles(name);
+    updateCommandState();
+    return true;
+}
+
+void TMainForm::addToRecentFiles(const QString& givenName) {
+    if (givenName.isEmpty()) {
+        return;
+    }
+    const QString name = canonicalLongPath(givenName);
+    QStringList& list = m_settings.program.recentFiles;
+    const auto pos = std::find_if(list.begin(), list.end(), [&name](const QString& entry) {
+        return entry.compare(name, Qt::CaseInsensitive) == 0;
+    });
+    if (pos == list.end()) {
+        if (list.size() > kMaxRecentFiles - 1) {
+            list.removeLast();
+        }
+        list.prepend(name);
+    } else if (pos != list.begin()) {
+        list.erase(pos);
+        list.prepend(name);
+    }
+}
+
+void TMainForm::removeFromRecentFiles(const QString& name) {
+    if (name.isEmpty()) {
+        return;
+    }
+    QStringList& list = m_settings.program.recentFiles;
+    list.removeIf([&name](const QString& entry) { return entry.compare(name, Qt::CaseInsensitive) == 0; });
+}
+
+void TMainForm::rebuildRecentItems() {
+    const QStringList& list = m_settings.program.recentFiles;
+    for (int k = 1; k <= kMaxRecentFiles; ++k) {
+        QAction* a = m_actions.value(QStringLiteral("Recent%1").arg(k));
+        a->setVisible(false);
+        a->setText(QString());
+        a->setStatusTip(QString());
+    }
+    m_actions.value(QStringLiteral("RecentSeparator"))->setVisible(!list.isEmpty());
+    for (int k = 1; k <= kMaxRecentFiles && k <= list.size(); ++k) {
+        QAction* a = m_actions.value(QStringLiteral("Recent%1").arg(k));
+        a->setText(escapeAmpersands(QFileInfo(list.at(k - 1)).fileName()));
+        a->setStatusTip(list.at(k - 1));
+        a->setVisible(true);
+    }
+    updateCommandState();
+}
+
+void TMainForm::openRecentItem(int k, bool ctrl) {
+    const QStringList& list = m_settings.program.recentFiles;
+    if (k < 1 || k > list.size()) {
+        return;
+    }
+    const QString path = list.at(k - 1);
+    if (ctrl) {
+        removeFromRecentFiles(path);
+    } else if (openFileByName(path)) {
+        addToRecentFiles(path);
+    } else {
+        m_prompts.showMessage(QStringLiteral("%1\r\nFile no longer exists").arg(path), PromptIcon::Warning);
+        removeFromRecentFiles(path);
+    }
+    rebuildRecentItems();
+}
+
+// --- File commands -----------------------------------------------------------------------------------
+
+void TMainForm::New1Click() {
+    TEditor* editor = createEditor(QStringLiteral("NONAME%1").arg(m_newFileCounter++));
+    editor->setFileName(QString());
+}
+
+void TMainForm::Open1Click() {
+    const QString name = m_prompts.openFileName(QStringLiteral("Open"), m_settings.program.openDir,
+                                                QString::fromLatin1(kOpenFilter));
+    if (name.isEmpty()) {
+        return;
+    }
+    if (!openFileByName(name)) {
+        m_prompts.showMessage(QStringLiteral("%1\r\nFile not found").arg(name), PromptIcon::Warning);
+        return;
+    }
+    m_settings.program.openDir = QFileInfo(name).absolutePath();
+}
+
+void TMainForm::Close1Click() {
+    if (TEditor* e = activeEditor()) {
+        e->parentWidget()->close();
+    }
+}
+
+bool TMainForm::saveEditor(TEditor& editor) {
+    if (editor.fileName().isEmpty()) {
+        return saveEditorAs(editor);
+    }
+    QString error;
+    if (!editor.saveToFile(editor.fileName(), error)) {
+        m_prompts.showMessage(QStringLiteral("Cannot save %1\r\n%2").arg(editor.fileName(), error),
+                              PromptIcon::Error);
+        return false;
+    }
+    return true;
+}
+
+bool TMainForm::saveEditorAs(TEditor& editor) {
+    const QString suggested =
+        editor.fileName().isEmpty() ? editor.caption() : QFileInfo(editor.fileName()).fileName();
+    const QString title = QStringLiteral("Save %1 As").arg(QFileInfo(editor.caption()).fileName());
+    QString chosen = m_prompts.saveFileName(title, QDir(m_settings.program.saveAsDir).filePath(suggested),
+                                            QString::fromLatin1(kSaveFilter));
+    if (chosen.isEmpty()) {
+        return false;
+    }
+    if (QFileInfo(chosen).suffix().isEmpty() && !QFileInfo::exists(chosen)) {
+        chosen += QStringLiteral(".qob");
+    }
+    chosen = canonicalLongPath(chosen);
+    const QFileInfo target(chosen);
+    if (target.exists() && !target.isWritable()) {
+        m_prompts.showMessage(QStringLiteral("File is write protected"), PromptIcon::Error);
+        return false;
+    }
+    addToRecentFiles(chosen);
+    QString error;
+    if (!editor.saveToFile(chosen, error)) {
+        m_prompts.showMessage(QStringLiteral("Cannot save %1\r\n%2").arg(chosen, error), PromptIcon::Error);
+        return false;
+    }
+    editor.setFileName(chosen);
+    editor.setCaption(chosen);
+    m_settings.program.saveAsDir = target.absolutePath();
+    return true;
+}
+
+void TMainForm::Save1Click() {
+    if (TEditor* e = activeEditor()) {
+        saveEditor(*e);
+    }
+}
+
+void TMainForm::SaveAs1Click() {
+    if (TEditor* e = activeEditor()) {
+        saveEditorAs(*e);
+    }
+}
+
+void TMainForm::Saveall1Click() {
+    for (TEditor* e : editors()) {
+        saveEditor(*e);
+    }
+}
+
+// --- Window commands ---------------------------------------------------------------------------------
+
+void TMainForm::tile(Qt::Orientation orientation) {
+    QList<QMdiSubWindow*> windows;
+    for (QMdiSubWindow* sub : m_mdi->subWindowList()) {
+        if (sub->isVisible() && !sub->isMinimized()) {
+            windows << sub;
+        }
+    }
+    if (windows.isEmpty()) {
+        return;
+    }
+    const QRect area = m_mdi->viewport()->rect();
+    const int n = int(windows.size());
+    for (int i = 0; i < n; ++i) {
+        windows.at(i)->showNormal();
+        if (orientation == Qt::Horizontal) {
+            // Horizontal tiling stacks full-width windows one above the other.
+            const int h = area.height() / n;
+            windows.at(i)->setGeometry(0, i * h, area.width(), h);
+        } else {
+            const int w = area.width() / n;
+            windows.at(i)->setGeometry(i * w, 0, w, area.height());
+        }
+    }
+}
+
+void TMainForm::rebuildWindowList() {
+    QMenu* menu = m_menus.value(QStringLiteral("Window1"));
+    for (QAction* a : m_windowListActions) {
+        menu->removeAction(a);
+        delete a;
+    }
+    m_windowListActions.clear();
+    const auto children = m_mdi->subWindowList();
+    if (children.isEmpty()) {
+        return;
+    }
+    m_windowListActions << menu->addSeparator();
+    int number = 1;
+    for (QMdiSubWindow* sub : children) {
+        QAction* a = menu->addAction(QStringLiteral("&%1 %2").arg(number++).arg(escapeAmpersands(sub->windowTitle())));
+        a->setCheckable(true);
+        a->setChecked(sub == m_mdi->currentSubWindow());
+        connect(a, &QAction::triggered, this, [this, sub] {
+            m_mdi->setActiveSubWindow(sub);
+        });
+        m_windowListActions << a;
+    }
+}
+
+// --- drag and drop -----------------------------------------------------------------------------------
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) {
+        event->acceptProposedAction();
+    }
+}
+
+void TMainForm::dropEvent(QDropEvent* event) {
+    openDroppedFiles(event->mimeData()->urls());
+    event->acceptProposedAction();
+}
+
+void TMainForm::openDroppedFiles(const QList<QUrl>& urls) {
+    for (const QUrl& url : urls) {
+        if (url.isLocalFile()) {
+            openFileByName(url.toLocalFile());  // a name that does not exist is ignored
+        }
+    }
+}
+
+// --- settings ----------------------------------------------------------------------------------------
+
+SettingsContext TMainForm::measuredContext() const {
+    if (m_contextFixed) {
+        return m_context;
+    }
+    SettingsContext c;
+    c.programDir = m_programDir;
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    c.workArea = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    c.terminalArea = m_mdi->viewport()->rect();
+    return c;
+}
+
+void TMainForm::loadSettingsNow() {
+    auto store = openSettingsStore();
+    loadSettings(*store, measuredContext(), m_settings);
+    applyWindowSettings();
+    emit settingsLoaded();
+}
+
+void TMainForm::applyWindowSettings() {
+    const QRect& b = m_settings.window.bounds;
+    if (b.isValid()) {
+        move(b.topLeft());
+        resize(b.size());
+    }
+    if (m_settings.window.maximized) {
+        setWindowState(windowState() | Qt::WindowMaximized);
+    }
+}
+
+void TMainForm::saveSettingsNow() {
+    WindowSection& w = m_settings.window;
+    w.maximized = isMaximized();
+    const QRect normal = isMaximized() ? normalGeometry() : geometry();
+    w.bounds = QRect(isMaximized() ? normal.topLeft() : pos(), normal.size());
+    emit settingsAboutToSave();
+    auto store = openSettingsStore();
+    saveSettings(*store, m_settings);
+    if (store->status() != QSettings::NoError) {
+        m_prompts.showMessage(QStringLiteral("The settings could not be saved to %1").arg(store->fileName()),
+                              PromptIcon::Warning);
+    }
+}
+
+CommSettings TMainForm::commSettings() const {
+    const PortSection& p = m_settings.ports;
+    return {p.comNum, p.baud, p.dataBits, p.stopBits, p.parity, p.handshake};
+}
+
+void TMainForm::setCommSettings(const CommSettings& s) {
+    PortSection& p = m_settings.ports;
+    p.comNum = s.port;
+    p.baud = s.baud;
+    p.dataBits = s.dataBits;
+    p.stopBits = s.stopBits;
+    p.parity = s.parity;
+    p.handshake = s.handshake;
+}
+
+// --- start-up and the port ---------------------------------------------------------------------------
+
+void TMainForm::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (m_firstShow) {
+        // After the window is on screen, so that the questions of the start-up have a parent to sit on.
+        QTimer::singleShot(0, this, [this] {
+            if (m_firstShow) {
+                FormShow();
+            }
+        });
+    }
+}
+
+void TMainForm::probePorts() {
+    QMap<int, QString> stored;
+    {
+        auto store = openSettingsStore();
+        stored = loadDeviceMap(*store);
+    }
+    const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    serial::PortMap map = serial::PortMap::resolve(env, stored, {});
+    if (map.isEmpty()) {
+        map = serial::PortMap::resolve(env, stored, serial::discoverSerialDevices());
+    }
+    m_port.setPortMap(map);
+    m_availablePorts.clear();
+    for (int n = 1; n <= serial::kAutoMappedPorts; ++n) {
+        if (m_port.probe(n)) {
+            m_availablePorts << QStringLiteral("COM%1").arg(n);
+        }
+    }
+}
+
+void TMainForm::FormShow() {
+    m_firstShow = false;
+    lockMenu(lockKeepCaptions());
+    probePorts();
+    loadSettingsNow();
+    const bool storeExisted = m_settings.program.version != 0;
+    if (!storeExisted) {
+        const std::optional<QString> choice = m_portDialogs.selectPort(m_availablePorts, m_port.portMap());
+        if (!choice) {
+            m_prompts.showMessage(kNoActivePort, PromptIcon::Warning);
+        } else if (m_mayOpenPort) {
+            if (choice->isEmpty()) {
+                m_prompts.showMessage(kNoActivePort, PromptIcon::Warning);
+            } else {
+                CommSettings chosen;  // the first-run line settings: 19200 8N1, no flow control
+                chosen.port = *choice;
+                setCommSettings(chosen);
+                m_port.setComNumber(portNumberOf(chosen.port));
+                saveSettingsNow();
+            }
+        }
+    }
+    for (const QString& problem : applyCommSettings(m_port, commSettings())) {
+        m_prompts.showMessage(problem, PromptIcon::Warning);
+    }
+    openPortAtStart();
+    const QStringList files = m_commandLineFiles;
+    m_commandLineFiles.clear();
+    for (const QString& file : files) {
+        openFileByName(canonicalLongPath(file));
+    }
+    updateCommandState();
+}
+
+void TMainForm::openPortAtStart() {
+    if (m_mayOpenPort && m_port.comNumber() != 0) {
+        m_port.open();
+    }
+    emit portStatusChanged();
+    if (m_port.comNumber() != 0 && m_port.isOpen()) {
+        unlockMenu();
+        m_port.putChar(kCarriageReturn);
+        return;
+    }
+    // The fixed text, and on a line of its own which device failed and why.
+    const QString detail = m_port.comNumber() != 0 ? m_port.lastError() : QString();
+    m_prompts.showMessage(detail.isEmpty() ? kPortError : kPortError + QStringLiteral("\r\n") + detail,
+                          PromptIcon::Error);
+}
+
+void TMainForm::PortSetup1Click() {
+    lockMenu(lockKeepCaptions());
+    // A port plugged in since start-up is offered too; our own open port counts as available.
+    probePorts();
+    const std::optional<CommSettings> result =
+        m_portDialogs.portSettings(commSettingsOf(m_port), m_availablePorts, m_port.portMap());
+    if (result) {
+        setCommSettings(*result);
+        for (const QString& problem : applyCommSettings(m_port, *result)) {
+            m_prompts.showMessage(problem, PromptIcon::Warning);
+        }
+        if (m_port.comNumber() != 0) {
+            if (!m_port.open()) {
+                m_prompts.showMessage(m_port.lastError(), PromptIcon::Error);
+            }
+        } else {
+            m_port.close();  // "no port" means the line is released, not left open unseen
+        }
+    }
+    if (m_port.comNumber() != 0 && m_port.isOpen()) {
+        unlockMenu();
+        updateCommandState();
+    }
+    emit portStatusChanged();
+}
+
+void TMainForm::onPortLost(const QString& message) {
+    lockMenu(lockKeepCaptions());
+    emit portStatusChanged();
+    statusBar()->showMessage(message);
+    m_prompts.showMessage(message + QStringLiteral("\r\nSelect CommPort | Port setup... to open it again."),
+                          PromptIcon::Error);
+}
+
+// --- shut-down ---------------------------------------------------------------------------------------
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    const QList<TEditor*> all = editors();
+    for (TEditor* e : all) {
+        if (!e->closeQuery()) {
+            for (TEditor* other : all) {
+                other->setCloseApproved(false);
+            }
+            m_closing = false;
+            event->ignore();
+            return;
+        }
+        e->setCloseApproved(true);
+    }
+    saveSettingsNow();
+    m_closing = true;
+    event->accept();
+}
+
+}  // namespace orrery

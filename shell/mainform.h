@@ -1,0 +1,153 @@
+#pragma once
+// TMainForm: the workbench's one top-level window. An MDI frame whose children are the editor windows
+// and the terminal window; it owns the menu bar and its command states, the status bar, the one serial
+// port object ApdComPort1, the in-memory settings between the load at first show and the save at
+// shut-down, and the recent-files list.
+//
+// Commands of other parts of the workbench are connected by name: setHandler("Find1", ...) replaces
+// the item's handler, action("Hexdisplay1") gives the QAction. Items whose command is not built yet say
+// "Not yet implemented".
+
+#include <QHash>
+#include <QMainWindow>
+#include <QUrl>
+#include <functional>
+
+#include "apdcomport.h"
+#include "commsettingsform.h"
+#include "mainformmenu.h"
+#include "settings.h"
+
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+
+namespace orrery {
+
+class Prompts;
+class TEditor;
+using shell::AllSettings;
+using shell::SettingsContext;
+
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+public:
+    TMainForm(Prompts& prompts, PortDialogs& portDialogs, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // --- for the other parts of the workbench -------------------------------------------------------
+    QAction* action(const QString& name) const { return m_actions.value(name); }
+    QMenu* menu(const QString& name) const { return m_menus.value(name); }
+    void setHandler(const QString& name, std::function<void()> handler);
+    // The current handler, so that a new one can hand the cases it does not take back to it.
+    std::function<void()> handler(const QString& name) const { return m_handlers.value(name); }
+    serial::TApdComPort& ApdComPort1 = m_port;
+    Prompts& prompts() { return m_prompts; }
+    QMdiArea* mdiArea() const { return m_mdi; }
+    TEditor* activeEditor() const;
+    QList<TEditor*> editors() const;
+    // Adds a non-editor child (the terminal window).
+    QMdiSubWindow* addChildWindow(QWidget* child);
+
+    // --- operations of the main window --------------------------------------------------------------
+    bool openFileByName(const QString& name);
+    void addToRecentFiles(const QString& name);
+    void removeFromRecentFiles(const QString& name);
+    const QStringList& recentFiles() const { return m_settings.program.recentFiles; }
+    void lockMenu(const QStringList& keep);
+    void unlockMenu();
+    void updateCommandState();
+    // The start-up sequence of the first show: lock, probe, load settings, first-run port choice,
+    // apply and open the port, unlock and greet the logger, open the command-line files.
+    void FormShow();
+    void setCommandLineFiles(const QStringList& files) { m_commandLineFiles = files; }
+    // Files dropped from the desktop, in the order given.
+    void openDroppedFiles(const QList<QUrl>& urls);
+    bool isMenuLocked() const { return m_locked; }
+    // Builds the recent-file items as opening the File menu does.
+    void rebuildRecentItems();
+    // Opens recent item k (1-based) as a click does; ctrl removes it instead.
+    void openRecentItem(int k, bool ctrl);
+    // The port setup command (menu "&Port setup...", and the terminal status bar).
+    void PortSetup1Click();
+
+    // --- state --------------------------------------------------------------------------------------
+    AllSettings& settings() { return m_settings; }
+    const QStringList& availablePorts() const { return m_availablePorts; }
+    CommSettings commSettings() const;
+    void setCommSettings(const CommSettings& s);
+    bool isClosing() const { return m_closing; }
+    bool mayOpenPort() const { return m_mayOpenPort; }
+    void setMayOpenPort(bool may) { m_mayOpenPort = may; }
+    // What the defaults of the settings depend on; tests fix it, the application measures it.
+    void setSettingsContext(const SettingsContext& context) { m_context = context; m_contextFixed = true; }
+    // Saves every setting to the store (shut-down, and right after the first-run port choice).
+    void saveSettingsNow();
+
+    static QString canonicalLongPath(const QString& path);
+
+signals:
+    // The port was opened, closed or reconfigured: the terminal refreshes its status bar.
+    void portStatusChanged();
+    // Settings were loaded (the terminal and the find dialog take their sections from settings()).
+    void settingsLoaded();
+    // Settings are about to be saved (the terminal and the find dialog put their sections into settings()).
+    void settingsAboutToSave();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void buildMenus();
+    QAction* makeAction(const MenuEntry& entry, QMenu* menu);
+    void connectDefaultHandlers();
+    void notYetImplemented();
+    void runHandler(const QString& name);
+    void applyCommandState(const CommandState& state);
+    void applyEditShortcuts(EditShortcuts mode);
+    void routeSharedShortcuts();
+    void rebuildWindowList();
+    void probePorts();
+    void loadSettingsNow();
+    void openPortAtStart();
+    void onPortLost(const QString& message);
+    SettingsContext measuredContext() const;
+    void applyWindowSettings();
+
+    TEditor* createEditor(const QString& caption);
+    void New1Click();
+    void Open1Click();
+    void Close1Click();
+    bool saveEditor(TEditor& editor);
+    bool saveEditorAs(TEditor& editor);
+    void Save1Click();
+    void SaveAs1Click();
+    void Saveall1Click();
+    void tile(Qt::Orientation orientation);
+
+    Prompts& m_prompts;
+    PortDialogs& m_portDialogs;
+    serial::TApdComPort m_port;
+    QMdiArea* m_mdi = nullptr;
+    QHash<QString, QAction*> m_actions;
+    QHash<QString, QMenu*> m_menus;
+    QHash<QString, QString> m_captions;  // item name -> caption as designed
+    QHash<QString, std::function<void()>> m_handlers;
+    QList<QAction*> m_windowListActions;
+    AllSettings m_settings;
+    SettingsContext m_context;
+    QStringList m_availablePorts;
+    QStringList m_commandLineFiles;
+    QString m_programDir;
+    int m_newFileCounter = 0;
+    bool m_contextFixed = false;
+    bool m_mayOpenPort = true;
+    bool m_firstShow = true;
+    bool m_closing = false;
+    bool m_locked = false;
+};
+
+}  // namespace orrery

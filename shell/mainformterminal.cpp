@@ -1,0 +1,78 @@
+#include "mainformterminal.h"
+
+#include <QMdiArea>
+
+#include "mainform.h"
+#include "prompts.h"
+#include "terminaloptionsform.h"
+#include "terminalwin.h"
+#include "utilities.h"
+
+namespace orrery {
+
+namespace {
+
+terminal::TerminalSettings toTerminal(const shell::TerminalSection& s) {
+    return {s.columns, s.rows, s.bounds, s.maximized, s.captureFile, s.captureAppend, s.tabSize};
+}
+
+shell::TerminalSection fromTerminal(const terminal::TerminalSettings& s) {
+    return {s.columns, s.rows, s.bounds, s.maximized, s.captureFile, s.captureAppend, s.tabSize};
+}
+
+}  // namespace
+
+QMdiSubWindow* attachTerminal(TMainForm& form, terminal::TTerminalForm& term,
+                              terminal::TTerminalOptionsDialog& optionsDialog, Prompts& prompts,
+                              std::function<bool(terminal::TTerminalOptionsDialog&)> ask) {
+    QMdiSubWindow* sub = form.mdiArea()->addSubWindow(&term, Qt::SubWindow | Qt::CustomizeWindowHint |
+                                                                 Qt::WindowTitleHint);
+    sub->show();
+
+    term.bindMenuActions(form.action("Hexdisplay1"), form.action("Capturetofile1"), form.action("Break1"));
+    // The terminal acts on those three through their own triggers.
+    for (const char* name : {"Hexdisplay1", "Capturetofile1", "Break1"}) {
+        form.setHandler(name, [] {});
+    }
+    term.setPortSetupHandler([&form] { form.PortSetup1Click(); });
+    QObject::connect(&form, &TMainForm::portStatusChanged, &term, &terminal::TTerminalForm::refreshStatus);
+    QObject::connect(&form, &TMainForm::settingsLoaded, &term,
+                     [&form, &term] { term.loadSettings(toTerminal(form.settings().terminal)); });
+    QObject::connect(&form, &TMainForm::settingsAboutToSave, &term,
+                     [&form, &term] { form.settings().terminal = fromTerminal(term.saveSettings()); });
+
+    const auto terminalActive = [&form, sub] { return form.mdiArea()->currentSubWindow() == sub; };
+    const auto copyInEditor = form.handler("Copy1");
+    form.setHandler("Copy1", [&term, terminalActive, copyInEditor] {
+        if (terminalActive()) {
+            term.copySelection();
+        } else if (copyInEditor) {
+            copyInEditor();
+        }
+    });
+    const auto pasteInEditor = form.handler("Paste1");
+    form.setHandler("Paste1", [&term, terminalActive, pasteInEditor] {
+        if (terminalActive()) {
+            term.pasteClipboard();
+        } else if (pasteInEditor) {
+            pasteInEditor();
+        }
+    });
+    form.setHandler("Clearterminal1", [&term] { term.clearTerminal(); });
+    form.setHandler("Terminaloptions1", [&term, &optionsDialog, &prompts, ask = std::move(ask)] {
+        const std::optional<QString> text = terminal::askTerminalOptions(optionsDialog, term.tabSize(), ask);
+        if (!text) {
+            return;
+        }
+        const std::optional<int> size = shell::parseInteger(*text);
+        if (!size) {
+            prompts.showMessage(shell::invalidIntegerMessage(*text), PromptIcon::Error);
+            return;
+        }
+        term.setTabSize(*size);
+        term.bringToFront();
+    });
+    return sub;
+}
+
+}  // namespace orrery

@@ -1,0 +1,372 @@
+#include "settings.h"
+
+#include <QStringList>
+#include <QVariant>
+
+namespace orrery::shell {
+
+namespace {
+
+// QSettings hands back a list for an INI value with unquoted commas; a value is text, whatever it looks
+// like, so lists are joined back.
+QString rawText(const QVariant& value) {
+    if (value.typeId() == QMetaType::QStringList) {
+        return value.toStringList().join(QLatin1Char(','));
+    }
+    return value.toString();
+}
+
+QString numberedKey(const QString& prefix, int index) {
+    return prefix + QStringLiteral("%1").arg(index, 2, 10, QLatin1Char('0'));
+}
+
+// The limits are 16-bit signed in memory; a stored value outside 1..32767 would wrap into a negative
+// or zero table size, so it takes the default instead.
+qint16 readLimit(QSettings& store, const QString& key, qint16 defaultValue) {
+    const int value = readInt(store, key, defaultValue);
+    return (value >= 1 && value <= 32767) ? qint16(value) : defaultValue;
+}
+
+}  // namespace
+
+std::unique_ptr<QSettings> openSettingsStore() {
+    const QString file = qEnvironmentVariable("ORRERY_SETTINGS");
+    if (!file.isEmpty()) {
+        return std::make_unique<QSettings>(file, QSettings::IniFormat);
+    }
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                       QStringLiteral("Pellworth"), QStringLiteral("Orrery"));
+}
+
+int readInt(QSettings& store, const QString& key, int defaultValue) {
+    const QVariant value = store.value(key);
+    if (!value.isValid()) {
+        return defaultValue;
+    }
+    bool ok = false;
+    const int number = rawText(value).toInt(&ok);
+    return ok ? number : defaultValue;
+}
+
+bool readBool(QSettings& store, const QString& key, bool defaultValue) {
+    return readInt(store, key, defaultValue ? 1 : 0) != 0;
+}
+
+QString readString(QSettings& store, const QString& key, const QString& defaultValue) {
+    const QVariant value = store.value(key);
+    return value.isValid() ? rawText(value) : defaultValue;
+}
+
+void writeInt(QSettings& store, const QString& key, int value) {
+    store.setValue(key, QString::number(value));
+}
+
+void writeBool(QSettings& store, const QString& key, bool value) {
+    store.setValue(key, value ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+void writeString(QSettings& store, const QString& key, const QString& value) {
+    store.setValue(key, value);
+}
+
+QStringList readList(QSettings& store, const QString& countKey, const QString& prefix) {
+    QStringList list;
+    // Two digits name at most 100 entries; a larger count is garbage, not a reason to read for ever.
+    const int count = qBound(0, readInt(store, countKey, 0), 100);
+    for (int i = 0; i < count; ++i) {
+        list << readString(store, numberedKey(prefix, i), QString());
+    }
+    return list;
+}
+
+void writeList(QSettings& store, const QString& countKey, const QString& prefix, const QStringList& list) {
+    writeInt(store, countKey, int(list.size()));
+    for (int i = 0; i < list.size(); ++i) {
+        writeString(store, numberedKey(prefix, i), list.at(i));
+    }
+}
+
+QRect clampToArea(const QRect& bounds, const QRect& area) {
+    QRect r = bounds;
+    const int right = area.x() + area.width();
+    const int bottom = area.y() + area.height();
+    if (right < r.x() + r.width()) {
+        r.setRect(area.x(), r.y(), right - area.x(), r.height());
+    }
+    if (bottom < r.y() + r.height()) {
+        r.setRect(r.x(), area.y(), r.width(), bottom - area.y());
+    }
+    return r;
+}
+
+ProgramSection loadProgramSection(QSettings& store, const SettingsContext& context) {
+    ProgramSection s;
+    store.beginGroup(QStringLiteral("Program"));
+    s.version = readInt(store, QStringLiteral("Version"), 0);
+    s.openDir = readString(store, QStringLiteral("OpenDir"), context.programDir);
+    s.saveAsDir = readString(store, QStringLiteral("SaveAsDir"), context.programDir);
+    s.offloadDir = readString(store, QStringLiteral("OffloadDir"), context.programDir);
+    s.fileExAction = readInt(store, QStringLiteral("FileExAction"), 0);
+    if (s.fileExAction < 0 || s.fileExAction > 2) {
+        s.fileExAction = 0;
+    }
+    s.recentFiles = readList(store, QStringLiteral("NumMRU"), QStringLiteral("MRUFile"));
+    s.recentFiles.removeAll(QString());
+    while (s.recentFiles.size() > kMaxRecentFiles) {
+        s.recentFiles.removeLast();
+    }
+    store.endGroup();
+    return s;
+}
+
+WindowSection loadWindowSection(QSettings& store, const QRect& workArea) {
+    WindowSection s;
+    store.beginGroup(QStringLiteral("Window"));
+    const int right = workArea.x() + workArea.width();
+    const int bottom = workArea.y() + workArea.height();
+    QRect bounds(readInt(store, QStringLiteral("Left"), 0), readInt(store, QStringLiteral("Top"), 0),
+                 readInt(store, QStringLiteral("Width"), right * 3 / 4),
+                 readInt(store, QStringLiteral("Height"), bottom * 3 / 4));
+    // A window of no size cannot be found again by the user.
+    if (bounds.width() <= 0) {
+        bounds.setWidth(right * 3 / 4);
+    }
+    if (bounds.height() <= 0) {
+        bounds.setHeight(bottom * 3 / 4);
+    }
+    s.bounds = clampToArea(bounds, workArea);
+    s.maximized = readBool(store, QStringLiteral("Maximized"), false);
+    s.autoIndent = readBool(store, QStringLiteral("Autoindent"), false);
+    s.tabSize = readInt(store, QStringLiteral("TabSize"), 8);
+    if (s.tabSize < 1 || s.tabSize > 99) {
+        s.tabSize = 8;
+    }
+    store.endGroup();
+    return s;
+}
+
+TerminalSection loadTerminalSection(QSettings& store, const QRect& clientArea) {
+    TerminalSection s;
+    store.beginGroup(QStringLiteral("Terminal"));
+    s.columns = readInt(store, QStringLiteral("Columns"), 128);
+    s.rows = readInt(store, QStringLiteral("Rows"), 128);
+    const QRect bounds(readInt(store, QStringLiteral("Left"), 0), readInt(store, QStringLiteral("Top"), 0),
+                       readInt(store, QStringLiteral("Width"), clientArea.width() * 3 / 4),
+                       readInt(store, QStringLiteral("Height"), clientArea.height() * 3 / 4));
+    s.bounds = clampToArea(bounds, clientArea);
+    s.maximized = readBool(store, QStringLiteral("Maximized"), false);
+    s.captureFile = readString(store, QStringLiteral("Capture file"), QString());
+    s.captureAppend = readBool(store, QStringLiteral("Capture append"), true);
+    s.tabSize = readInt(store, QStringLiteral("TabSize"), 8);
+    store.endGroup();
+    return s;
+}
+
+PortSection loadPortSection(QSettings& store) {
+    PortSection s;
+    store.beginGroup(QStringLiteral("Ports"));
+    // Older versions kept the baud rate and the port number as integers; they become the defaults of
+    // the string values and are removed, so the next save leaves only the newer form.
+    QString baudDefault = s.baud;
+    QString portDefault = s.comNum;
+    const QString oldBaud = QStringLiteral("Baud rate");
+    const QString oldPort = QStringLiteral("Com port");
+    if (store.contains(oldBaud)) {
+        bool ok = false;
+        const int baud = rawText(store.value(oldBaud)).toInt(&ok);
+        store.remove(oldBaud);
+        if (ok) {
+            baudDefault = QString::number(baud);
+        }
+    }
+    if (store.contains(oldPort)) {
+        bool ok = false;
+        const int port = rawText(store.value(oldPort)).toInt(&ok);
+        store.remove(oldPort);
+        if (ok) {
+            portDefault = QStringLiteral("COM") + QString::number(port);
+        }
+    }
+    s.comNum = readString(store, QStringLiteral("ComNum"), portDefault);
+    s.baud = readString(store, QStringLiteral("Baud"), baudDefault);
+    s.dataBits = readString(store, QStringLiteral("DataBits"), s.dataBits);
+    s.stopBits = readString(store, QStringLiteral("StopBits"), s.stopBits);
+    s.parity = readString(store, QStringLiteral("Parity"), s.parity);
+    s.handshake = readString(store, QStringLiteral("Handshake"), s.handshake);
+    store.endGroup();
+    s.devices = loadDeviceMap(store);
+    return s;
+}
+
+QMap<int, QString> loadDeviceMap(QSettings& store) {
+    QMap<int, QString> devices;
+    store.beginGroup(QStringLiteral("Ports"));
+    for (int n = 1; n <= 9; ++n) {
+        const QString device = readString(store, QStringLiteral("COM%1Device").arg(n), QString());
+        if (!device.isEmpty()) {
+            devices.insert(n, device);
+        }
+    }
+    store.endGroup();
+    return devices;
+}
+
+TransferSection loadTransferSection(QSettings& store) {
+    TransferSection s;
+    store.beginGroup(QStringLiteral("Transfer"));
+    s.termType = readInt(store, QStringLiteral("TermType"), 2);
+    if (s.termType < 0 || s.termType > 2) {
+        s.termType = 2;
+    }
+    s.termChar = readString(store, QStringLiteral("TermChar"), s.termChar);
+    s.termTimeout = qMax(1, readInt(store, QStringLiteral("TermTimeout"), 10));
+    s.prefix = readString(store, QStringLiteral("Prefix"), QString());
+    s.suffix = readString(store, QStringLiteral("Suffix"), QString());
+    s.charDelay = qMax(0, readInt(store, QStringLiteral("CharDelay"), 0));
+    s.lineDelay = qMax(0, readInt(store, QStringLiteral("LineDelay"), 0));
+    store.endGroup();
+    return s;
+}
+
+FindSection loadFindSection(QSettings& store) {
+    FindSection s;
+    store.beginGroup(QStringLiteral("Find"));
+    s.findHistory = readList(store, QStringLiteral("NumFindStrings"), QStringLiteral("FindString"));
+    s.replaceHistory = readList(store, QStringLiteral("NumReplStrings"), QStringLiteral("ReplaceString"));
+    s.startAtTop = readBool(store, QStringLiteral("StartAtTop"), true);
+    s.selectedText = readBool(store, QStringLiteral("SelectedText"), false);
+    s.wrapAround = readBool(store, QStringLiteral("WrapAround"), false);
+    s.wholeWords = readBool(store, QStringLiteral("WholeWords"), false);
+    s.caseSensitive = readBool(store, QStringLiteral("CaseSensitive"), false);
+    s.promptOnReplace = readBool(store, QStringLiteral("PromptOnReplace"), true);
+    s.replaceAll = readBool(store, QStringLiteral("ReplaceAll"), false);
+    store.endGroup();
+    return s;
+}
+
+CompileSection loadCompileSection(QSettings& store) {
+    CompileSection s;
+    store.beginGroup(QStringLiteral("Compile"));
+    s.confirmConnect = readBool(store, QStringLiteral("ConfirmConnect"), true);
+    s.embedLineNum = readBool(store, QStringLiteral("EmbedLineNum"), true);
+    s.createListFile = readBool(store, QStringLiteral("CreateListFile"), false);
+    s.createBinFile = readBool(store, QStringLiteral("CreateBinFile"), false);
+    s.createSymFile = readBool(store, QStringLiteral("CreateSymFile"), false);
+    s.caseInsensitiveSym = readBool(store, QStringLiteral("CaseInsensitiveSym"), false);
+    s.maxLabels = readLimit(store, QStringLiteral("MaxLabels"), 1000);
+    s.maxAsmLines = readLimit(store, QStringLiteral("MaxAsmLines"), 1000);
+    store.endGroup();
+    return s;
+}
+
+bool loadSettings(QSettings& store, const SettingsContext& context, AllSettings& out) {
+    out.program = loadProgramSection(store, context);
+    out.window = loadWindowSection(store, context.workArea);
+    out.terminal = loadTerminalSection(store, context.terminalArea);
+    out.ports = loadPortSection(store);
+    out.transfer = loadTransferSection(store);
+    out.find = loadFindSection(store);
+    out.compile = loadCompileSection(store);
+    return out.program.version != 0;
+}
+
+void saveProgramSection(QSettings& store, const ProgramSection& s) {
+    store.beginGroup(QStringLiteral("Program"));
+    writeInt(store, QStringLiteral("Version"), kSettingsVersion);
+    writeString(store, QStringLiteral("OpenDir"), s.openDir);
+    writeString(store, QStringLiteral("SaveAsDir"), s.saveAsDir);
+    writeString(store, QStringLiteral("OffloadDir"), s.offloadDir);
+    writeInt(store, QStringLiteral("FileExAction"), s.fileExAction);
+    writeList(store, QStringLiteral("NumMRU"), QStringLiteral("MRUFile"), s.recentFiles);
+    store.endGroup();
+}
+
+void saveWindowSection(QSettings& store, const WindowSection& s) {
+    store.beginGroup(QStringLiteral("Window"));
+    writeBool(store, QStringLiteral("Maximized"), s.maximized);
+    writeInt(store, QStringLiteral("Left"), s.bounds.x());
+    writeInt(store, QStringLiteral("Top"), s.bounds.y());
+    writeInt(store, QStringLiteral("Width"), s.bounds.width());
+    writeInt(store, QStringLiteral("Height"), s.bounds.height());
+    writeBool(store, QStringLiteral("Autoindent"), s.autoIndent);
+    writeInt(store, QStringLiteral("TabSize"), s.tabSize);
+    store.endGroup();
+}
+
+void saveTerminalSection(QSettings& store, const TerminalSection& s) {
+    store.beginGroup(QStringLiteral("Terminal"));
+    writeBool(store, QStringLiteral("Maximized"), s.maximized);
+    writeInt(store, QStringLiteral("Left"), s.bounds.x());
+    writeInt(store, QStringLiteral("Top"), s.bounds.y());
+    writeInt(store, QStringLiteral("Width"), s.bounds.width());
+    writeInt(store, QStringLiteral("Height"), s.bounds.height());
+    writeInt(store, QStringLiteral("Columns"), s.columns);
+    writeInt(store, QStringLiteral("Rows"), s.rows);
+    writeString(store, QStringLiteral("Capture file"), s.captureFile);
+    writeBool(store, QStringLiteral("Capture append"), s.captureAppend);
+    writeInt(store, QStringLiteral("TabSize"), s.tabSize);
+    store.endGroup();
+}
+
+void savePortSection(QSettings& store, const PortSection& s) {
+    store.beginGroup(QStringLiteral("Ports"));
+    writeString(store, QStringLiteral("ComNum"), s.comNum);
+    writeString(store, QStringLiteral("Baud"), s.baud);
+    writeString(store, QStringLiteral("DataBits"), s.dataBits);
+    writeString(store, QStringLiteral("StopBits"), s.stopBits);
+    writeString(store, QStringLiteral("Parity"), s.parity);
+    writeString(store, QStringLiteral("Handshake"), s.handshake);
+    store.endGroup();
+}
+
+void saveTransferSection(QSettings& store, const TransferSection& s) {
+    store.beginGroup(QStringLiteral("Transfer"));
+    writeInt(store, QStringLiteral("TermType"), s.termType);
+    writeString(store, QStringLiteral("TermChar"), s.termChar);
+    writeInt(store, QStringLiteral("TermTimeout"), s.termTimeout);
+    writeString(store, QStringLiteral("Prefix"), s.prefix);
+    writeString(store, QStringLiteral("Suffix"), s.suffix);
+    writeInt(store, QStringLiteral("CharDelay"), s.charDelay);
+    writeInt(store, QStringLiteral("LineDelay"), s.lineDelay);
+    store.endGroup();
+}
+
+void saveFindSection(QSettings& store, const FindSection& s) {
+    store.beginGroup(QStringLiteral("Find"));
+    writeList(store, QStringLiteral("NumFindStrings"), QStringLiteral("FindString"), s.findHistory);
+    writeList(store, QStringLiteral("NumReplStrings"), QStringLiteral("ReplaceString"), s.replaceHistory);
+    writeBool(store, QStringLiteral("StartAtTop"), s.startAtTop);
+    writeBool(store, QStringLiteral("SelectedText"), s.selectedText);
+    writeBool(store, QStringLiteral("WrapAround"), s.wrapAround);
+    writeBool(store, QStringLiteral("WholeWords"), s.wholeWords);
+    writeBool(store, QStringLiteral("CaseSensitive"), s.caseSensitive);
+    writeBool(store, QStringLiteral("PromptOnReplace"), s.promptOnReplace);
+    writeBool(store, QStringLiteral("ReplaceAll"), s.replaceAll);
+    store.endGroup();
+}
+
+void saveCompileSection(QSettings& store, const CompileSection& s) {
+    store.beginGroup(QStringLiteral("Compile"));
+    writeBool(store, QStringLiteral("ConfirmConnect"), s.confirmConnect);
+    writeBool(store, QStringLiteral("EmbedLineNum"), s.embedLineNum);
+    writeBool(store, QStringLiteral("CreateListFile"), s.createListFile);
+    writeBool(store, QStringLiteral("CreateBinFile"), s.createBinFile);
+    writeBool(store, QStringLiteral("CreateSymFile"), s.createSymFile);
+    writeBool(store, QStringLiteral("CaseInsensitiveSym"), s.caseInsensitiveSym);
+    writeInt(store, QStringLiteral("MaxLabels"), s.maxLabels);
+    writeInt(store, QStringLiteral("MaxAsmLines"), s.maxAsmLines);
+    store.endGroup();
+}
+
+void saveSettings(QSettings& store, const AllSettings& settings) {
+    saveProgramSection(store, settings.program);
+    saveWindowSection(store, settings.window);
+    saveTerminalSection(store, settings.terminal);
+    savePortSection(store, settings.ports);
+    saveTransferSection(store, settings.transfer);
+    saveFindSection(store, settings.find);
+    saveCompileSection(store, settings.compile);
+    store.sync();
+}
+
+}  // namespace orrery::shell

@@ -1,0 +1,18 @@
+#include "utilities.h"
+
+namespace orrery::shell {
+
+std::optional<int> parseInteger(const QString& text) {
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok, 10);
+    if (!ok) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+QString invalidIntegerMessage(const QString& text) {
+    return QStringLiteral("'%1' is not a valid integer value").arg(text);
+}
+
+}  // namespace orrery::shell

@@ -1,0 +1,109 @@
+#include "utilitiescommands.h"
+
+#include <QAction>
+#include <QKeySequence>
+
+#include "compilecommand.h"
+#include "datetime.h"
+#include "editor.h"
+#include "findreplacecommands.h"
+#include "gotoline.h"
+#include "mainform.h"
+#include "printing.h"
+#include "prompts.h"
+
+namespace orrery::shell {
+
+EditorCommands::EditorCommands(TMainForm& form, Prompts& prompts)
+    : QObject(&form),
+      m_form(form),
+      m_prompts(prompts),
+      m_find(new TFindReplaceForm(&form)),
+      m_editOptions(new TEditOptionsForm(&form)),
+      m_compileOptions(new TCompileOptionsDialog(&form)),
+      m_compileInfo(new TCompileInfoForm(&form)),
+      m_status(new TStatusDialog(&form)) {
+    m_sendToPort = [this](const QByteArray& bytes) {
+        if (m_form.ApdComPort1.isOpen()) {
+            for (const char byte : bytes) {
+                m_form.ApdComPort1.putChar(quint8(byte));
+            }
+        }
+    };
+    connect(&form, &TMainForm::settingsLoaded, this, [this] { m_find->loadFrom(m_form.settings().find); });
+    connect(&form, &TMainForm::settingsAboutToSave, this, [this] { m_form.settings().find = m_find->section(); });
+    connectHandlers();
+}
+
+compiler::CompilerOptions EditorCommands::compilerOptions() const {
+    return compilerOptionsFrom(m_form.settings().compile);
+}
+
+void EditorCommands::connectHandlers() {
+    // Each command acts on the active editor and does nothing without one.
+    const auto onEditor = [this](const char* name, std::function<void(TEditor&)> command) {
+        m_form.setHandler(QString::fromLatin1(name), [this, command] {
+            if (TEditor* editor = m_form.activeEditor()) {
+                command(*editor);
+            }
+        });
+    };
+    onEditor("Find1", [this](TEditor& e) { findCommand(e.control(), *m_find, m_prompts); });
+    onEditor("Findagain1", [this](TEditor& e) { findAgainCommand(e.control(), *m_find, m_prompts); });
+    onEditor("Replace1", [this](TEditor& e) { replaceCommand(e.control(), *m_find, m_prompts); });
+    onEditor("Gotoline1", [this](TEditor& e) { goToLineCommand(e.control(), m_prompts); });
+    onEditor("Print1", [this](TEditor& e) { printCommand(e.control(), m_printer, m_prompts, m_printDialog); });
+    onEditor("Syntaxcheck1", [this](TEditor&) { syntaxCheck(); });
+    m_form.setHandler(QStringLiteral("Editoroptions1"), [this] { editorOptions(); });
+    m_form.setHandler(QStringLiteral("Compileroptions1"), [this] { compilerOptionsCommand(); });
+    m_form.setHandler(QStringLiteral("PasteDatetime1"), [this] { pasteDateTimeCommand(); });
+
+    // The usual editor keys for the search items that have none of their own. They only fire while an
+    // editor is active (the items are disabled otherwise), so the terminal still gets these control keys.
+    for (const auto& [name, keys] : {std::pair{"Find1", "Ctrl+F"}, std::pair{"Replace1", "Ctrl+H"},
+                                     std::pair{"Gotoline1", "Ctrl+G"}}) {
+        QAction* action = m_form.action(QString::fromLatin1(name));
+        if (action && action->shortcut().isEmpty()) {
+            action->setShortcut(QKeySequence(QString::fromLatin1(keys)));
+        }
+    }
+    // Shift selects the long form; with the key held the shortcut is Alt+Shift+D.
+    if (QAction* paste = m_form.action(QStringLiteral("PasteDatetime1"))) {
+        paste->setShortcuts({QKeySequence(QStringLiteral("Alt+D")), QKeySequence(QStringLiteral("Alt+Shift+D"))});
+    }
+}
+
+void EditorCommands::pasteDateTimeCommand() {
+    TEditor* editor = m_form.activeEditor();
+    pasteDateTime(editor ? &editor->control() : nullptr, longDateTimeRequested(), m_sendToPort);
+}
+
+void EditorCommands::editorOptions() {
+    WindowSection& window = m_form.settings().window;
+    EditorSettings settings{window.autoIndent, window.tabSize};
+    QList<EditorControl*> controls;
+    for (TEditor* editor : m_form.editors()) {
+        controls << &editor->control();
+    }
+    editorOptionsCommand(*m_editOptions, settings, controls, m_prompts);
+    window.autoIndent = settings.autoIndent;
+    window.tabSize = settings.tabSize;
+}
+
+void EditorCommands::compilerOptionsCommand() {
+    compiler::CompilerOptions options = compilerOptions();
+    if (m_compileOptions->run(options, m_prompts)) {
+        m_form.settings().compile = compileSectionFrom(options);
+    }
+}
+
+void EditorCommands::syntaxCheck() {
+    TEditor* editor = m_form.activeEditor();
+    if (!editor) {
+        return;
+    }
+    const CompileSource source{editor->caption(), editor->fileName(), editor->control().text()};
+    syntaxCheckCommand(editor->control(), source, compilerOptions(), m_prompts, *m_compileInfo);
+}
+
+}  // namespace orrery::shell
