@@ -45,6 +45,7 @@ const ExampleCase kLearnerExamples[] = {
     {"formatted_print.qob", 600},   // formatted printing
     {"pins_and_timing.qob", 230},   // pins and timing
     {"strings.qob", 210},           // strings
+    {"asm_call.qob", 510},          // an assembler routine called with CALL
 };
 
 TEST(Examples, EachAreaHasItsExampleForItsModel) {
