@@ -101,7 +101,7 @@ public:
     // Pass 2 over every line left unresolved by the blocks of this compile.
     std::optional<AsmDiagnostic> resolvePending(AssemblerHost& host);
 
-    int lineCount() const { return static_cast<int>(m_lines.size()); }
+    int lineCount() const;
 
     // One record of the line table.
     struct Line;
@@ -156,5 +156,8 @@ struct Assembler::Line {
     bool resolved = true;
     std::size_t size = 0;
 };
+
+// Defined once Line is complete: clang's standard library needs the element type for size().
+inline int Assembler::lineCount() const { return static_cast<int>(m_lines.size()); }
 
 }  // namespace orrery::compiler

@@ -1,21 +1,23 @@
 #include "scanner.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace orrery::compiler {
 
 namespace {
-bool isIdentStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_' || c == '@'; }
-bool isIdentChar(char c) { return isIdentStart(c) || std::isdigit(static_cast<unsigned char>(c)); }
+// The scanner reads text whose bit 7 is cleared, so plain ASCII tests are exact, and unlike <cctype>
+// they are inlined and ignore the process locale (which a GUI host may have changed).
+bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+char foldToUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isIdentStart(char c) { return isLetter(c) || c == '_' || c == '@'; }
+bool isIdentChar(char c) { return isIdentStart(c) || isDigit(c); }
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == 26; }
 bool isOneOf(char c, std::string_view set) { return c != '\0' && set.find(c) != std::string_view::npos; }
 bool equalsNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
-            return false;
+        if (foldToUpper(a[i]) != foldToUpper(b[i])) return false;
     }
     return true;
 }
@@ -66,7 +68,7 @@ int Scanner::scanLabelDefinition(std::size_t start, std::size_t& end) const {
 }
 
 int Scanner::scanRadixNumber(std::size_t start, std::size_t& end) const {
-    const char kind = static_cast<char>(std::toupper(static_cast<unsigned char>(peekAt(start + 1))));
+    const char kind = foldToUpper(peekAt(start + 1));
     std::string_view digits = kind == 'H' ? "0123456789abcdefABCDEF" : kind == 'O' ? "01234567" : "01";
     if (kind != 'H' && kind != 'O' && kind != 'B') return 0;
     std::size_t pos = start + 2;

@@ -301,6 +301,8 @@ bool SymbolTable::checkExtension(std::string_view name, std::uint32_t requiredFl
 }
 
 bool SymbolTable::isExtension(std::string_view name) const {
+    // Asked for every name the scanner reads; most programs declare no extension at all.
+    if (m_extensionCount == 0) return false;
     auto found = find(name);
     return found && (m_entries[static_cast<std::size_t>(*found)].flags & kFlagExtension);
 }

@@ -7,7 +7,7 @@ PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-serialport-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev python3
   socat lrzsz srecord crasm
   xvfb xauth x11-apps imagemagick fonts-dejavu-core poppler-utils
 )
