@@ -69,7 +69,7 @@ std::optional<std::size_t> firstHighBitCharacter(std::string_view original, std:
 // The logger address of the first code byte, which depends on the model; code that runs in place (ASM $,
 // LABPTR) needs it.
 std::uint16_t Parser::runTimeCodeBase() {
-    const std::uint16_t model = m_ctx.job.modelCode;
+    const std::uint16_t model = m_ctx.job->modelCode;
     if ((model >= 210 && model <= 240) || (model >= 510 && model <= 620)) {
         if (m_ctx.familyMask & ~(1u | 8u)) {
             m_ctx.report(Err::mutually_exclusive_models);

@@ -3,7 +3,7 @@
 //
 // It owns emission, patching of forward jumps, the label chains threaded through unpatched operands,
 // the line-number instructions and the bounds check. The capacity is fixed at the start of a compile
-// (source length + 44300 code bytes); an emission that would pass it is dropped and the buffer marks
+// (source length + 44300 code bytes, at most 64 KB); an emission that would pass it is dropped and the buffer marks
 // itself overflowed, so no input can write past the end and every program that fits gets its exact
 // bytes. Offsets are relative to the first code byte (the byte after the image header).
 
@@ -20,6 +20,8 @@ namespace orrery::compiler {
 // Bytes of the image buffer beyond the source length, of which the first 82 hold the header.
 inline constexpr std::size_t kImageReserve = 44382;
 inline constexpr std::size_t kHeaderRoom = 82;
+// Jump targets and labels are 16-bit code offsets: code beyond them could not be reached correctly.
+inline constexpr std::size_t kMaxCodeSize = 0x10000;
 
 enum class LineEnd { Blank, Statements, Label };
 

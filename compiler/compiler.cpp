@@ -26,33 +26,33 @@ std::string_view sourceOf(const CompileJob& job) {
 }  // namespace
 
 CompileContext::CompileContext(CompileJob& compileJob)
-    : job(compileJob),
+    : job(&compileJob),
       cleanSource(clearBit7(sourceOf(compileJob))),
       originalSource(sourceOf(compileJob)),
-      code(cleanSource.size() + kImageReserve - kHeaderRoom),
+      code(std::min(cleanSource.size() + kImageReserve - kHeaderRoom, kMaxCodeSize)),
       scanner(cleanSource, originalSource) {}
 
 void CompileContext::report(std::string_view message) {
-    if (errorSeen) return;
+    if (errorSeen || !job) return;
     errorSeen = true;
     stop = true;
-    job.errorCode = kCompileFailed;
-    job.errorMessage = std::string(message.substr(0, 127));
+    job->errorCode = kCompileFailed;
+    job->errorMessage = std::string(message.substr(0, 127));
     const long column = static_cast<long>(lastToken.start) - static_cast<long>(lineStart);
-    job.errorColumn = static_cast<std::uint16_t>(std::clamp<long>(column, 1, 0xFFFF));
-    job.errorLine = static_cast<std::int32_t>(line);
+    job->errorColumn = static_cast<std::uint16_t>(std::clamp<long>(column, 1, 0xFFFF));
+    job->errorLine = static_cast<std::int32_t>(line);
 }
 
 void CompileContext::reportAt(std::string_view message, std::size_t sourcePosition) {
-    if (errorSeen) return;
+    if (errorSeen || !job) return;
     const std::string_view text = cleanSource;
     sourcePosition = std::min(sourcePosition, text.size());
     const std::size_t lineBegin = text.rfind('\n', sourcePosition == 0 ? 0 : sourcePosition - 1);
     const std::size_t begin = lineBegin == std::string_view::npos || sourcePosition == 0 ? 0 : lineBegin + 1;
     report(message);
-    job.errorLine = static_cast<std::int32_t>(1 + std::count(text.begin(), text.begin() + static_cast<long>(begin), '\n'));
+    job->errorLine = static_cast<std::int32_t>(1 + std::count(text.begin(), text.begin() + static_cast<long>(begin), '\n'));
     const long column = static_cast<long>(sourcePosition) - static_cast<long>(begin);
-    job.errorColumn = static_cast<std::uint16_t>(std::clamp<long>(column, 1, 0xFFFF));
+    job->errorColumn = static_cast<std::uint16_t>(std::clamp<long>(column, 1, 0xFFFF));
 }
 
 namespace {
@@ -112,18 +112,18 @@ void resolveSymbols(CompileContext& context) {
 
 // The model decides the header; a model the table does not know and a missing DFSIZE stop here.
 void checkModelForHeader(CompileContext& context) {
-    const std::uint16_t model = context.job.modelCode;
+    const std::uint16_t model = context.job->modelCode;
     if (model != 0 && !isKnownModel(model)) {
         context.report(Err::unknown_model_number);
         return;
     }
-    if ((model == 400 || model == 500) && context.job.dataFileSize == -1) {
+    if ((model == 400 || model == 500) && context.job->dataFileSize == -1) {
         context.report(Err::this_model_must_use_DFSIZE);
     }
 }
 
 void fillHeaderSummary(CompileContext& context) {
-    CompileJob& job = context.job;
+    CompileJob& job = *context.job;
     HeaderSummary& header = job.header;
     header.headerSize = usesSlotAddressing(job.modelCode) ? kLongHeaderSize : kShortHeaderSize;
     header.modelByte = static_cast<std::uint8_t>(job.modelCode / 10);
@@ -137,7 +137,7 @@ void fillHeaderSummary(CompileContext& context) {
 
 // The image: for now the code alone; the header is placed in front of it by the image builder.
 void buildImage(CompileContext& context) {
-    CompileJob& job = context.job;
+    CompileJob& job = *context.job;
     job.code = context.code.bytes();
     job.image = job.code;
     job.imageLength = static_cast<std::uint32_t>(job.image.size());
@@ -181,6 +181,7 @@ std::uint8_t compile(CompileJob& job) {
     } catch (const std::bad_alloc&) {
         context->report(userText(Err::not_enough_DOS_memory));
     }
+    context->job = nullptr;
     if (context->failed()) {
         job.code.clear();
         job.image.clear();

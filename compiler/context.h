@@ -33,6 +33,8 @@ inline constexpr std::size_t kMaxBlockDepth = 84;
 
 struct CompileContext {
     explicit CompileContext(CompileJob& job);
+    CompileContext(const CompileContext&) = delete;  // the scanner points into its own source
+    CompileContext& operator=(const CompileContext&) = delete;
 
     // Records the first error of the compile with its line and column; later reports do nothing.
     void report(std::string_view message);
@@ -41,9 +43,9 @@ struct CompileContext {
     void reportAt(std::string_view message, std::size_t sourcePosition);
     bool failed() const { return errorSeen; }
 
-    CompileJob& job;
+    CompileJob* job;          // the job being compiled; null once the compile is over
     std::string cleanSource;  // the source with bit 7 cleared
-    std::string_view originalSource;
+    std::string originalSource;
     CodeBuffer code;
     std::unique_ptr<SymbolTable> symbols;
     Scanner scanner;

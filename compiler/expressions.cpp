@@ -1,5 +1,6 @@
 // Expressions, variable references and functions: types, conversions and the code they leave.
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -68,57 +69,87 @@ void Parser::pushValue(std::int32_t value, std::uint32_t type) {
     }
 }
 
-// expression -> or-expression
-Value Parser::expression() {
-    NestingGuard guard(m_depth, m_ctx);
-    return orExpression();
-}
-
-// or-expression -> and-expression { '|' and-expression }
-Value Parser::orExpression() {
-    Value left = andExpression();
-    while (peek().code == '|') {
-        take();
-        Value right = andExpression();
-        if (isString(left.type) || isString(right.type)) {
-            m_ctx.report(Err::this_is_a_numeric_operation);
-            throw SyntaxError{};
-        }
-        m_code.emitOp(Op::Or);
-        left = Value{true, 0, 0, Value::kClassOperator, kTypeInt, -1};
-    }
-    return left;
-}
-
-// and-expression -> comparison { '&' comparison }
-Value Parser::andExpression() {
-    Value left = comparison();
-    while (peek().code == '&') {
-        take();
-        Value right = comparison();
-        if (isString(left.type) || isString(right.type)) {
-            m_ctx.report(Err::this_is_a_numeric_operation);
-            throw SyntaxError{};
-        }
-        m_code.emitOp(Op::And);
-        left = Value{true, 0, 0, Value::kClassOperator, kTypeInt, -1};
-    }
-    return left;
-}
-
+// Binary operators, lowest precedence first. All are left-associative except the comparisons, which
+// do not chain (A = B = C is a syntax error).
 namespace {
-bool isRelation(int code) { return code == '=' || code == '<' || code == '>' || code == NE || code == LE || code == GE; }
+enum class Binary { Or, And, Compare, Add, Subtract, Multiply, Divide, Remainder };
+
+struct BinaryOperator {
+    int token;
+    int level;
+    Binary kind;
+};
+
+constexpr int kCompareLevel = 3;
+constexpr int kMultiplyLevel = 5;
+constexpr BinaryOperator kBinaryOperators[] = {
+    {'|', 1, Binary::Or},      {'&', 2, Binary::And},      {'=', 3, Binary::Compare},    {NE, 3, Binary::Compare},
+    {'<', 3, Binary::Compare}, {'>', 3, Binary::Compare},  {LE, 3, Binary::Compare},     {GE, 3, Binary::Compare},
+    {'+', 4, Binary::Add},     {'-', 4, Binary::Subtract}, {'*', 5, Binary::Multiply},   {'/', 5, Binary::Divide},
+    {'%', 5, Binary::Remainder},
+};
+
+const BinaryOperator* binaryOperator(int token, int level) {
+    for (const BinaryOperator& op : kBinaryOperators) {
+        if (op.token == token && op.level == level) return &op;
+    }
+    return nullptr;
+}
 }  // namespace
 
-// comparison -> additive [ relation additive ]      (comparisons do not chain)
-Value Parser::comparison() {
-    Value left = additive();
-    if (!isRelation(peek().code)) return left;
-    const int relation = take().code;
-    Value right = additive();
-    Value result = compare(left, right, relation);
-    if (isRelation(peek().code)) syntaxError();
-    return result;
+// expression -> binary(1)
+Value Parser::expression() {
+    NestingGuard guard(m_depth, m_ctx);
+    return binary(1);
+}
+
+// binary(n) -> binary(n+1) { operator-of-level-n binary(n+1) }      binary(6) -> unary
+Value Parser::binary(int level) {
+    if (level > kMultiplyLevel) return unary();
+    Value left = binary(level + 1);
+    while (const BinaryOperator* op = binaryOperator(peek().code, level)) {
+        take();
+        const Value right = binary(level + 1);
+        left = applyBinary(static_cast<int>(op->kind), op->token, left, right);
+        if (level == kCompareLevel) {
+            if (binaryOperator(peek().code, level)) syntaxError();
+            break;
+        }
+    }
+    return left;
+}
+
+Value Parser::applyBinary(int kind, int token, Value left, Value right) {
+    const Value intResult{true, 0, 0, Value::kClassOperator, kTypeInt, -1};
+    switch (static_cast<Binary>(kind)) {
+        case Binary::Or:
+        case Binary::And:
+            if (isString(left.type) || isString(right.type)) {
+                m_ctx.report(Err::this_is_a_numeric_operation);
+                throw SyntaxError{};
+            }
+            m_code.emitOp(static_cast<Binary>(kind) == Binary::Or ? Op::Or : Op::And);
+            return intResult;
+        case Binary::Compare:
+            return compare(left, right, token);
+        case Binary::Add:
+            if (isString(left.type) || isString(right.type)) return stringConcat(left, right);
+            return binaryArithmetic(left, right, Op::Plus, Op::Fplus);
+        case Binary::Subtract:
+            return binaryArithmetic(left, right, Op::Minus, Op::Frminus);
+        case Binary::Multiply:
+            return binaryArithmetic(left, right, Op::Multiply, Op::Fmultiply);
+        case Binary::Divide:
+            return binaryArithmetic(left, right, Op::Divide, Op::Frdivide);
+        case Binary::Remainder:
+            if (!isInt(left.type) || !isInt(right.type)) {
+                m_ctx.report(Err::expecting_integer_arguments);
+                throw SyntaxError{};
+            }
+            m_code.emitOp(Op::Modulo);
+            return Value{true, 0, 0, Value::kClassOperator, left.type, -1};
+    }
+    return intResult;
 }
 
 Value Parser::compare(Value left, Value right, int relation) {
@@ -149,46 +180,7 @@ Value Parser::compare(Value left, Value right, int relation) {
     return Value{true, 0, 0, Value::kClassOperator, kTypeInt, -1};
 }
 
-// additive -> multiplicative { ('+' | '-') multiplicative }
-Value Parser::additive() {
-    Value left = multiplicative();
-    while (peek().code == '+' || peek().code == '-') {
-        const int op = take().code;
-        Value right = multiplicative();
-        if (op == '+' && (isString(left.type) || isString(right.type))) {
-            left = stringConcat(left, right);
-        } else if (op == '+') {
-            left = binaryArithmetic(left, right, Op::Plus, Op::Fplus);
-        } else {
-            left = binaryArithmetic(left, right, Op::Minus, Op::Frminus);
-        }
-    }
-    return left;
-}
-
-// multiplicative -> unary { ('*' | '/' | '%') unary }
-Value Parser::multiplicative() {
-    Value left = unary();
-    while (peek().code == '*' || peek().code == '/' || peek().code == '%') {
-        const int op = take().code;
-        Value right = unary();
-        if (op == '*') {
-            left = binaryArithmetic(left, right, Op::Multiply, Op::Fmultiply);
-        } else if (op == '/') {
-            left = binaryArithmetic(left, right, Op::Divide, Op::Frdivide);
-        } else {
-            if (!isInt(left.type) || !isInt(right.type)) {
-                m_ctx.report(Err::expecting_integer_arguments);
-                throw SyntaxError{};
-            }
-            m_code.emitOp(Op::Modulo);
-            left = Value{true, 0, 0, Value::kClassOperator, left.type, -1};
-        }
-    }
-    return left;
-}
-
-// unary -> '-' multiplicative | primary
+// unary -> '-' binary(5) | primary
 // Unary minus binds like binary minus: -A*B is -(A*B), -A-B is (-A)-B.
 Value Parser::unary() {
     if (peek().code != '-') return primary();
@@ -196,7 +188,7 @@ Value Parser::unary() {
     Value operand;
     {
         NestingGuard guard(m_depth, m_ctx);
-        operand = multiplicative();
+        operand = binary(kMultiplyLevel);
     }
     if (isFloat(operand.type)) {
         m_code.emitOp(Op::Fnegate);
@@ -277,7 +269,7 @@ Value Parser::primary() {
             return inner;
         }
         case SYMBOL:
-            return fetch(variableReference(false));
+            return fetch(variableReference());
         case '?':
             return fetch(questionReference());
         case kw::Adloop:
@@ -309,11 +301,25 @@ Value Parser::primary() {
         default:
             break;
     }
-    if (token.code >= kFirstKeyword && token.code < kLastKeyword) {
+    if (isFunctionKeyword(token.code)) {
         take();
         return functionCall(token.code);
     }
     syntaxError();
+}
+
+// The keywords that name functions of an expression (each handled by functionCall).
+bool isFunctionKeyword(int token) {
+    static constexpr int kFunctions[] = {
+        kw::Abs,  kw::Asflt, kw::Float, kw::Int,   kw::Fix,    kw::Aint,   kw::Log,    kw::Log10, kw::Exp,
+        kw::Sin,  kw::Cos,   kw::Tan,   kw::Atn,   kw::Sqr,    kw::Chan,   kw::Count,  kw::Sdi,   kw::Temp,
+        kw::Vget, kw::Period, kw::Peek, kw::Peekw, kw::Peekl,  kw::Len,    kw::Varptr, kw::Labptr, kw::Instr,
+        kw::Left, kw::Right, kw::Mid,   kw::Str,   kw::Gets,   kw::Get,    kw::Pin,
+    };
+    for (int function : kFunctions) {
+        if (function == token) return true;
+    }
+    return false;
 }
 
 Value Parser::numericConstant(const Token& token) {
@@ -348,7 +354,10 @@ Value Parser::numericConstant(const Token& token) {
         case BINNUM:
             return radix(text.substr(2), 2, 32);
         case FLTNUM: {
-            const double value = std::strtod(std::string(text).c_str(), nullptr);
+            // from_chars reads the C form whatever locale the host program has set.
+            double value = 0.0;
+            const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+            if (error != std::errc() || end != text.data() + text.size()) return outOfRange();
             const double magnitude = std::fabs(value);
             if (value != 0.0 && (magnitude > 3.40282e38 || magnitude < 1.17549e-38)) return outOfRange();
             return Value{true, static_cast<std::int32_t>(floatBits(static_cast<float>(value))), 0,
@@ -385,7 +394,7 @@ Value Parser::fetch(Value reference) {
 }
 
 // variable -> name | name '(' index ')' | name '(' index ',' index ')'
-Value Parser::variableReference(bool /*asTarget*/) {
+Value Parser::variableReference() {
     const Token name = expect(SYMBOL);
     const std::string_view written = textOf(name);
     auto index = m_ctx.symbols->variable(written);
@@ -416,7 +425,7 @@ Value Parser::arrayElement(int symbol, std::string_view name) {
         m_ctx.report(Err::expecting_array_variable);
         throw SyntaxError{};
     }
-    const bool slots = isSlotModel(m_ctx.job.modelCode);
+    const bool slots = isSlotModel(m_ctx.job->modelCode);
     if (twoDimensions) {
         // Index = i + j x d2. A string array has one dimension only (DIM refuses two), so its d2 is 0
         // and is pushed as an integer rather than left out.
@@ -450,7 +459,7 @@ Value Parser::arrayElement(int symbol, std::string_view name) {
 // question -> '?' | '?' '(' index ')'
 Value Parser::questionReference() {
     expect('?');
-    const bool slots = isSlotModel(m_ctx.job.modelCode);
+    const bool slots = isSlotModel(m_ctx.job->modelCode);
     const Value result{true, 0, 0, kFlagScalar, kTypeInt, -1};
     if (!accept('(')) {
         m_promptText = "?";
@@ -616,7 +625,7 @@ Value Parser::functionCall(int keyword) {
         case kw::Len:
             functionArgument(kTypeString, Err::expecting_string_argument);
             // The 800 keeps a string's length where the others keep its first character.
-            m_code.emitOpByte(Op::BytePush, m_ctx.job.modelCode == 800 ? 0 : 1);
+            m_code.emitOpByte(Op::BytePush, m_ctx.job->modelCode == 800 ? 0 : 1);
             m_code.emitOp(Op::Peek);
             break;
         case kw::Varptr: {
@@ -728,7 +737,27 @@ Value Parser::labptrFunction() {
     expect('(');
     const Token name = expect(SYMBOL);
     expect(')');
-    const std::uint16_t base = runTimeCodeBase();
+    const std::uint16_t model = m_ctx.job->modelCode;
+    std::uint16_t base = 0;
+    if ((model >= 210 && model <= 240) || (model >= 510 && model <= 620)) {
+        if (m_ctx.familyMask & ~(1u | 8u)) {
+            m_ctx.report(Err::mutually_exclusive_models);
+            throw SyntaxError{};
+        }
+        base = kCodeBaseMain;
+    } else if (model == 400 || model == 500) {
+        if (m_ctx.familyMask & ~(2u | 4u)) {
+            m_ctx.report(Err::mutually_exclusive_models);
+            throw SyntaxError{};
+        }
+        base = kCodeBaseLow;
+    } else if (model == 700 || model == 800) {
+        m_ctx.report(Err::command_unavailable_this_model);
+        throw SyntaxError{};
+    } else {
+        m_ctx.report(Err::specify_MODEL_for_this_command);
+        throw SyntaxError{};
+    }
     emitLabelOperand(Op::VarAddr, name);
     m_code.emitOpWord(Op::VarAddr, base);
     m_code.emitOp(Op::Plus);

@@ -12,7 +12,7 @@ constexpr std::uint16_t kOffloadDefaultRate = 6000;
 
 void Parser::integerArgument(Err error) { requireInt(expression(), error); }
 
-void Parser::integerVariableArgument(Err error) { requireInt(variableReference(true), error); }
+void Parser::integerVariableArgument(Err error) { requireInt(variableReference(), error); }
 
 // Arguments in source order, each an integer, then the instructions.
 void Parser::argumentsThen(std::initializer_list<Op> ops, int count, Err error) {
@@ -65,7 +65,7 @@ void Parser::dfsizeStatement() {
         m_ctx.report(Err::expect_positive_integer_argument);
         throw SyntaxError{};
     }
-    m_ctx.job.dataFileSize = size.value;
+    m_ctx.job->dataFileSize = size.value;
 }
 
 // burst -> BURST variable ',' n [ ',' format ]
@@ -142,7 +142,7 @@ Value Parser::pinList(Op constantOp, Op countedOp) {
     do {
         const Value pin = expression();
         if (allConstant && pin.isConstant() && isInt(pin.type)) {
-            const PinMask pinMaskOf = pinMask(m_ctx.job.modelCode, pin.value);
+            const PinMask pinMaskOf = pinMask(m_ctx.job->modelCode, pin.value);
             if (pinMaskOf.error) {
                 m_ctx.report(*pinMaskOf.error);
                 throw SyntaxError{};
@@ -155,7 +155,7 @@ Value Parser::pinList(Op constantOp, Op countedOp) {
     } while (accept(','));
     if (function) expect(')');
     if (allConstant) {
-        if (m_ctx.job.modelCode == 0) {
+        if (m_ctx.job->modelCode == 0) {
             m_ctx.report(Err::specify_MODEL_for_this_command);
             throw SyntaxError{};
         }

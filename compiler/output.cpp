@@ -36,7 +36,7 @@ void Parser::emitFormMarker(ItemStatement kind) {
 
 // Format items: '#' expr, '#0' expr, '#w[BDHQ]', '#[0][w][.p]F|S', '\' expr, '{' a ',' b '}', '#1|2|4'.
 // Returns false when the next item is not a format item.
-bool Parser::formatItem(ItemStatement, ItemForm, bool, int&) {
+bool Parser::formatItem() {
     const Token token = peek();
     switch (token.code) {
         case '#':
@@ -122,8 +122,7 @@ bool Parser::formatItem(ItemStatement, ItemForm, bool, int&) {
 
 // A text-form item: a format item, or an expression printed by its type.
 void Parser::textItem(ItemStatement kind, bool first) {
-    int unusedSize = 0;
-    if (formatItem(kind, ItemForm::Text, first, unusedSize)) return;
+    if (formatItem()) return;
     const Value value = expression();
     if (first) emitFormMarker(kind);
     if (isString(value.type)) {
@@ -210,7 +209,7 @@ void Parser::itemStatement(ItemStatement kind) {
             form = ItemForm::Text;
             break;
         case ItemStatement::Store:
-            variableReference(true);
+            variableReference();
             m_code.emitOp(Op::Store);
             count = 1;
             break;
@@ -316,7 +315,7 @@ void Parser::inputTarget(std::string prompt, bool hasPrompt) {
     } else if (accept(kw::Adloop)) {
         target = adloopReference();
     } else {
-        target = variableReference(true);
+        target = variableReference();
     }
     if (!hasPrompt) {
         // The default prompt is the variable as written, up to its type suffix, and a colon.
@@ -342,7 +341,7 @@ void Parser::inputTarget(std::string prompt, bool hasPrompt) {
 // itext -> ITEXT variable { ',' ( '\' terminator | count ) }
 void Parser::itextStatement() {
     expect(kw::Itext);
-    requireInt(variableReference(true), Err::expecting_integer_argument);
+    requireInt(variableReference(), Err::expecting_integer_argument);
     std::int64_t terminator = 13;
     std::int64_t count = 0xFFFF;  // -1: no limit
     while (accept(',')) {
@@ -366,7 +365,7 @@ void Parser::itextStatement() {
 // otext -> OTEXT variable [ ',' '\' terminator ] [ ';' ]
 void Parser::otextStatement() {
     expect(kw::Otext);
-    requireInt(variableReference(true), Err::expecting_integer_argument);
+    requireInt(variableReference(), Err::expecting_integer_argument);
     std::int64_t terminator = 13;
     if (accept(',')) {
         expect('\\');

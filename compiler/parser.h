@@ -37,6 +37,8 @@ enum class ItemForm : int { Undecided = 0, Text = 1, Binary = 2 };
 
 inline constexpr int kMaxNesting = 400;
 
+bool isFunctionKeyword(int token);
+
 // Thrown inside the parser to abandon the rest of a line after an error has been reported; caught by
 // parseLine, never outside the parser.
 struct LineAbandoned {};
@@ -74,6 +76,7 @@ private:
     void skipRestOfLine();
     void endOfSource();
     void finishLine(LineEnd kind);
+    void patchLineEndJumps();
 
     // Statements (statements.cpp)
     void statementList();
@@ -111,17 +114,14 @@ private:
 
     // Expressions (expressions.cpp)
     Value expression();
-    Value orExpression();
-    Value andExpression();
-    Value comparison();
-    Value additive();
-    Value multiplicative();
+    Value binary(int level);
+    Value applyBinary(int kind, int token, Value left, Value right);
     Value unary();
     Value primary();
     Value constant(const Token& token);
     Value numericConstant(const Token& token);
     std::string stringConstant(const Token& token, bool& ok);
-    Value variableReference(bool asTarget);
+    Value variableReference();
     Value questionReference();
     Value adloopReference();
     Value arrayElement(int symbol, std::string_view name);
@@ -149,7 +149,7 @@ private:
     void items(ItemStatement kind, ItemForm& form, int& count, int& storeSize);
     void textItem(ItemStatement kind, bool first);
     void binaryItem(ItemStatement kind, int index, int& storeSize);
-    bool formatItem(ItemStatement kind, ItemForm form, bool first, int& storeSize);
+    bool formatItem();
     void emitFormMarker(ItemStatement kind);
     void inputStatement();
     void inputTarget(std::string prompt, bool hasPrompt);

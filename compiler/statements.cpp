@@ -63,6 +63,7 @@ void Parser::skipRestOfLine() {
 // At the end of the source the program gets its final Stop; a block still open is reported.
 void Parser::endOfSource() {
     m_ctx.endOfSource = true;
+    patchLineEndJumps();  // a last line without a line end: its IF lands on the final Stop
     m_code.emitOp(Op::Stop);
     m_ctx.stop = true;
     if (m_ctx.blocks.empty()) return;
@@ -112,14 +113,18 @@ void Parser::parseLine() {
     finishLine(kind);
 }
 
-void Parser::finishLine(LineEnd kind) {
+void Parser::patchLineEndJumps() {
     for (std::uint16_t jump : m_ctx.pendingLineEndJumps) m_code.patchWord(jump + 1u, m_code.offset());
     m_ctx.pendingLineEndJumps.clear();
+}
+
+void Parser::finishLine(LineEnd kind) {
+    patchLineEndJumps();
     if (m_code.overflowed()) m_ctx.report(msg::kProgramTooLarge);
     if (m_ctx.endOfSource) return;
     ++m_ctx.line;
     m_ctx.lineStart = m_ctx.scanner.position();
-    m_ctx.job.lineStart = static_cast<std::uint32_t>(m_ctx.lineStart);
+    m_ctx.job->lineStart = static_cast<std::uint32_t>(m_ctx.lineStart);
     m_code.lineFinished(static_cast<std::uint16_t>(m_ctx.line), kind);
 }
 
@@ -213,17 +218,7 @@ void Parser::keywordStatement(int keyword) {
 // A function call standing alone: its value is dropped.
 void Parser::functionStatement() {
     const Token token = peek();
-    if (token.code != EXTNAME && token.code != kw::Count && token.code != kw::Pin) {
-        static constexpr int kFunctions[] = {kw::Abs,   kw::Asflt, kw::Float, kw::Int,    kw::Fix,   kw::Aint,
-                                             kw::Log,   kw::Log10, kw::Exp,   kw::Sin,    kw::Cos,   kw::Tan,
-                                             kw::Atn,   kw::Sqr,   kw::Chan,  kw::Sdi,    kw::Temp,  kw::Vget,
-                                             kw::Period, kw::Peek, kw::Peekw, kw::Peekl,  kw::Len,   kw::Varptr,
-                                             kw::Labptr, kw::Instr, kw::Left, kw::Right,  kw::Mid,   kw::Str,
-                                             kw::Gets,  kw::Get};
-        bool known = false;
-        for (int function : kFunctions) known = known || function == token.code;
-        if (!known) syntaxError();
-    }
+    if (token.code != EXTNAME && !isFunctionKeyword(token.code)) syntaxError();
     primary();
     m_code.emitOp(Op::Pop);
 }
@@ -244,7 +239,7 @@ void Parser::assignment() {
     } else if (accept(kw::Adloop)) {
         target = adloopReference();
     } else {
-        target = variableReference(true);
+        target = variableReference();
     }
     assignTo(target);
 }
@@ -391,7 +386,7 @@ void Parser::endifStatement() {
 // for -> FOR variable '=' expression TO expression [ STEP expression ]
 void Parser::forStatement() {
     expect(kw::For);
-    const Value variable = variableReference(true);
+    const Value variable = variableReference();
     if (variable.cls != kFlagScalar) syntaxError();
     if (!isInt(variable.type)) {
         m_ctx.report(Err::expecting_integer_variable);
@@ -514,7 +509,7 @@ void Parser::onerrStatement() {
     } else {
         emitLabelOperand(Op::WordPush, expect(SYMBOL));
         if (accept(',')) {
-            const Value variable = variableReference(true);
+            const Value variable = variableReference();
             if (!isInt(variable.type)) {
                 m_ctx.report(Err::expecting_integer_variable);
                 throw SyntaxError{};
@@ -587,7 +582,7 @@ void Parser::modelStatement() {
         m_ctx.report(Err::must_appear_as_first_statement);
         throw SyntaxError{};
     }
-    m_ctx.job.modelCode = model;
+    m_ctx.job->modelCode = model;
     m_ctx.familyMask = static_cast<std::uint16_t>(m_ctx.familyMask | familyBit(model));
     if (usesSlotAddressing(model)) {
         m_code.emitOpWord(Op::ModelDef, model);

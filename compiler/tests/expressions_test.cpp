@@ -266,3 +266,22 @@ TEST(Expressions, LabptrAddsTheCodeBase) {
 
 }  // namespace
 }  // namespace orrery::compiler::test
+
+#include <clocale>
+
+namespace orrery::compiler::test {
+namespace {
+
+TEST(Expressions, FloatConstantsIgnoreTheHostLocale) {
+    const char* previous = std::setlocale(LC_NUMERIC, nullptr);
+    const std::string saved = previous ? previous : "C";
+    // A host program with a decimal comma must still read 2.5 as two and a half.
+    if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) std::setlocale(LC_NUMERIC, "fr_FR.UTF-8");
+    const Compiled result = compileSource("A! = 2.5");
+    std::setlocale(LC_NUMERIC, saved.c_str());
+    EXPECT_EQ(result.code, "0C 74 BC 08 40 20 00 00 0B 19");
+    EXPECT_EQ(compileSource("A! = 1e400").message, "constant out of range");
+}
+
+}  // namespace
+}  // namespace orrery::compiler::test

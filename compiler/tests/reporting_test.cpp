@@ -195,13 +195,33 @@ TEST(Robustness, ArbitraryBytesNeverCrash) {
         releaseJob(job);
     }
     CompileJob noNewline;
-    noNewline.sourceText = "X = 1";
+    noNewline.flags = 0;
+    noNewline.sourceText = "IF X STOP";
     EXPECT_EQ(compile(noNewline), kCompileOk) << noNewline.errorMessage;
+    EXPECT_EQ(hex(noNewline.code), "0C 74 BC 0A 12 00 08 19 19");
     CompileJob nul;
     nul.sourceText = std::string("X = 1\r\n\0\r\n", 10);
     compile(nul);
     EXPECT_EQ(nul.errorMessage, "parse error");
     EXPECT_EQ(nul.errorLine, 2);
+}
+
+}  // namespace
+}  // namespace orrery::compiler::test
+
+namespace orrery::compiler::test {
+namespace {
+
+TEST(Robustness, CodeBeyondSixteenBitOffsetsIsAnError) {
+    // A long source buys a large buffer, but no code may pass 64 KB: labels could not reach it.
+    std::string source = "MODEL 700\nREM " + std::string(400, 'x');
+    for (int line = 0; line < 300; ++line) source += "\nREM " + std::string(400, 'x');
+    for (int line = 0; line < 60; ++line) {
+        source += "\n?=?";
+        for (int i = 0; i < 99; ++i) source += ":?=?";
+    }
+    const Compiled result = compileSource(source);
+    EXPECT_EQ(result.message, "program too large for the code buffer");
 }
 
 }  // namespace
