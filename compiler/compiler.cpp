@@ -180,6 +180,9 @@ std::uint8_t compile(CompileJob& job) {
         if (!context->failed()) finish(*context);
     } catch (const std::bad_alloc&) {
         context->report(userText(Err::not_enough_DOS_memory));
+    } catch (const std::exception&) {
+        // Nothing may escape the compile: a failure of our own still ends as a reported error.
+        context->report(userText(Err::unknown_error));
     }
     context->job = nullptr;
     if (context->failed()) {

@@ -78,11 +78,12 @@ void Parser::burstStatement() {
     if (accept(',')) {
         const Token token = take();
         const std::string_view text = textOf(token);
-        if (token.code != DECNUM || text.size() != 1 || text[0] > '3') {
+        if (token.code != DECNUM || text.size() > 10 || text.find_first_not_of('0') < text.size() - 1 ||
+            text.back() > '3') {
             m_ctx.report(Err::invalid_storage_format_specifier);
             throw SyntaxError{};
         }
-        format = static_cast<std::uint8_t>(text[0] - '0');
+        format = static_cast<std::uint8_t>(text.back() - '0');
     }
     m_code.emitOpByte(Op::BytePush, format);
     m_code.emitOp(Op::Burst);

@@ -137,6 +137,7 @@ TEST(Hardware, Statements) {
         {"ADLOOP", "73 19"},
         {"BURST A, 10", "0C 74 BC 06 0A 06 01 72 19"},
         {"BURST A, 10, 3", "0C 74 BC 06 0A 06 03 72 19"},
+        {"BURST A, 10, 00", "0C 74 BC 06 0A 06 00 72 19"},
         {"COUNT", "07 FF F0 79 19"},
         {"COUNT C", "0C 74 BC 79 19"},
         {"COUNT(1)", "06 01 78 02 19"},
@@ -165,6 +166,8 @@ TEST(Hardware, Statements) {
     expectCodes(std::begin(cases), std::end(cases));
     const ErrorCase errors[] = {
         {"BURST A, 10, 4", "invalid storage format specifier", 1},
+        {"BURST A, 10, 13", "invalid storage format specifier", 1},
+        {"BURST A, 10, F", "invalid storage format specifier", 1},
         {"BURST A!, 10", "expecting integer arguments", 1},
         {"COUNT A!", "expecting integer variable", 1},
         {"DFREAD 1.5, V", "expecting integer arguments", 1},
