@@ -101,7 +101,8 @@ public:
     // Pass 2 over every line left unresolved by the blocks of this compile.
     std::optional<AsmDiagnostic> resolvePending(AssemblerHost& host);
 
-    int lineCount() const { return static_cast<int>(m_lines.size()); }
+    // Lines in the line table so far (comment and empty lines take none).
+    int lineCount() const;
 
     // One record of the line table.
     struct Line;
