@@ -82,13 +82,14 @@ struct CompileJob {
     std::uint16_t targetOrderMark = 0x0100;  // bytes 0 then 1 in memory: header values big-endian
     HeaderSummary header;
     std::vector<std::uint8_t> code;   // the token code alone (header excluded)
-    std::vector<std::uint8_t> image;  // the program image: header followed by the code
+    std::vector<std::uint8_t> image;  // the program image: header, then the code (the code alone until the
+                                      // image builder places the header in front)
     std::uint32_t imageLength = 0;
     std::int32_t dataFileSize = -1;   // set by DFSIZE (models 400 and 500)
     std::uint8_t errorCode = kCompileOk;
     std::string errorMessage;         // first error, at most 127 characters
     std::int32_t errorLine = 0;       // 1-based
-    std::uint16_t errorColumn = 0;    // at least 1 after an error
+    std::uint16_t errorColumn = 0;    // after an error: the error token's offset in its line, at least 1
     std::uint32_t lineStart = 0;      // offset of the current line in the source while compiling
 
     // The compile's own state, kept after a successful compile for the writers of the listing, the
