@@ -915,6 +915,8 @@ AsmBlockResult Assembler::assembleBlock(AssemblerHost& host, std::size_t startOf
     return result;
 }
 
+int Assembler::lineCount() const { return static_cast<int>(m_lines.size()); }
+
 std::optional<AsmDiagnostic> Assembler::resolvePending(AssemblerHost& host) {
     for (const Line& line : m_lines) {
         if ((!line.instruction && !line.directive) || line.resolved)

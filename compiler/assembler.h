@@ -101,6 +101,7 @@ public:
     // Pass 2 over every line left unresolved by the blocks of this compile.
     std::optional<AsmDiagnostic> resolvePending(AssemblerHost& host);
 
+    // Lines in the line table so far (comment and empty lines take none).
     int lineCount() const;
 
     // One record of the line table.

@@ -14,7 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <regex>
+#include <optional>
 #include <set>
 #include <sstream>
 
@@ -96,6 +96,23 @@ std::vector<std::uint8_t> loadSRecords(const std::string& text) {
     return code;
 }
 
+// A listing line such as ">>>> 12 ERROR: Unknown macro or mnemonic": the source line and the message.
+std::optional<std::pair<int, std::string>> crasmError(const std::string& line) {
+    std::size_t i = 0;
+    while (i < line.size() && line[i] == '>')
+        ++i;
+    if (i == 0)
+        return std::nullopt;
+    std::istringstream rest(line.substr(i));
+    int number = 0;
+    std::string word;
+    if (!(rest >> number >> word) || word != "ERROR:")
+        return std::nullopt;
+    std::string message;
+    std::getline(rest >> std::ws, message);
+    return std::make_pair(number, message);
+}
+
 // The first source line is "cpu", the second the origin; lines[i] is crasm's line i + 3.
 CrasmRun runCrasm(const std::vector<std::string>& lines, const fs::path& dir) {
     const fs::path source = dir / "check.asm";
@@ -113,13 +130,11 @@ CrasmRun runCrasm(const std::vector<std::string>& lines, const fs::path& dir) {
     std::system(cmd.c_str());
     CrasmRun run;
     run.listing = readFile(listing);
-    static const std::regex errorLine(R"(^>+\s*(\d+)\s+ERROR:\s*(.*)$)");
     std::istringstream in(run.listing);
     std::string l;
     while (std::getline(in, l)) {
-        std::smatch m;
-        if (std::regex_match(l, m, errorLine))
-            run.errors[std::stoi(m[1]) - 3] = m[2];
+        if (auto error = crasmError(l))
+            run.errors[error->first - 3] = error->second;
     }
     if (fs::exists(object))
         run.code = loadSRecords(readFile(object));

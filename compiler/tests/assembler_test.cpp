@@ -458,3 +458,33 @@ TEST(AsmBlocks, LinesWithoutLineEndAndOddLineEnds) {
 
 }  // namespace
 }  // namespace orrery::compiler
+
+namespace orrery::compiler {
+namespace {
+
+// Arbitrary lines must end in bytes or a message, never in a crash, and the second pass must never
+// find a line whose size changed.
+TEST(AsmRobustness, ArbitraryLinesNeverBreakTheSizeInvariant) {
+    const std::string alphabet = " \t;:,#$%@&'\"()*+-/<>=~|.xX0129AFhbqdoBQ_ldaxbraendbfc";
+    const char* heads[] = {" ldaa ", " ldx ", " bra ", " aim ", " bset ", " db ", " dw.l ", " fcc ", " ds ",
+                           " align ", "L equ ", "lab ", " jmp ", " ", " ldx later", " db later,", " bra later", " aim #later,"};
+    std::uint32_t seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return seed >> 16;
+    };
+    for (int i = 0; i < 3000; ++i) {
+        std::string line = heads[next() % std::size(heads)];
+        const int length = static_cast<int>(next() % 12);
+        for (int k = 0; k < length; ++k) line += alphabet[next() % alphabet.size()];
+        FakeHost host;
+        host.symbols["fwd"] = {0, 0, 0};  // known name that never resolves
+        const std::string source = crlf({line, " nop", "later nop"});
+        const std::string result = assembleAll(host, source).text;
+        EXPECT_EQ(result.find("You should not see"), std::string::npos) << line;
+        EXPECT_TRUE(result.rfind("error@", 0) == 0 || result == testing::hex(host.code)) << line;
+    }
+}
+
+}  // namespace
+}  // namespace orrery::compiler
