@@ -158,7 +158,4 @@ struct Assembler::Line {
     std::size_t size = 0;
 };
 
-// Defined once Line is complete: clang's standard library needs the element type for size().
-inline int Assembler::lineCount() const { return static_cast<int>(m_lines.size()); }
-
 }  // namespace orrery::compiler
