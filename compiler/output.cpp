@@ -309,14 +309,7 @@ void Parser::inputStatement() {
 }
 
 void Parser::inputTarget(std::string prompt, bool hasPrompt) {
-    Value target;
-    if (peek().code == '?') {
-        target = questionReference();
-    } else if (accept(kw::Adloop)) {
-        target = adloopReference();
-    } else {
-        target = variableReference();
-    }
+    Value target = assignableReference();
     if (!hasPrompt) {
         // The default prompt is the variable as written, up to its type suffix, and a colon.
         prompt = m_promptText.substr(0, m_promptText.find_first_of("$!")) + ":";

@@ -124,6 +124,7 @@ private:
     Value variableReference();
     Value questionReference();
     Value adloopReference();
+    Value assignableReference();
     Value arrayElement(int symbol, std::string_view name);
     Value functionCall(int keyword);
     Value functionArgument(std::uint32_t requiredType, Err error);

@@ -231,16 +231,17 @@ void Parser::assignmentList() {
     while (accept(',')) assignment();
 }
 
+// target -> '?' '(' expression ')' | ADLOOP '(' integer ')' | variable
+// The places a value can be stored: assignments and INPUT share them.
+Value Parser::assignableReference() {
+    if (peek().code == '?') return questionReference();
+    if (accept(kw::Adloop)) return adloopReference();
+    return variableReference();
+}
+
 // assignment -> target '=' expression | target '=' VAL '(' string ')'
 void Parser::assignment() {
-    Value target;
-    if (peek().code == '?') {
-        target = questionReference();
-    } else if (accept(kw::Adloop)) {
-        target = adloopReference();
-    } else {
-        target = variableReference();
-    }
+    Value target = assignableReference();
     assignTo(target);
 }
 
