@@ -25,7 +25,11 @@ TEditor::TEditor(Prompts& prompts, QWidget* parent) : QWidget(parent), m_prompts
     const int widths[] = {60, 60, 50};
     QLabel* panels[] = {m_linePanel, m_columnPanel, m_modePanel};
     for (int i = 0; i < 3; ++i) {
-        panels[i]->setFixedWidth(widths[i]);
+        // A panel is never narrower than its longest text, so "Overwrite" is not cut short by a large
+        // or wide desktop font.
+        const int longest = i == 2 ? panels[i]->fontMetrics().horizontalAdvance(QStringLiteral("Overwrite"))
+                                   : panels[i]->fontMetrics().horizontalAdvance(QStringLiteral("000000"));
+        panels[i]->setFixedWidth(std::max(widths[i], longest + 2 * panels[i]->frameWidth() + 6));
         panels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         m_statusBar->addWidget(panels[i]);
     }

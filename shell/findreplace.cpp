@@ -55,6 +55,9 @@ TFindReplaceForm::TFindReplaceForm(QWidget* parent) : QDialog(parent) {
         combo->setEditable(true);
         combo->setInsertPolicy(QComboBox::NoInsert);
         combo->setMinimumWidth(260);
+        // Keys typed in the box reach the combo box itself (its line edit hands the focus to it), so
+        // both are watched.
+        combo->installEventFilter(this);
         combo->lineEdit()->installEventFilter(this);
     }
     connect(m_findCombo, &QComboBox::activated, this,
@@ -168,6 +171,9 @@ bool TFindReplaceForm::eventFilter(QObject* watched, QEvent* event) {
         return QDialog::eventFilter(watched, event);
     }
     auto* lineEdit = qobject_cast<QLineEdit*>(watched);
+    if (auto* combo = qobject_cast<QComboBox*>(watched)) {
+        lineEdit = combo->lineEdit();
+    }
     const auto* key = static_cast<QKeyEvent*>(event);
     if (lineEdit && key->key() == Qt::Key_Tab && key->modifiers() == Qt::NoModifier) {
         // A tab cannot be typed into a one-line box, so » stands in for it.

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QStyle>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScreen>
@@ -187,7 +188,7 @@ void TMainForm::connectDefaultHandlers() {
     on("Clear1", [] {});
     on("Horizontal1", [this] { tile(Qt::Horizontal); });
     on("Vertical1", [this] { tile(Qt::Vertical); });
-    on("Cascade1", [this] { m_mdi->cascadeSubWindows(); });
+    on("Cascade1", [this] { cascade(); });
     on("Next1", [this] { m_mdi->activateNextSubWindow(); });
     on("Previous1", [this] { m_mdi->activatePreviousSubWindow(); });
     on("Portsetup1", [this] { PortSetup1Click(); });
@@ -556,6 +557,35 @@ void TMainForm::tile(Qt::Orientation orientation) {
             windows.at(i)->setGeometry(i * w, 0, w, area.height());
         }
     }
+}
+
+void TMainForm::cascade() {
+    QList<QMdiSubWindow*> windows;
+    for (QMdiSubWindow* sub : m_mdi->subWindowList()) {
+        if (sub->isVisible() && !sub->isMinimized()) {
+            windows << sub;
+        }
+    }
+    if (windows.isEmpty()) {
+        return;
+    }
+    // The frame's own cascade shrinks every child to its smallest useful size, which leaves an editor
+    // a few lines high; here each keeps most of the area and steps down by one title bar, so every
+    // caption stays visible for a click.
+    const QRect area = m_mdi->viewport()->rect();
+    const int step = qMax(m_mdi->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, windows.first()), 16);
+    const int n = int(windows.size());
+    const int w = qMax(area.width() - (n - 1) * step, area.width() * 2 / 3);
+    const int h = qMax(area.height() - (n - 1) * step, area.height() * 2 / 3);
+    for (int i = 0; i < n; ++i) {
+        QMdiSubWindow* sub = windows.at(i);
+        sub->showNormal();
+        const int x = qMin(i * step, area.width() - w);
+        const int y = qMin(i * step, area.height() - h);
+        sub->setGeometry(qMax(x, 0), qMax(y, 0), w, h);
+        sub->raise();
+    }
+    m_mdi->setActiveSubWindow(windows.last());
 }
 
 void TMainForm::rebuildWindowList() {

@@ -127,6 +127,7 @@ private:
     void SaveAs1Click();
     void Saveall1Click();
     void tile(Qt::Orientation orientation);
+    void cascade();
 
     Prompts& m_prompts;
     PortDialogs& m_portDialogs;

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QProgressDialog>
@@ -36,6 +37,19 @@ QString caption(const QString& given) {
 }
 
 }  // namespace
+
+void widenToCaption(QMessageBox& box) {
+    // A short message would otherwise size the box to its text, and the window manager cuts the caption
+    // down to "Orr... ows". Room is kept for the title bar's icon and its three buttons.
+    constexpr int kTitleBarExtras = 120;
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (!grid) {
+        return;
+    }
+    const int width = box.fontMetrics().horizontalAdvance(box.windowTitle()) + kTitleBarExtras;
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                  grid->columnCount());
+}
 
 SimpleProgress::~SimpleProgress() {
     delete m_dialog;
@@ -94,6 +108,7 @@ QtPrompts::QtPrompts(QWidget* parent) : m_parent(parent) {}
 
 void QtPrompts::showMessage(const QString& text, PromptIcon icon, const QString& captionText) {
     QMessageBox box(toQt(icon), caption(captionText), displayText(text), QMessageBox::Ok, m_parent);
+    widenToCaption(box);
     box.exec();
 }
 
@@ -109,6 +124,7 @@ int QtPrompts::choose(const QString& captionText, const QString& text, const QSt
     if (defaultButton >= 0 && defaultButton < pushButtons.size()) {
         box.setDefaultButton(pushButtons.at(defaultButton));
     }
+    widenToCaption(box);
     box.exec();
     return int(pushButtons.indexOf(qobject_cast<QPushButton*>(box.clickedButton())));
 }

@@ -8,9 +8,13 @@
 
 #include "prompts.h"
 
+class QMessageBox;
 class QProgressDialog;
 
 namespace orrery {
+
+// Makes a message box at least as wide as its caption needs, so that the title is never cut short.
+void widenToCaption(QMessageBox& box);
 
 // A plain progress dialog used until the workbench's own status dialog is handed in.
 class SimpleProgress : public Progress {

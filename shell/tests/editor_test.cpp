@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QLabel>
 #include <QTemporaryDir>
 
 #include "editor.h"
@@ -128,6 +129,22 @@ TEST(Editor, StatusPanelsFollowTheCaretAndMode) {
     EXPECT_EQ(editor.statusTexts(), (QStringList{"2", "4", "Insert"}));
     editor.control().setOverwrite(true);
     EXPECT_EQ(editor.statusTexts().at(2), "Overwrite");
+}
+
+// Each status panel shows its whole text: a cut "Overwr" or a line number losing digits misleads.
+TEST(Editor, StatusPanelsAreWideEnoughForTheirTexts) {
+    ScriptedPrompts prompts;
+    TEditor editor(prompts);
+    editor.control().setText(QString("x\n").repeated(12345));
+    editor.control().setCaretPosition(12345, 1);
+    editor.control().setOverwrite(true);
+    int checked = 0;
+    for (QLabel* panel : editor.findChildren<QLabel*>()) {
+        const int needed = panel->fontMetrics().horizontalAdvance(panel->text()) + 2 * panel->frameWidth();
+        EXPECT_GE(panel->width(), needed) << panel->text().toStdString();
+        ++checked;
+    }
+    EXPECT_EQ(checked, 3);
 }
 
 }  // namespace

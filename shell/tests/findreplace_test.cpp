@@ -286,6 +286,21 @@ TEST(FindReplaceForm, PreparesFromDefaultsAndHistoryAndKeepsNewDefaults) {
     EXPECT_EQ(form.checks(), checks(false, true, false, true));
 }
 
+// A key typed by the user arrives at the combo box, which has the focus, not at its line edit.
+TEST(FindReplaceForm, TabTypedIntoEitherBoxBecomesTheMarkerAndKeepsTheFocus) {
+    TFindReplaceForm form;
+    form.show();
+    form.prepare(TFindReplaceForm::Mode::Replace);
+    for (QComboBox* combo : {form.findCombo(), form.replaceCombo()}) {
+        combo->lineEdit()->setText("x");
+        QTest::keyClick(combo, Qt::Key_Tab);
+        QTest::keyClicks(combo, "y");
+        EXPECT_EQ(combo->currentText(), QString("x") + kTabMarker + "y");
+    }
+    EXPECT_EQ(form.searchText(), "x\ty");
+    EXPECT_EQ(form.replacementText(), "x\ty");
+}
+
 TEST(FindReplaceForm, TabKeyTypesTheMarkerAndChoosingAnEntryMovesItUp) {
     TFindReplaceForm form;
     form.show();

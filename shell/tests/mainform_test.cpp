@@ -573,6 +573,31 @@ TEST_F(MainFormTest, DroppedFilesOpenInOrderAndMissingOnesAreIgnored) {
     EXPECT_EQ(form->recentFiles().first(), a);
 }
 
+// Cascaded children stay big enough to work in, each one title bar below and right of the one before.
+TEST_F(MainFormTest, CascadeKeepsChildrenLargeAndStepsThemDown) {
+    startWithPort1();
+    form->resize(800, 600);
+    form->show();
+    for (int i = 0; i < 3; ++i) {
+        form->action("New1")->trigger();
+    }
+    const QRect area = form->mdiArea()->viewport()->rect();
+    form->action("Cascade1")->trigger();
+    const auto subs = form->mdiArea()->subWindowList();
+    ASSERT_EQ(subs.size(), 3);
+    for (int i = 0; i < subs.size(); ++i) {
+        const QRect g = subs.at(i)->geometry();
+        EXPECT_GE(g.width(), area.width() * 2 / 3) << i;
+        EXPECT_GE(g.height(), area.height() * 2 / 3) << i;
+        EXPECT_TRUE(area.contains(g)) << i;
+        if (i > 0) {
+            EXPECT_GT(g.top(), subs.at(i - 1)->geometry().top()) << i;
+            EXPECT_GT(g.left(), subs.at(i - 1)->geometry().left()) << i;
+        }
+    }
+    EXPECT_EQ(form->mdiArea()->activeSubWindow(), subs.last());
+}
+
 TEST_F(MainFormTest, WindowMenuTilesAndListsTheChildren) {
     startWithPort1();
     form->resize(800, 600);
