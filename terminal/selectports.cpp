@@ -37,6 +37,11 @@ void TSelectPortsDialog::setPorts(const QStringList& available, const serial::Po
         m_group->addButton(radio, i);
         m_list->addWidget(radio);
     }
+    // With a single port there is nothing to choose between: it is chosen, so OK does not end in "No
+    // active Com Port". With several, the user picks; the workbench does not guess which is the logger.
+    if (available.size() == 1) {
+        m_group->button(0)->setChecked(true);
+    }
     if (available.isEmpty()) {
         auto* none = new QLabel(QStringLiteral("(no serial port could be opened)"), this);
         none->setEnabled(false);

@@ -153,6 +153,11 @@ TEST(SelectPortsDialog, TextsAndChoice) {
     EXPECT_EQ(radios.at(0)->text(), "COM1  (ttyUSB0)");
     radios.at(1)->setChecked(true);
     EXPECT_EQ(dialog.chosenPort(), "COM3");
+
+    dialog.setPorts({"COM2"}, map);
+    EXPECT_EQ(dialog.chosenPort(), "COM2") << "a single port is the choice";
+    dialog.setPorts({}, map);
+    EXPECT_EQ(dialog.chosenPort(), "");
 }
 
 }  // namespace
