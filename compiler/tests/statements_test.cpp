@@ -140,15 +140,18 @@ TEST(TextInput, PromptsAndLineEnds) {
     const CodeCase cases[] = {
         // The ';' belongs to its own target only.
         {"INPUT A;, B",
-         "0C 74 BC 45 4D 02 41 3A 59 4A 0C 73 BC 46 00 0B 0C 73 B8 45 4D 02 42 3A 59 4A 0C 72 B8 46 01 0B 19"},
+         "0C 74 BC 45 4D 02 41 3A 59 4A 0C 73 BC 46 00 0B 0C 73 B8 45 4D 02 42 3A 59 4A 0C 72 B8 46 01 0B "
+         "19"},
         {"INPUT \"p\", A, \"q\", B$;",
          "0C 74 BC 45 4D 01 70 59 4A 0C 73 BC 46 01 0B 0C 72 BC 45 4D 01 71 59 4A 48 00 19"},
         // Default prompts: "(*)" for a computed index, "(*,*)" for two dimensions, cut at a type suffix.
-        {"DIM A(5)\nINPUT A(I)", "0C 74 A8 0A 0D 74 AC 74 BF 45 4D 05 41 28 2A 29 3A 59 4A 0C 73 A8 46 01 0B 19"},
+        {"DIM A(5)\nINPUT A(I)",
+         "0C 74 A8 0A 0D 74 AC 74 BF 45 4D 05 41 28 2A 29 3A 59 4A 0C 73 A8 46 01 0B 19"},
         {"DIM M(2,2)\nINPUT M(1,1)",
          "06 01 06 01 06 02 21 1E 0D 74 B0 74 BF 45 4D 07 4D 28 2A 2C 2A 29 3A 59 4A 0C 73 B0 46 01 0B 19"},
         {"DIM A!(5)\nINPUT A!(2)", "06 02 0D 74 AC 74 BF 45 4D 02 41 3A 59 4A 0C 73 AC 47 01 0B 19"},
-        {"DIM abc(5)\nINPUT abc( 3 )", "06 03 0D 74 AC 74 BF 45 4D 07 61 62 63 28 33 29 3A 59 4A 0C 73 AC 46 01 0B 19"},
+        {"DIM abc(5)\nINPUT abc( 3 )",
+         "06 03 0D 74 AC 74 BF 45 4D 07 61 62 63 28 33 29 3A 59 4A 0C 73 AC 46 01 0B 19"},
         {"MODEL 700\nINPUT ?(3)", "00 02 BC 06 03 6D 45 4D 05 3F 28 33 29 3A 59 4A 0C 00 40 46 01 0B 19"},
         {"INPUT ADLOOP(2)", "0C 7C 08 45 4D 0A 61 64 6C 6F 6F 70 28 32 29 3A 59 4A 0C 73 C0 46 01 0B 19"},
         // The last count given wins; 65535 is the largest.
