@@ -124,10 +124,14 @@ TEST(PrintFamily, FormsHoldForTheRestOfTheStatement) {
          "0C 74 BC 06 01 0B 07 00 02 92 39 39 07 81 58 0C 74 BC 0A 07 FF F0 94 19"},
         {"MODEL 510\nASM $\nlp rts\n end\nCALL lp", "07 00 02 92 39 39 07 81 52 07 FF F0 07 FF F0 94 19"},
         {"DISPLY;", "8F 91 19"},
+        // A size suffix alone still decides the binary form, which ends in Semi.
+        {"STORE P, #2", "0C 74 BC 62 4A 19"},
     };
     expectCodes(std::begin(cases), std::end(cases));
     const ErrorCase errors[] = {
         {"SDO 1;", "for ASCII version of command", 1},
+        {"STORE P, #2;", "for ASCII version of command", 1},
+        {"SDO", "parse error", 1},
         {"CALL 100, A;", "for ASCII version of command", 1},
         {"CALL 100, #5", "unexpected argument", 1},
         {"USEND 9600, {1, 2}", "unexpected argument", 1},
