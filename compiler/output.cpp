@@ -23,6 +23,13 @@ std::int32_t decimal(std::string_view digits) {
     for (char c : digits) value = std::min<std::int64_t>(value * 10 + (c - '0'), 0x7FFFFFFF);
     return static_cast<std::int32_t>(value);
 }
+
+// The precision is kept modulo 64, also for digit strings too long for any integer type.
+int decimalModulo64(std::string_view digits) {
+    int value = 0;
+    for (char c : digits) value = (value * 10 + (c - '0')) % 64;
+    return value;
+}
 }  // namespace
 
 void Parser::emitFormMarker(ItemStatement kind) {
@@ -86,7 +93,7 @@ bool Parser::formatItem() {
                 m_code.pushInt(decimal(width));
             }
             m_code.emitOp(Op::GfFW);
-            const int precision = point == std::string_view::npos ? 6 : decimal(text.substr(point + 1)) % 64;
+            const int precision = point == std::string_view::npos ? 6 : decimalModulo64(text.substr(point + 1));
             m_code.emitOpByte(Op::GfRadix, static_cast<std::uint8_t>((letter == 'F' ? 192 : 128) + precision));
             return true;
         }

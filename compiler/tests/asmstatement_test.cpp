@@ -33,6 +33,8 @@ TEST(AsmStatement, BlocksCompileToExactBytes) {
         {"MODEL 510\nASM $\nL nop\n end\nGOTO L", "07 00 02 92 01 39 11 81 52 19"},
         // Empty block: END alone.
         {"MODEL 520\nASM $\n end", "07 00 01 92 39 19"},
+        // In-place code allows the family bits 1 and 8 together: Rowan-R runs at the same base.
+        {"MODEL 510\nMODEL 620\nASM $\n end", "07 00 01 92 39 19"},
     };
     for (const auto& c : cases) {
         const auto result = compileSource(c.source);
@@ -54,6 +56,10 @@ TEST(AsmStatement, Errors) {
         {"MODEL 700\nASM $", "command unavailable this model", 2},
         {"MODEL 800\nASM $", "command unavailable this model", 2},
         {"MODEL 510\nMODEL 400\nASM $", "mutually exclusive models", 3},
+        // Compatible for pins, not for in-place code: the two groups of models run at different bases.
+        {"MODEL 400\nMODEL 620\nASM $\n end", "mutually exclusive models", 3},
+        {"MODEL 500\nMODEL 510\nDFSIZE 1\nASM $\n end", "mutually exclusive models", 4},
+        {"MODEL 510\nMODEL 500\nDFSIZE 1\nASM $\n end", "mutually exclusive models", 4},
         {"ASM X", "dollar or integer argument", 1},
         {"ASM", "dollar or integer argument", 1},
         {"ASM 1.5", "dollar or integer argument", 1},

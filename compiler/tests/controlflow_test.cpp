@@ -189,5 +189,36 @@ TEST(ControlFlow, ModelStatement) {
     }
 }
 
+// With line numbers embedded, the code before a MODEL statement is one line marker, which the next line's
+// marker replaces; so MODEL statements may follow each other on one line or across blank lines.
+TEST(ControlFlow, ModelStatementsWithLineNumbers) {
+    struct LineModelCase {
+        const char* source;
+        const char* code;
+        std::uint16_t model;
+    };
+    const LineModelCase cases[] = {
+        {"MODEL 510 : MODEL 600\nSTOP", "01 00 02 19 01 00 03 19", 600},
+        {"MODEL 510\n\nMODEL 620\nSTOP", "01 00 04 19 01 00 05 19", 620},
+        {"\nMODEL \"Maple-V\"", "01 00 03 19", 520},
+    };
+    for (const LineModelCase& c : cases) {
+        const Compiled result = compileSource(c.source, true);
+        ASSERT_TRUE(result.ok) << c.source << ": " << result.message;
+        EXPECT_EQ(result.code, c.code) << c.source;
+        EXPECT_EQ(result.job.modelCode, c.model) << c.source;
+    }
+    const ErrorCase errors[] = {
+        {"MODEL 510 : X = 1 : MODEL 600", "must appear as first statement", 1},
+        {"MODEL 510\nX = 1\nMODEL 600", "must appear as first statement", 3},
+        {"MODEL 700\n\nMODEL 700", "must appear as first statement", 3},
+    };
+    for (const ErrorCase& c : errors) {
+        const Compiled result = compileSource(c.source, true);
+        EXPECT_EQ(result.message, c.message) << c.source;
+        EXPECT_EQ(result.line, c.line) << c.source;
+    }
+}
+
 }  // namespace
 }  // namespace orrery::compiler::test

@@ -38,6 +38,9 @@ TEST(PrintFamily, TextFormAndFormatItems) {
         {"PRINT #1F", "45 5B 20 06 01 5A 5C C6 49 19"},
         {"PRINT #0F", "45 5B 30 06 00 5A 5C C6 49 19"},
         {"PRINT #5.70S", "45 5B 20 06 05 5A 5C 86 49 19"},
+        {"PRINT #.64F", "45 5B 20 09 5A 5C C0 49 19"},
+        {"PRINT #.100000000000S", "45 5B 20 09 5A 5C 80 49 19"},
+        {"PRINT #.99999999999S", "45 5B 20 09 5A 5C BF 49 19"},
         {"PRINT #3", "45 5B 20 06 03 5A 49 19"},
         {"PRINT #05B", "45 5B 30 06 05 5A 5C 42 49 19"},
         {"PRINT #2Q, #2D", "45 5B 20 06 02 5A 5C 48 5B 20 06 02 5A 5C 4A 49 19"},
@@ -102,6 +105,75 @@ TEST(PrintFamily, Errors) {
         {"CALL N", "expecting assembler label", 1},
     };
     expectErrors(std::begin(cases), std::end(cases));
+}
+
+TEST(PrintFamily, FormsHoldForTheRestOfTheStatement) {
+    const CodeCase cases[] = {
+        // Binary STORE: floats stay 4 bytes and strings are stored whole whatever the size suffix says.
+        {"STORE P, #2, 1.5, \"s\"", "0C 74 BC 62 08 3F C0 00 00 65 4D 01 73 66 4A 19"},
+        // Text STORE: a size suffix is a field width there.
+        {"STORE P, \"a\", #4, 2", "0C 74 BC 62 4D 01 61 59 06 04 5A 5B 20 06 02 56 49 19"},
+        {"SDO \"a\", #2, 3", "4D 01 61 84 59 06 02 5A 5B 20 06 03 56 49 19"},
+        {"SDO \"a\";", "4D 01 61 84 59 4A 19"},
+        // The form marker follows the first item only; the text form has no item limit.
+        {"USEND 9600, \"a\", \"b\"", "08 00 04 B0 00 07 25 80 22 4D 01 61 87 59 4D 01 62 59 49 19"},
+        {"USEND 9600, \"a\";", "08 00 04 B0 00 07 25 80 22 4D 01 61 87 59 4A 19"},
+        {"CALL 100, \"a\", 5", "06 64 4D 01 61 95 59 06 05 56 49 19"},
+        {"CALL 40000, A", "08 00 00 9C 40 0C 74 BC 0A 07 FF F0 94 19"},
+        {"MODEL 510\nX = 1\nASM $\nlp rts\n end\nCALL lp, X",
+         "0C 74 BC 06 01 0B 07 00 02 92 39 39 07 81 58 0C 74 BC 0A 07 FF F0 94 19"},
+        {"MODEL 510\nASM $\nlp rts\n end\nCALL lp", "07 00 02 92 39 39 07 81 52 07 FF F0 07 FF F0 94 19"},
+        {"DISPLY;", "8F 91 19"},
+        // A size suffix alone still decides the binary form, which ends in Semi.
+        {"STORE P, #2", "0C 74 BC 62 4A 19"},
+    };
+    expectCodes(std::begin(cases), std::end(cases));
+    const ErrorCase errors[] = {
+        {"SDO 1;", "for ASCII version of command", 1},
+        {"STORE P, #2;", "for ASCII version of command", 1},
+        {"SDO", "parse error", 1},
+        {"CALL 100, A;", "for ASCII version of command", 1},
+        {"CALL 100, #5", "unexpected argument", 1},
+        {"USEND 9600, {1, 2}", "unexpected argument", 1},
+        {"STORE P, #F", "Binary form of STORE, incorrect arument type", 1},
+        {"STORE P, {1, 2}", "Binary form of STORE, incorrect arument type", 1},
+        {"CALL 100 + N", "expecting integer constant", 1},
+        {"PRINT 1,", "parse error", 1},
+    };
+    expectErrors(std::begin(errors), std::end(errors));
+}
+
+TEST(TextInput, PromptsAndLineEnds) {
+    const CodeCase cases[] = {
+        // The ';' belongs to its own target only.
+        {"INPUT A;, B",
+         "0C 74 BC 45 4D 02 41 3A 59 4A 0C 73 BC 46 00 0B 0C 73 B8 45 4D 02 42 3A 59 4A 0C 72 B8 46 01 0B "
+         "19"},
+        {"INPUT \"p\", A, \"q\", B$;",
+         "0C 74 BC 45 4D 01 70 59 4A 0C 73 BC 46 01 0B 0C 72 BC 45 4D 01 71 59 4A 48 00 19"},
+        // Default prompts: "(*)" for a computed index, "(*,*)" for two dimensions, cut at a type suffix.
+        {"DIM A(5)\nINPUT A(I)",
+         "0C 74 A8 0A 0D 74 AC 74 BF 45 4D 05 41 28 2A 29 3A 59 4A 0C 73 A8 46 01 0B 19"},
+        {"DIM M(2,2)\nINPUT M(1,1)",
+         "06 01 06 01 06 02 21 1E 0D 74 B0 74 BF 45 4D 07 4D 28 2A 2C 2A 29 3A 59 4A 0C 73 B0 46 01 0B 19"},
+        {"DIM A!(5)\nINPUT A!(2)", "06 02 0D 74 AC 74 BF 45 4D 02 41 3A 59 4A 0C 73 AC 47 01 0B 19"},
+        {"DIM abc(5)\nINPUT abc( 3 )",
+         "06 03 0D 74 AC 74 BF 45 4D 07 61 62 63 28 33 29 3A 59 4A 0C 73 AC 46 01 0B 19"},
+        {"MODEL 700\nINPUT ?(3)", "00 02 BC 06 03 6D 45 4D 05 3F 28 33 29 3A 59 4A 0C 00 40 46 01 0B 19"},
+        {"INPUT ADLOOP(2)", "0C 7C 08 45 4D 0A 61 64 6C 6F 6F 70 28 32 29 3A 59 4A 0C 73 C0 46 01 0B 19"},
+        // The last count given wins; 65535 is the largest.
+        {"ITEXT S, 65535, 3", "0C 74 BC 06 0D 07 00 03 88 19"},
+        {"ITEXT S, 65535", "0C 74 BC 06 0D 07 FF FF 88 19"},
+        {"OTEXT S, \\13", "0C 74 BC 06 0D 89 45 06 0D 58 06 0A 58 4A 19"},
+    };
+    expectCodes(std::begin(cases), std::end(cases));
+    const ErrorCase errors[] = {
+        {"ITEXT S, -1", "expect integer less than 65536", 1},
+        {"ITEXT S, \\-1", "expecting integer less than 256", 1},
+        {"ITEXT S, 65536", "expect integer less than 65536", 1},
+        {"OTEXT S, 10", "parse error", 1},
+    };
+    expectErrors(std::begin(errors), std::end(errors));
 }
 
 TEST(TextInput, InputItextOtext) {
@@ -209,6 +281,12 @@ TEST(Hardware, PinLists) {
         {"MODEL 510\nX = PIN(X, 1)", "0C 74 BC 0C 74 BC 0A 06 01 81 02 0B 19"},
         {"MODEL 510\nPIN(2)", "08 00 00 00 20 7D 02 19"},
         {"MODEL 240\nPSET 2, 13", "08 00 00 01 20 7A 19"},
+        // Models of one compatibility group may be named together; the last one's pin range applies.
+        {"MODEL 620\nMODEL 400\nDFSIZE 1\nPSET 14", "08 00 02 00 00 7A 19"},
+        {"MODEL 500\nMODEL 510\nPSET 1", "08 00 00 00 40 7A 19"},
+        // A pin that is not a constant integer keeps the whole list on the stack, unchecked.
+        {"MODEL 510\nPSET 1, 2.0", "06 01 08 40 00 00 00 7E 02 19"},
+        {"PSET X, 3", "0C 74 BC 0A 06 03 7E 02 19"},
     };
     expectCodes(std::begin(cases), std::end(cases));
     const ErrorCase errors[] = {
@@ -219,6 +297,7 @@ TEST(Hardware, PinLists) {
         {"MODEL 800\nPSET 25", "pin number out of range", 2},
         {"PSET 3", "specify MODEL for this command", 1},
         {"MODEL 510\nMODEL 400\nPSET 1", "mutually exclusive models", 3},
+        {"MODEL 700\nPTOG 14", "pin number out of range", 2},
     };
     expectErrors(std::begin(errors), std::end(errors));
 }
