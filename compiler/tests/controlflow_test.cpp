@@ -84,6 +84,37 @@ TEST(ControlFlow, LineNumbers) {
     for (const CodeCase& c : cases) expectCode(c, true);
 }
 
+// With line markers embedded, block targets and labels land on the markers the line rules leave behind.
+TEST(ControlFlow, BlocksAndLabelsBetweenLineMarkers) {
+    const CodeCase cases[] = {
+        // ENDIF emits nothing: its line's marker is overwritten by the next line, so ELSE's jump lands
+        // behind that marker.
+        {"IFF X\nX=1\nELSE\nX=2\nENDIF",
+         "01 00 01 0C 74 BC 0A 12 00 19 01 00 02 0C 74 BC 06 01 0B 01 00 03 11 00 25 "
+         "01 00 04 0C 74 BC 06 02 0B 01 00 06 19"},
+        {"WHILE X\nX=1\nWEND", "01 00 01 0C 74 BC 0A 12 00 19 01 00 02 0C 74 BC 06 01 0B 01 00 03 11 00 03 01 00 04 19"},
+        // REPEAT emits nothing, so the loop start is the first byte after the (overwritten) marker.
+        {"REPEAT\nX=1\nUNTIL X", "01 00 02 0C 74 BC 06 01 0B 01 00 03 0C 74 BC 0A 12 00 03 01 00 04 19"},
+        {"GOTO L\nGOTO L\nGOTO L\nL: STOP",
+         "01 00 01 11 00 12 01 00 02 11 00 12 01 00 03 11 00 12 01 00 04 19 01 00 05 19"},
+        // A label after a blank line takes the marker that the blank line renumbered.
+        {"X=1\n\nL: X=2\nGOTO L", "01 00 01 0C 74 BC 06 01 0B 01 00 03 0C 74 BC 06 02 0B 01 00 04 11 00 09 01 00 05 19"},
+        {"X=1\nL:\nGOTO L", "01 00 01 0C 74 BC 06 01 0B 01 00 02 01 00 03 11 00 09 01 00 04 19"},
+        {"IF X STOP\nIF X STOP", "01 00 01 0C 74 BC 0A 12 00 0B 19 01 00 02 0C 74 BC 0A 12 00 16 19 01 00 03 19"},
+        {"FOR I=1 TO 2\nNEXT I",
+         "01 00 01 0C 74 BC 06 01 0B 06 00 06 02 06 01 13 74 BC 00 1A 01 00 02 14 00 0B 01 00 03 19"},
+    };
+    for (const CodeCase& c : cases) expectCode(c, true);
+
+    const CodeCase plain[] = {
+        {"IF X SLEEP 3 STOP\nHALT", "0C 74 BC 0A 12 00 0E 06 03 70 12 00 0E 19 1B 19"},
+        {"IF X IF Y STOP : DONE\nHALT", "0C 74 BC 0A 12 00 10 0C 74 B8 0A 12 00 10 19 1A 1B 19"},
+        {"ONERR L, E\nCBREAK L\nL:", "07 00 0A 0C 74 BC 1D 1C 00 0A 19"},
+        {"FOR I=1 TO 9 STEP 2\nNEXT I", "0C 74 BC 06 01 0B 06 00 06 09 06 02 13 74 BC 00 14 14 00 08 19"},
+    };
+    for (const CodeCase& c : plain) expectCode(c);
+}
+
 TEST(ControlFlow, Errors) {
     const ErrorCase cases[] = {
         {"IF 1.5 X = 1", "expect relational argument", 1},

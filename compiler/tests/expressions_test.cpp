@@ -40,6 +40,47 @@ TEST(Expressions, ConstantsTakeTheShortestPush) {
     for (const CodeCase& c : cases) expectCode(c);
 }
 
+// The edges of each constant form: the widest accepted text and the first one refused.
+TEST(Expressions, ConstantLimits) {
+    const CodeCase cases[] = {
+        {"X = &H00000001", "0C 74 BC 06 01 0B 19"},
+        {"X = &O37777777777", "0C 74 BC 08 FF FF FF FF 0B 19"},
+        {"X = &B11111111111111111111111111111111", "0C 74 BC 08 FF FF FF FF 0B 19"},
+        {"X = &H80000000", "0C 74 BC 08 80 00 00 00 0B 19"},
+        {"A! = 3.4028e38", "0C 74 BC 08 7F 7F FF 8B 0B 19"},
+        {"A! = 1.1754942e-38", "0C 74 BC 08 00 7F FF FF 0B 19"},
+        {"A! = 0e0", "0C 74 BC 08 00 00 00 00 0B 19"},
+        {"A! = 1e+3", "0C 74 BC 08 44 7A 00 00 0B 19"},
+        {"A! = 1.e2", "0C 74 BC 08 42 C8 00 00 0B 19"},
+        {"X = '\\xFF'", "0C 74 BC 07 00 FF 0B 19"},
+        {"X = '\\x80\\x00'", "0C 74 BC 08 00 00 80 00 0B 19"},
+        {"X = '\\xFF\\xFF\\xFF\\xFF'", "0C 74 BC 08 FF FF FF FF 0B 19"},
+        {"X = '\\x41\\x'", "0C 74 BC 07 41 00 0B 19"},
+        {"X = '\\''", "0C 74 BC 06 27 0B 19"},
+        {"A$ = \"\\x4G\"", "0C 73 C0 4D 01 40 4E 19"},
+        {"A$ = \"\\q\\a\\b\\f\\v\\\\\"", "0C 73 C0 4D 06 71 07 08 0C 0B 5C 4E 19"},
+    };
+    for (const CodeCase& c : cases) expectCode(c);
+
+    const ErrorCase refused[] = {
+        {"X = &H000000001", "constant out of range", 1},
+        {"X = &O40000000000", "constant out of range", 1},
+        {"X = &O377777777777", "constant out of range", 1},
+        {"X = &B111111111111111111111111111111111", "constant out of range", 1},
+        {"X = 02147483647", "constant out of range", 1},
+        {"A! = 3.40283e38", "constant out of range", 1},
+        {"A! = 1.17548e-38", "constant out of range", 1},
+        {"X = 1e", "parse error", 1},
+        {"X = ''", "parse error", 1},
+    };
+    for (const ErrorCase& c : refused) {
+        const Compiled result = compileSource(c.source);
+        EXPECT_FALSE(result.ok) << c.source;
+        EXPECT_EQ(result.message, c.message) << c.source;
+        EXPECT_EQ(result.line, c.line) << c.source;
+    }
+}
+
 TEST(Expressions, PrecedenceAndAssociativity) {
     const CodeCase cases[] = {
         {"X = 1 + 2 * 3", "0C 74 BC 06 01 06 02 06 03 21 1E 0B 19"},

@@ -31,6 +31,16 @@ TEST(Reporting, OnlyTheFirstErrorWithItsPosition) {
         {"FOR I = 1 TO 2\nFOR J = 1 TO 2", "FOR NEXT not terminated", 3, 1},
         {"X = 1 \xC1", "invalid character  bit 7 high", 1, 6},
         {"X = \"a\xE9\"", "invalid character  bit 7 high", 1, 4},
+        // The column is where the last token read starts: a check made on seeing the token behind an
+        // expression points at that token, a check on the line end at the line end.
+        {"\tX = (", "parse error", 1, 6},
+        {"REM caf\xE9", "invalid character  bit 7 high", 1, 1},
+        {"SLEEP 1.5", "expecting integer expression", 1, 9},
+        {"IF A$ = 1 STOP", "Cannot compare STRING with numeric value", 1, 10},
+        {"DIM B(10)\nX = B(10)", "array index out of range", 2, 8},
+        {"X = 1\n\nWEND", "WHILE WEND loop mismatch", 3, 1},
+        {"X = &H100000000 : Y$ = 1", "constant out of range", 1, 4},
+        {"FOR I = 1 TO 2\nNEXT J", "FOR NEXT loop mismatch", 2, 5},
     };
     for (const PositionCase& c : cases) {
         const Compiled result = compileSource(c.source);
