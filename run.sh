@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts the workbench on the user's desktop. With no display it
+# Installs what is missing, builds, and starts the workbench on the user's desktop with the files named
+# (an example program when none is named). With no display it
 # says so and shows what runs without one: every program in examples/ compiled with qobc.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -8,6 +9,10 @@ scripts/build.sh build
 
 workbench=build/shell/orrery
 if [ -x "$workbench" ] && { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ] || [ -n "${QT_QPA_PLATFORM:-}" ]; }; then
+  # With no files named, the workbench opens an example program, ready for Syntax check (Alt+Y).
+  if [ $# -eq 0 ]; then
+    set -- examples/sampler.qob
+  fi
   exec "$workbench" "$@"
 fi
 
