@@ -534,13 +534,19 @@ void TMainForm::Saveall1Click() {
 
 // --- Window commands ---------------------------------------------------------------------------------
 
-void TMainForm::tile(Qt::Orientation orientation) {
+// Tile and cascade arrange the children a user can see; minimised ones stay where they are.
+QList<QMdiSubWindow*> TMainForm::arrangeableWindows() const {
     QList<QMdiSubWindow*> windows;
     for (QMdiSubWindow* sub : m_mdi->subWindowList()) {
         if (sub->isVisible() && !sub->isMinimized()) {
             windows << sub;
         }
     }
+    return windows;
+}
+
+void TMainForm::tile(Qt::Orientation orientation) {
+    const QList<QMdiSubWindow*> windows = arrangeableWindows();
     if (windows.isEmpty()) {
         return;
     }
@@ -560,12 +566,7 @@ void TMainForm::tile(Qt::Orientation orientation) {
 }
 
 void TMainForm::cascade() {
-    QList<QMdiSubWindow*> windows;
-    for (QMdiSubWindow* sub : m_mdi->subWindowList()) {
-        if (sub->isVisible() && !sub->isMinimized()) {
-            windows << sub;
-        }
-    }
+    const QList<QMdiSubWindow*> windows = arrangeableWindows();
     if (windows.isEmpty()) {
         return;
     }

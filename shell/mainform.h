@@ -126,6 +126,7 @@ private:
     void Save1Click();
     void SaveAs1Click();
     void Saveall1Click();
+    QList<QMdiSubWindow*> arrangeableWindows() const;
     void tile(Qt::Orientation orientation);
     void cascade();
 
