@@ -782,10 +782,13 @@ void TMainForm::applyWindowSettings() {
             const QRect workArea = measuredContext().workArea;
             const QRect placed = bringOnScreen(b, screens, workArea);
             if (placed != b) {
-                // Room for the title bar above the client area, so that it can be grabbed.
-                const QMargins frame(geometry().left() - frameGeometry().left(), geometry().top() - frameGeometry().top(),
-                                     0, 0);
-                b = clampToArea(placed.translated(frame.left(), frame.top()), workArea);
+                // Room for the frame above and left of the client area, so that the title bar can be
+                // grabbed; before the window manager has framed the window its size is estimated.
+                QPoint frame(geometry().left() - frameGeometry().left(), geometry().top() - frameGeometry().top());
+                if (frame.y() <= 0) {
+                    frame = QPoint(4, style()->pixelMetric(QStyle::PM_TitleBarHeight) + 4);
+                }
+                b = clampToArea(placed.translated(frame), workArea);
             }
         }
         setGeometry(b);

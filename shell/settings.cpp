@@ -102,12 +102,10 @@ QRect clampToArea(const QRect& bounds, const QRect& area) {
 }
 
 QRect bringOnScreen(const QRect& bounds, const QList<QRect>& screens, const QRect& workArea) {
-    // Enough of the top edge to grab with the mouse.
-    constexpr int kGrip = 48;
+    // The top left corner on a screen keeps the title bar's start, with the window menu, and the menu
+    // bar in reach.
     for (const QRect& screen : screens) {
-        const int overlap = std::min(bounds.right(), screen.right()) - std::max(bounds.left(), screen.left()) + 1;
-        if (bounds.top() >= screen.top() && bounds.top() <= screen.bottom() - kGrip / 2 &&
-            overlap >= std::min(kGrip, bounds.width())) {
+        if (screen.contains(bounds.topLeft())) {
             return bounds;
         }
     }

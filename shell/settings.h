@@ -144,8 +144,9 @@ QMap<int, QString> loadDeviceMap(QSettings& store);
 // (likewise top and height).
 QRect clampToArea(const QRect& bounds, const QRect& area);
 
-// A window whose title bar lies on no screen (moved off by a screen change, or by a store edited by
-// hand) cannot be dragged back: it moves to the top left of the work area, keeping its size.
+// A window whose top left corner lies on no screen (moved off by a screen change, or by a store edited
+// by hand) may have its title bar out of reach: it moves to the top left of the work area, keeping its
+// size.
 QRect bringOnScreen(const QRect& bounds, const QList<QRect>& screens, const QRect& workArea);
 
 // Value encoding, shared by every section.

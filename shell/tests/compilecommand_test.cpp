@@ -77,7 +77,7 @@ TEST(SyntaxCheck, FailureShowsTheMessageAndPlacesTheCaret) {
     } cases[] = {
         {"MODEL 700\nX = 1\n  Y = = 2", 3, 6, "bad.qob:3:6: parse error"},
         {"X = 1\n  GOTO Far", 2, 7, "bad.qob:2:7: \"Far\" : Undefined label reference"},
-        {"MODEL 510\nEXTENSION Foo", 2, 11, "bad.qob:2:11: command unavailable this model"},
+        {"MODEL 510\nEXTENSION Foo", 2, 10, "bad.qob:2:10: command unavailable this model"},
     };
     for (const auto& c : cases) {
         EditorControl editor;

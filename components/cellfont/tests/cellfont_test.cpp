@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetricsF>
 
 #include "cellfont.h"

@@ -134,6 +134,9 @@ TEST(EditorControl, TabsLandOnCharacterColumns) {
         {8, "\tC", 1, 9},
         {3, "ab\tcd\tE", 6, 7},
         {8, "WWWWWWWWWWWWWWWW\tiiii", 17, 25},
+        // Far along a line a width rounded to whole pixels is several pixels off.
+        {8, QString(100, 'x') + "\tC", 101, 105},
+        {4, QString(62, 'x') + "\tC\tD", 65, 69},
     };
     for (const auto& c : cases) {
         EditorControl e;
