@@ -8,7 +8,9 @@
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -203,6 +205,53 @@ TEST_F(Startup, APortTextThePortDidNotTakeIsNotSavedAgainAfterACancelledSetup) {
     const auto values = stored({"Ports"});
     EXPECT_EQ(values.value("Ports/Parity"), "None");
     EXPECT_EQ(values.value("Ports/Handshake"), "None");
+}
+
+TEST_F(Startup, FileDialogsStartInTheRememberedFolderElseTheEditorsElseHome) {
+    QDir().mkpath(dir.filePath("chosen"));
+    QDir().mkpath(dir.filePath("work"));
+    QFile source(dir.filePath("work/prog.qob"));
+    ASSERT_TRUE(source.open(QIODevice::WriteOnly));
+    source.close();
+    const struct {
+        const char* name;
+        QByteArray program;  // the [Program] lines besides the version
+        bool editorOpen;
+        QString openFolder;
+        QString saveFolder;
+    } cases[] = {
+        {"nothing remembered, no editor", "", false, QDir::homePath(), QDir::homePath()},
+        {"nothing remembered, an editor", "", true, dir.filePath("work"), dir.filePath("work")},
+        {"remembered folders", "OpenDir=" + dir.filePath("chosen").toUtf8() + "\nSaveAsDir=" +
+                                   dir.filePath("chosen").toUtf8() + "\n",
+         true, dir.filePath("chosen"), dir.filePath("chosen")},
+        {"a remembered folder that is gone", "OpenDir=" + dir.filePath("gone").toUtf8() + "\n", false,
+         QDir::homePath(), QDir::homePath()},
+    };
+    for (const auto& c : cases) {
+        writeIni("[Program]\nVersion=414\n" + c.program + "[Ports]\nComNum=COM1\n");
+        Session session(dir.path() + "/");
+        if (c.editorOpen) {
+            ASSERT_TRUE(session.form->openFileByName(source.fileName()));
+        }
+        session.prompts.answerFile("");
+        session.form->action("Open1")->trigger();
+        if (c.editorOpen) {
+            session.prompts.answerFile("");
+            session.form->action("SaveAs1")->trigger();
+        }
+        const auto& events = session.prompts.events();
+        ASSERT_GE(events.size(), 1) << c.name;
+        EXPECT_EQ(events.at(0).kind, "open") << c.name;
+        EXPECT_EQ(events.at(0).text, c.openFolder) << c.name;
+        if (c.editorOpen) {
+            ASSERT_EQ(events.size(), 2) << c.name;
+            EXPECT_EQ(QFileInfo(events.at(1).text).absolutePath(), c.saveFolder) << c.name;
+        } else {
+            EXPECT_EQ(session.form->startFolder(session.form->settings().program.saveAsDir), c.saveFolder) << c.name;
+        }
+        session.exitWorkbench();
+    }
 }
 
 // --- keys -------------------------------------------------------------------------------------------
