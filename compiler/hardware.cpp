@@ -92,12 +92,16 @@ void Parser::burstStatement() {
 // extension -> EXTENSION name { ',' name }
 void Parser::extensionStatement() {
     expect(kw::Extension);
-    if (m_ctx.familyMask & ~(16u | 32u)) {
-        m_ctx.report(Err::command_unavailable_this_model);
-        throw SyntaxError{};
-    }
+    bool first = true;
     do {
         const Token name = take();
+        // The model check is made on the first name, so that the error points at it as the other
+        // per-name checks do.
+        if (first && (m_ctx.familyMask & ~(16u | 32u))) {
+            m_ctx.report(Err::command_unavailable_this_model);
+            throw SyntaxError{};
+        }
+        first = false;
         if (name.code != SYMBOL && name.code != EXTNAME) syntaxError();
         const std::string_view text = textOf(name);
         if (text.back() == '$' || text.back() == '!') syntaxError();

@@ -10,6 +10,7 @@ PACKAGES=(
   clang libclang-rt-14-dev python3
   socat lrzsz srecord crasm
   xvfb xauth x11-apps imagemagick fonts-dejavu-core poppler-utils
+  openbox  # a window manager under Xvfb, for screenshots with title bars
 )
 
 missing=()

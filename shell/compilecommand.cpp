@@ -82,6 +82,14 @@ bool runCompileStep(compiler::CompileJob& job, const compiler::CompilerOptions& 
     return true;
 }
 
+QString compileErrorText(const compiler::CompileJob& job, const QString& caption) {
+    return QStringLiteral("%1:%2:%3: %4")
+        .arg(QFileInfo(caption).fileName())
+        .arg(job.errorLine)
+        .arg(job.errorColumn)
+        .arg(QString::fromLatin1(job.errorMessage.c_str()));
+}
+
 void syntaxCheckCommand(EditorControl& editor, const CompileSource& source, const compiler::CompilerOptions& options,
                         Prompts& prompts, TCompileInfoForm& summary) {
     compiler::CompileJob job = makeCompileJob(source, options);
@@ -89,7 +97,7 @@ void syntaxCheckCommand(EditorControl& editor, const CompileSource& source, cons
     if (ok) {
         summary.showSummary(job.header);
     } else if (job.failed()) {
-        prompts.showMessage(QString::fromLatin1(job.errorMessage.c_str()));
+        prompts.showMessage(compileErrorText(job, source.caption));
         editor.setCaretPosition(job.errorLine, job.errorColumn);
         editor.setFocus();
     }

@@ -38,6 +38,10 @@ compiler::CompileJob makeCompileJob(const CompileSource& source, const compiler:
 bool runCompileStep(compiler::CompileJob& job, const compiler::CompilerOptions& options, const QString& outputFolder,
                     Prompts& prompts);
 
+// The text of the compile error box: where the error is and what it is, in the form the command-line
+// compiler prints ("prog.qob:3:6: parse error"), the file named by the caption's file name.
+QString compileErrorText(const compiler::CompileJob& job, const QString& caption);
+
 // "S&yntax check": compiles the editor's text; shows the summary, or the error in a message with the
 // caret placed on the error's line and column.
 void syntaxCheckCommand(EditorControl& editor, const CompileSource& source, const compiler::CompilerOptions& options,

@@ -5,9 +5,11 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDialog>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QStyle>
@@ -16,10 +18,12 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
+#include <QWindow>
 
 #include "aboutwin.h"
 #include "editor.h"
 #include "prompts.h"
+#include "qtprompts.h"
 
 namespace orrery {
 
@@ -59,6 +63,7 @@ TMainForm::TMainForm(Prompts& prompts, PortDialogs& portDialogs, QWidget* parent
     connect(m_mdi, &QMdiArea::subWindowActivated, this, [this] { updateCommandState(); });
     connect(&m_port, &serial::TApdComPort::portLost, this, &TMainForm::onPortLost);
     updateCommandState();
+    qApp->installEventFilter(this);
 }
 
 TMainForm::~TMainForm() {
@@ -265,6 +270,88 @@ void TMainForm::routeSharedShortcuts() {
     }
 }
 
+QList<QAction*> TMainForm::menuItemsInOrder() const {
+    QList<QAction*> items;
+    std::function<void(const QMenu*)> walk = [&](const QMenu* menu) {
+        for (QAction* a : menu->actions()) {
+            if (a->menu() != nullptr) {
+                walk(a->menu());
+            } else if (!a->isSeparator()) {
+                items << a;
+            }
+        }
+    };
+    for (QAction* top : menuBar()->actions()) {
+        if (top->menu() != nullptr) {
+            walk(top->menu());
+        }
+    }
+    return items;
+}
+
+QAction* TMainForm::contestedKeyTarget(const QKeySequence& key) const {
+    int bindings = 0;
+    for (QAction* top : menuBar()->actions()) {
+        if (top->isVisible() && top->isEnabled() && QKeySequence::mnemonic(top->text()) == key) {
+            ++bindings;
+        }
+    }
+    QAction* first = nullptr;
+    for (QAction* a : menuItemsInOrder()) {
+        if (a->isEnabled() && a->shortcuts().contains(key)) {
+            ++bindings;
+            if (first == nullptr) {
+                first = a;
+            }
+        }
+    }
+    return bindings > 1 ? first : nullptr;
+}
+
+bool TMainForm::belongsToThisWindow(QObject* watched) const {
+    if (auto* widget = qobject_cast<QWidget*>(watched)) {
+        return widget->window() == this;
+    }
+    return watched == static_cast<QObject*>(windowHandle());
+}
+
+// A key bound twice (a command's shortcut and a menu's mnemonic, Alt+B and "&Brackwater") would do
+// nothing at all: the shortcut system refuses ambiguous keys. Such a key runs the first enabled command
+// that has it, in menu order; with none enabled it is left to the menu bar, which opens its menu.
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Show) {
+        if (auto* dialog = qobject_cast<QDialog*>(watched); dialog != nullptr && dialog->isWindow()) {
+            widenToTitle(*dialog);
+        }
+        return false;
+    }
+    if (event->type() != QEvent::ShortcutOverride && event->type() != QEvent::KeyPress) {
+        return false;
+    }
+    auto* keyEvent = static_cast<QKeyEvent*>(event);
+    if (!belongsToThisWindow(watched) || keyEvent->modifiers() == Qt::NoModifier) {
+        return false;
+    }
+    const QKeySequence key(keyEvent->keyCombination());
+    if (event->type() == QEvent::ShortcutOverride) {
+        m_routedKeyTarget = contestedKeyTarget(key);
+        if (m_routedKeyTarget != nullptr) {
+            event->accept();  // the key comes back as a key press instead of a shortcut
+            return true;
+        }
+        return false;
+    }
+    if (m_routedKeyTarget != nullptr && m_routedKeyTarget->shortcuts().contains(key)) {
+        QAction* target = m_routedKeyTarget;
+        m_routedKeyTarget = nullptr;
+        if (target->isEnabled()) {
+            target->trigger();
+        }
+        return true;
+    }
+    return false;
+}
+
 void TMainForm::lockMenu(const QStringList& keep) {
     m_locked = true;
     for (const MenuDef& def : menuBarTable()) {
@@ -447,13 +534,27 @@ void TMainForm::openRecentItem(int k, bool ctrl) {
 
 // --- File commands -----------------------------------------------------------------------------------
 
+QString TMainForm::startFolder(const QString& remembered) const {
+    // The program's own folder is only the store's default: a user never chose it, and starting there
+    // (or in whatever folder the program was started from) means a long way to the user's files.
+    const QFileInfo folder(remembered);
+    if (!remembered.isEmpty() && folder.isDir() &&
+        QDir(folder.absoluteFilePath()) != QDir(m_programDir)) {
+        return folder.absoluteFilePath();
+    }
+    if (const TEditor* editor = activeEditor(); editor != nullptr && !editor->fileName().isEmpty()) {
+        return QFileInfo(editor->fileName()).absolutePath();
+    }
+    return QDir::homePath();
+}
+
 void TMainForm::New1Click() {
     TEditor* editor = createEditor(QStringLiteral("NONAME%1").arg(m_newFileCounter++));
     editor->setFileName(QString());
 }
 
 void TMainForm::Open1Click() {
-    const QString name = m_prompts.openFileName(QStringLiteral("Open"), m_settings.program.openDir,
+    const QString name = m_prompts.openFileName(QStringLiteral("Open"), startFolder(m_settings.program.openDir),
                                                 QString::fromLatin1(kOpenFilter));
     if (name.isEmpty()) {
         return;
@@ -488,7 +589,7 @@ bool TMainForm::saveEditorAs(TEditor& editor) {
     const QString suggested =
         editor.fileName().isEmpty() ? editor.caption() : QFileInfo(editor.fileName()).fileName();
     const QString title = QStringLiteral("Save %1 As").arg(QFileInfo(editor.caption()).fileName());
-    QString chosen = m_prompts.saveFileName(title, QDir(m_settings.program.saveAsDir).filePath(suggested),
+    QString chosen = m_prompts.saveFileName(title, QDir(startFolder(m_settings.program.saveAsDir)).filePath(suggested),
                                             QString::fromLatin1(kSaveFilter));
     if (chosen.isEmpty()) {
         return false;
@@ -650,16 +751,47 @@ SettingsContext TMainForm::measuredContext() const {
 
 void TMainForm::loadSettingsNow() {
     auto store = openSettingsStore();
-    loadSettings(*store, measuredContext(), m_settings);
+    const SettingsContext context = measuredContext();
+    loadSettings(*store, context, m_settings);
+    const QSize clientBefore = m_mdi->viewport()->size();
+    const QSize windowBefore = size();
     applyWindowSettings();
+    if (!m_contextFixed) {
+        // The terminal is fitted into the frame's client area as it will be with the stored main window,
+        // not as it was before: measuring first would shrink the terminal on every start. The window
+        // system may resize the frame later, so the area is worked out from the target size.
+        const QSize target = isMaximized() || m_settings.window.maximized
+                                 ? context.workArea.size() - (frameGeometry().size() - windowBefore)
+                                 : m_settings.window.bounds.size();
+        const QSize area = clientBefore + (target - windowBefore);
+        m_settings.terminal = loadTerminalSection(*store, QRect(QPoint(0, 0), area.expandedTo(QSize(1, 1))));
+    }
     emit settingsLoaded();
 }
 
 void TMainForm::applyWindowSettings() {
-    const QRect& b = m_settings.window.bounds;
+    // Position and size are both the client area's, as saved: a frame position taken as a client
+    // position moves the window down by its title bar on every start.
+    QRect b = m_settings.window.bounds;
     if (b.isValid()) {
-        move(b.topLeft());
-        resize(b.size());
+        if (!m_contextFixed) {
+            QList<QRect> screens;
+            for (const QScreen* screen : QGuiApplication::screens()) {
+                screens << screen->availableGeometry();
+            }
+            const QRect workArea = measuredContext().workArea;
+            const QRect placed = bringOnScreen(b, screens, workArea);
+            if (placed != b) {
+                // Room for the frame above and left of the client area, so that the title bar can be
+                // grabbed; before the window manager has framed the window its size is estimated.
+                QPoint frame(geometry().left() - frameGeometry().left(), geometry().top() - frameGeometry().top());
+                if (frame.y() <= 0) {
+                    frame = QPoint(4, style()->pixelMetric(QStyle::PM_TitleBarHeight) + 4);
+                }
+                b = clampToArea(placed.translated(frame), workArea);
+            }
+        }
+        setGeometry(b);
     }
     if (m_settings.window.maximized) {
         setWindowState(windowState() | Qt::WindowMaximized);
@@ -669,8 +801,7 @@ void TMainForm::applyWindowSettings() {
 void TMainForm::saveSettingsNow() {
     WindowSection& w = m_settings.window;
     w.maximized = isMaximized();
-    const QRect normal = isMaximized() ? normalGeometry() : geometry();
-    w.bounds = QRect(isMaximized() ? normal.topLeft() : pos(), normal.size());
+    w.bounds = isMaximized() ? normalGeometry() : geometry();
     emit settingsAboutToSave();
     auto store = openSettingsStore();
     saveSettings(*store, m_settings);
@@ -788,8 +919,13 @@ void TMainForm::PortSetup1Click() {
     // COM1 to another device under an open port. Only when nothing was found at start-up is the
     // search for devices repeated.
     probePorts(false);
+    // A stored parity or handshake text the port did not take ("none", "Mark") is replaced by what the
+    // port really uses, so that a cancelled dialog does not leave the unusable text to be saved again.
+    const CommSettings current = commSettingsOf(m_port);
+    m_settings.ports.parity = current.parity;
+    m_settings.ports.handshake = current.handshake;
     const std::optional<CommSettings> result =
-        m_portDialogs.portSettings(commSettingsOf(m_port), m_availablePorts, m_port.portMap());
+        m_portDialogs.portSettings(current, m_availablePorts, m_port.portMap());
     if (result) {
         setCommSettings(*result);
         for (const QString& problem : applyCommSettings(m_port, *result)) {

@@ -81,6 +81,9 @@ public:
     void setMayOpenPort(bool may) { m_mayOpenPort = may; }
     // What the defaults of the settings depend on; tests fix it, the application measures it.
     void setSettingsContext(const SettingsContext& context) { m_context = context; m_contextFixed = true; }
+    // The folder a file dialog starts in: the remembered one if the user has chosen one, else the active
+    // editor's file's folder, else the home folder.
+    QString startFolder(const QString& remembered) const;
     // Saves every setting to the store (shut-down, and right after the first-run port choice).
     void saveSettingsNow();
 
@@ -96,6 +99,7 @@ signals:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -109,6 +113,12 @@ private:
     void applyCommandState(const CommandState& state);
     void applyEditShortcuts(EditShortcuts mode);
     void routeSharedShortcuts();
+    // Items of the menu bar in menu order, submenus included.
+    QList<QAction*> menuItemsInOrder() const;
+    // The item a key runs when the key has more than one binding (two items, or an item and a menu's
+    // mnemonic); null when it has at most one, which the shortcut system handles by itself.
+    QAction* contestedKeyTarget(const QKeySequence& key) const;
+    bool belongsToThisWindow(QObject* watched) const;
     void rebuildWindowList();
     void probePorts(bool resolveMap);
     void loadSettingsNow();
@@ -150,6 +160,7 @@ private:
     bool m_firstShow = true;
     bool m_closing = false;
     bool m_locked = false;
+    QAction* m_routedKeyTarget = nullptr;  // the item whose contested key is on its way as a key press
 };
 
 }  // namespace orrery

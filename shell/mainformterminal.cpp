@@ -13,11 +13,11 @@ namespace orrery {
 namespace {
 
 terminal::TerminalSettings toTerminal(const shell::TerminalSection& s) {
-    return {s.columns, s.rows, s.bounds, s.maximized, s.captureFile, s.captureAppend, s.tabSize};
+    return {s.columns, s.rows, s.bounds, s.maximized, s.captureFile, s.captureAppend, s.tabSize, s.cellsStored};
 }
 
 shell::TerminalSection fromTerminal(const terminal::TerminalSettings& s) {
-    return {s.columns, s.rows, s.bounds, s.maximized, s.captureFile, s.captureAppend, s.tabSize};
+    return {s.columns, s.rows, s.bounds, s.maximized, s.captureFile, s.captureAppend, s.tabSize, s.cellsStored};
 }
 
 }  // namespace

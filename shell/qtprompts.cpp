@@ -38,15 +38,36 @@ QString caption(const QString& given) {
 
 }  // namespace
 
+int widthForTitle(const QWidget& window) {
+    // Room is kept for the title bar's icon and its three buttons; the title bar's font is taken to be
+    // at most a fifth wider than the window's own.
+    constexpr int kTitleBarExtras = 120;
+    return window.fontMetrics().horizontalAdvance(window.windowTitle()) * 6 / 5 + kTitleBarExtras;
+}
+
+void widenToTitle(QWidget& window) {
+    // A small dialog would otherwise be sized to its contents, and the window manager cuts the title
+    // down to "Termi... ptions".
+    if (qobject_cast<QMessageBox*>(&window) != nullptr) {
+        return;  // sized by widenToCaption, through its layout
+    }
+    const int width = widthForTitle(window);
+    if (window.minimumWidth() < width) {
+        window.setMinimumWidth(width);
+    }
+    if (window.width() < width) {
+        window.resize(width, window.height());
+    }
+}
+
 void widenToCaption(QMessageBox& box) {
     // A short message would otherwise size the box to its text, and the window manager cuts the caption
-    // down to "Orr... ows". Room is kept for the title bar's icon and its three buttons.
-    constexpr int kTitleBarExtras = 120;
+    // down to "Orr... ows".
     auto* grid = qobject_cast<QGridLayout*>(box.layout());
     if (!grid) {
         return;
     }
-    const int width = box.fontMetrics().horizontalAdvance(box.windowTitle()) + kTitleBarExtras;
+    const int width = widthForTitle(box);
     grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
                   grid->columnCount());
 }
@@ -137,6 +158,12 @@ QString QtPrompts::saveFileName(const QString& captionText, const QString& sugge
     const QFileDialog::Options options =
         m_confirmOverwrite ? QFileDialog::Options() : QFileDialog::DontConfirmOverwrite;
     return QFileDialog::getSaveFileName(m_parent, captionText, suggestedPath, filter, nullptr, options);
+}
+
+QString QtPrompts::saveFileNameNoReplacePrompt(const QString& captionText, const QString& suggestedPath,
+                                              const QString& filter) {
+    return QFileDialog::getSaveFileName(m_parent, captionText, suggestedPath, filter, nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
 }
 
 bool QtPrompts::getText(const QString& captionText, const QString& label, QString& text) {

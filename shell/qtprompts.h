@@ -15,6 +15,10 @@ namespace orrery {
 
 // Makes a message box at least as wide as its caption needs, so that the title is never cut short.
 void widenToCaption(QMessageBox& box);
+// The width a window needs for its title to show in full beside the title bar's icon and buttons.
+int widthForTitle(const QWidget& window);
+// Makes any dialog at least that wide (the workbench does this for every dialog it shows).
+void widenToTitle(QWidget& window);
 
 // A plain progress dialog used until the workbench's own status dialog is handed in.
 class SimpleProgress : public Progress {
@@ -52,6 +56,8 @@ public:
                PromptIcon icon = PromptIcon::Question) override;
     QString openFileName(const QString& caption, const QString& directory, const QString& filter) override;
     QString saveFileName(const QString& caption, const QString& suggestedPath, const QString& filter) override;
+    QString saveFileNameNoReplacePrompt(const QString& caption, const QString& suggestedPath,
+                                        const QString& filter) override;
     bool getText(const QString& caption, const QString& label, QString& text) override;
     Progress& progress() override;
 

@@ -1,6 +1,8 @@
 #include "settings.h"
 
+#include <QList>
 #include <QStringList>
+#include <algorithm>
 #include <QVariant>
 
 namespace orrery::shell {
@@ -99,6 +101,17 @@ QRect clampToArea(const QRect& bounds, const QRect& area) {
     return r;
 }
 
+QRect bringOnScreen(const QRect& bounds, const QList<QRect>& screens, const QRect& workArea) {
+    // The top left corner on a screen keeps the title bar's start, with the window menu, and the menu
+    // bar in reach.
+    for (const QRect& screen : screens) {
+        if (screen.contains(bounds.topLeft())) {
+            return bounds;
+        }
+    }
+    return clampToArea(QRect(workArea.topLeft(), bounds.size()), workArea);
+}
+
 ProgramSection loadProgramSection(QSettings& store, const SettingsContext& context) {
     ProgramSection s;
     store.beginGroup(QStringLiteral("Program"));
@@ -150,6 +163,8 @@ TerminalSection loadTerminalSection(QSettings& store, const QRect& clientArea) {
     store.beginGroup(QStringLiteral("Terminal"));
     s.columns = readInt(store, QStringLiteral("Columns"), 128);
     s.rows = readInt(store, QStringLiteral("Rows"), 128);
+    s.cellsStored = s.columns > 0 && s.rows > 0 && store.contains(QStringLiteral("Columns")) &&
+                    store.contains(QStringLiteral("Rows"));
     const QRect bounds(readInt(store, QStringLiteral("Left"), 0), readInt(store, QStringLiteral("Top"), 0),
                        readInt(store, QStringLiteral("Width"), clientArea.width() * 3 / 4),
                        readInt(store, QStringLiteral("Height"), clientArea.height() * 3 / 4));

@@ -47,6 +47,7 @@ struct TerminalSection {
     QString captureFile;
     bool captureAppend = true;
     int tabSize = 8;
+    bool cellsStored = false;  // "Columns" and "Rows" were both in the store
 };
 
 struct PortSection {
@@ -142,6 +143,11 @@ QMap<int, QString> loadDeviceMap(QSettings& store);
 // of the area is left of the window's right edge, left becomes 0 and the width the area's right edge
 // (likewise top and height).
 QRect clampToArea(const QRect& bounds, const QRect& area);
+
+// A window whose top left corner lies on no screen (moved off by a screen change, or by a store edited
+// by hand) may have its title bar out of reach: it moves to the top left of the work area, keeping its
+// size.
+QRect bringOnScreen(const QRect& bounds, const QList<QRect>& screens, const QRect& workArea);
 
 // Value encoding, shared by every section.
 int readInt(QSettings& store, const QString& key, int defaultValue);

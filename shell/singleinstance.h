@@ -8,8 +8,15 @@
 //   +-----------------+-----------------+------------------------------+
 // (both integers big-endian; length counts the zero byte). Other ids are ignored.
 //
+// The socket lives in the user's private runtime folder ($XDG_RUNTIME_DIR, else a folder
+// "orrery-<uid>" of mode 0700 in the temporary folder that this user owns), never in a folder others can
+// write to: there a name could be taken, or a file of someone else's removed. ORRERY_INSTANCE names the
+// socket inside that folder; an absolute path is used as it stands.
+//
 // A socket left behind by a crashed instance answers no connection; it is removed and the new instance
-// listens in its place.
+// listens in its place. Nothing but a socket is ever removed: when a file or a folder stands at the
+// socket's path, the next of a few fixed alternative names ("name.1", "name.2") is used, by the first
+// instance to listen and by a second start to find it alike.
 
 #include <QByteArray>
 #include <QLocalServer>
@@ -25,10 +32,16 @@ inline constexpr quint32 kOpenFileMessage = 101;
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
-    // name: the socket name; empty for the per-user default.
+    // name: the socket's path or its name in the runtime folder; empty for the per-user default.
     explicit SingleInstance(const QString& name = QString(), QObject* parent = nullptr);
 
-    static QString defaultName();
+    // The socket's path: ORRERY_INSTANCE or "orrery-workbench" in the runtime folder. Empty when there
+    // is no private folder to put it in (reason in *error).
+    static QString defaultName(QString* error = nullptr);
+    // The user's private runtime folder, created if needed; empty when none can be had safely.
+    static QString runtimeFolder(QString* error = nullptr);
+    // The paths tried in turn, the first one first.
+    QStringList candidatePaths() const;
     // One message as it goes over the socket.
     static QByteArray encodeMessage(quint32 id, const QByteArray& payload);
 
@@ -48,6 +61,8 @@ signals:
 private:
     void onNewConnection();
     void readMessages(QLocalSocket* socket);
+
+    bool listenAt(const QString& path);
 
     QString m_name;
     QString m_error;

@@ -15,6 +15,7 @@ struct TerminalSettings {
     QString captureFile;
     bool captureAppend = true;
     int tabSize = 8;
+    bool cellsStored = false;  // columns and rows come from the store, not from the defaults
 };
 
 }  // namespace orrery::terminal

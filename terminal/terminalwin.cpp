@@ -99,6 +99,7 @@ TTerminalForm::TTerminalForm(serial::TApdComPort& port, Prompts& prompts, QWidge
     m_display->setKeyInterceptor([this](QKeyEvent* event) { return interceptKey(event); });
     connect(m_display, &term::TermView::bytesTyped, this, &TTerminalForm::sendToPort);
     connect(m_display, &term::TermView::geometryChanged, this, &TTerminalForm::displayGeometryChanged);
+    connect(m_display, &term::TermView::scrollbackEntered, this, &TTerminalForm::refreshStatus);
     connect(m_statusBar, &TerminalStatusBar::panelClicked, this, &TTerminalForm::statusPanelClicked);
     connect(&m_port, &serial::TApdComPort::dataAvailable, this, [this] {
         m_portHasNews = true;
@@ -199,8 +200,10 @@ bool TTerminalForm::setCapture(bool on) {
     if (m_captureFileName.isEmpty()) {
         m_captureFileName = m_programDir + QStringLiteral("capture.txt");
     }
-    const QString chosen = m_prompts.saveFileName(QStringLiteral("Capture to file"), m_captureFileName,
-                                                  QStringLiteral("Text files (*.txt);;All files (*)"));
+    // The dialog does not ask about an existing file: the capture mode question below does, with Append
+    // among its answers.
+    const QString chosen = m_prompts.saveFileNameNoReplacePrompt(
+        QStringLiteral("Capture to file"), m_captureFileName, QStringLiteral("Text files (*.txt);;All files (*)"));
     if (chosen.isEmpty()) {
         return false;
     }
@@ -422,14 +425,37 @@ void TTerminalForm::loadSettings(const TerminalSettings& settings) {
     QWidget* frame = frameWindow();
     if (settings.bounds.isValid()) {
         frame->setGeometry(settings.bounds);
-    } else if (settings.columns > 0 && settings.rows > 0 && frame == this) {
-        resize(m_display->sizeForCells(settings.columns, settings.rows) +
-               QSize(0, m_statusBar->sizeHint().height()));
+    }
+    if (settings.cellsStored && !settings.maximized) {
+        fitCells(settings.columns, settings.rows, settings.bounds);
     }
     if (settings.maximized) {
         frame->showMaximized();
     }
+    // The settings arrive after the window was first shown; the tab stops are set up again with the
+    // loaded size, which is also the one saved at the end.
+    if (!m_firstShow) {
+        setTabSize(m_loadedTabSize);
+    }
     refreshStatus();
+}
+
+void TTerminalForm::fitCells(int columns, int rows, const QRect& area) {
+    if (m_display->visibleColumns() == columns && m_display->visibleRows() == rows) {
+        return;  // the stored size shows them already
+    }
+    // The cells were stored with another font or size: the frame is sized to show them, within the
+    // space the frame may take.
+    QWidget* frame = frameWindow();
+    const QSize chrome = frame->size() - m_display->viewport()->size();
+    QSize wanted = m_display->sizeForCells(columns, rows) + chrome;
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(frame); sub != nullptr && sub->mdiArea() != nullptr) {
+        const QSize room = sub->mdiArea()->viewport()->size() - QSize(frame->x(), frame->y());
+        wanted = wanted.boundedTo(room.expandedTo(QSize(1, 1)));
+    } else if (area.isValid()) {
+        wanted = wanted.boundedTo(area.size());
+    }
+    frame->resize(wanted);
 }
 
 TerminalSettings TTerminalForm::saveSettings() const {

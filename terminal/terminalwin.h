@@ -148,6 +148,8 @@ private:
     bool openCapture(const QString& fileName, bool append);
     void statusPanelClicked(int panel);
     void displayGeometryChanged();
+    // Sizes the window so that the display shows columns x rows, as far as there is room.
+    void fitCells(int columns, int rows, const QRect& area);
     QWidget* frameWindow();
     const QWidget* frameWindow() const;
 

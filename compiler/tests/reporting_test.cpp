@@ -41,6 +41,8 @@ TEST(Reporting, OnlyTheFirstErrorWithItsPosition) {
         {"X = 1\n\nWEND", "WHILE WEND loop mismatch", 3, 1},
         {"X = &H100000000 : Y$ = 1", "constant out of range", 1, 4},
         {"FOR I = 1 TO 2\nNEXT J", "FOR NEXT loop mismatch", 2, 5},
+        {"MODEL 510\nEXTENSION Foo", "command unavailable this model", 2, 10},
+        {"MODEL 510\n  EXTENSION   Foo, Bar", "command unavailable this model", 2, 14},
     };
     for (const PositionCase& c : cases) {
         const Compiled result = compileSource(c.source);

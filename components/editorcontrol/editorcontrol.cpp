@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QTextBlock>
 
+#include "cellfont.h"
 #include "quobolhighlighter.h"
 
 namespace orrery {
@@ -22,10 +23,7 @@ private:
 };
 
 EditorControl::EditorControl(QWidget* parent) : QPlainTextEdit(parent) {
-    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    font.setStyleHint(QFont::TypeWriter);
-    font.setPointSize(10);
-    setFont(font);
+    setFont(chooseCellFont({QStringLiteral("Fixedsys")}, 10));
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setTabChangesFocus(false);
     // The selection stays visible while the find dialog has the focus.
@@ -45,7 +43,9 @@ EditorControl::EditorControl(QWidget* parent) : QPlainTextEdit(parent) {
 
 void EditorControl::setTabSize(int columns) {
     m_tabSize = std::max(1, columns);
-    setTabStopDistance(fontMetrics().horizontalAdvance(QLatin1Char(' ')) * m_tabSize);
+    // The exact advance of a character, fractions included: a whole-pixel width puts the stops a little
+    // short of the columns, and text that ends on a stop then gets a tab of almost no width.
+    setTabStopDistance(cellAdvance(font()) * m_tabSize);
 }
 
 void EditorControl::setOverwrite(bool on) {

@@ -50,6 +50,13 @@ public:
                                  const QString& filter) = 0;
     virtual QString saveFileName(const QString& caption, const QString& suggestedPath,
                                  const QString& filter) = 0;
+    // A save dialog that never asks whether to replace an existing file, for commands that ask their
+    // own question about it (the capture's Append/Overwrite). Front ends without such a question in
+    // their save dialog need not override it.
+    virtual QString saveFileNameNoReplacePrompt(const QString& caption, const QString& suggestedPath,
+                                                const QString& filter) {
+        return saveFileName(caption, suggestedPath, filter);
+    }
 
     // A line of text (e.g. a number); returns false when the user cancelled.
     virtual bool getText(const QString& caption, const QString& label, QString& text) = 0;

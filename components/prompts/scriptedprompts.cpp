@@ -103,8 +103,9 @@ int ScriptedPrompts::choose(const QString& caption, const QString& text, const Q
     return -1;
 }
 
-QString ScriptedPrompts::fileDialog(const QString& kind, const QString& caption, const QString& text) {
-    const Event event{kind, caption, text};
+QString ScriptedPrompts::fileDialog(const QString& kind, const QString& caption, const QString& text,
+                                    bool asksReplace) {
+    const Event event{kind, caption, text, asksReplace};
     m_events.append(event);
     Scripted answer;
     if (!takeAnswer(Kind::File, event, answer)) return QString();
@@ -116,7 +117,12 @@ QString ScriptedPrompts::openFileName(const QString& caption, const QString& dir
 }
 
 QString ScriptedPrompts::saveFileName(const QString& caption, const QString& suggestedPath, const QString&) {
-    return fileDialog(QStringLiteral("save"), caption, suggestedPath);
+    return fileDialog(QStringLiteral("save"), caption, suggestedPath, true);
+}
+
+QString ScriptedPrompts::saveFileNameNoReplacePrompt(const QString& caption, const QString& suggestedPath,
+                                                     const QString&) {
+    return fileDialog(QStringLiteral("save"), caption, suggestedPath, false);
 }
 
 bool ScriptedPrompts::getText(const QString& caption, const QString& label, QString& text) {

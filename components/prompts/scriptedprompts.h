@@ -46,6 +46,7 @@ public:
         QString kind;  // "message", "choose", "open", "save", "text"
         QString caption;
         QString text;
+        bool asksReplace = false;  // a save dialog that asks before replacing an existing file
     };
 
     // Queue answers, consumed in order.
@@ -67,6 +68,8 @@ public:
                PromptIcon icon = PromptIcon::Question) override;
     QString openFileName(const QString& caption, const QString& directory, const QString& filter) override;
     QString saveFileName(const QString& caption, const QString& suggestedPath, const QString& filter) override;
+    QString saveFileNameNoReplacePrompt(const QString& caption, const QString& suggestedPath,
+                                        const QString& filter) override;
     bool getText(const QString& caption, const QString& label, QString& text) override;
     Progress& progress() override { return m_progress; }
     ScriptedProgress& scriptedProgress() { return m_progress; }
@@ -78,7 +81,7 @@ private:
         QVariant value;
     };
     bool takeAnswer(Kind wanted, const Event& event, Scripted& out);
-    QString fileDialog(const QString& kind, const QString& caption, const QString& text);
+    QString fileDialog(const QString& kind, const QString& caption, const QString& text, bool asksReplace = false);
 
     QList<Scripted> m_script;
     QList<Event> m_events;

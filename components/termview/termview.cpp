@@ -1,6 +1,8 @@
 #include "termview.h"
 
 #include <QFontDatabase>
+
+#include "cellfont.h"
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -59,14 +61,10 @@ TermView::TermView(QWidget* parent) : QAbstractScrollArea(parent), m_emulator(m_
 }
 
 void TermView::chooseFont() {
-    // "Terminal" is the font the display was designed for; where it is missing, the system's fixed-pitch
-    // font keeps the columns of a hex dump aligned.
-    if (QFontDatabase::families().contains(QStringLiteral("Terminal"))) {
-        m_font = QFont(QStringLiteral("Terminal"));
-    } else {
-        m_font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    }
-    setDisplayFont(m_font);
+    // "Terminal" is the font the display was designed for; where it is missing, a font whose characters
+    // all measure the same keeps the columns of a hex dump aligned.
+    const int size = QFontDatabase::systemFont(QFontDatabase::FixedFont).pointSize();
+    setDisplayFont(chooseCellFont({QStringLiteral("Terminal")}, size > 0 ? size : 10));
 }
 
 void TermView::setDisplayFont(const QFont& font) {
@@ -131,6 +129,12 @@ void TermView::scrollContentsBy(int dx, int dy) {
     if (!m_syncingScrollBar) {
         m_screen.setViewOffset(verticalScrollBar()->maximum() - verticalScrollBar()->value());
         m_screen.takeDirty();
+        // The wheel or the scroll bar moving into the history is scroll-back as the keys make it: the
+        // panel says so, and the keys that end it bring the view back.
+        if (m_screen.viewOffset() > 0 && !m_scrollback) {
+            m_scrollback = true;
+            emit scrollbackEntered();
+        }
     }
     viewport()->update();
 }

@@ -64,6 +64,8 @@ public:
 signals:
     void bytesTyped(const QByteArray& bytes);
     void geometryChanged(int rows, int columns);
+    // The user scrolled into the history with the wheel or the scroll bar.
+    void scrollbackEntered();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

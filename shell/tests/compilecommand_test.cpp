@@ -73,8 +73,11 @@ TEST(SyntaxCheck, FailureShowsTheMessageAndPlacesTheCaret) {
         const char* text;
         int line;
         int column;
+        const char* box;
     } cases[] = {
-        {"MODEL 700\nX = 1\n  Y = = 2", 3, 6},
+        {"MODEL 700\nX = 1\n  Y = = 2", 3, 6, "bad.qob:3:6: parse error"},
+        {"X = 1\n  GOTO Far", 2, 7, "bad.qob:2:7: \"Far\" : Undefined label reference"},
+        {"MODEL 510\nEXTENSION Foo", 2, 10, "bad.qob:2:10: command unavailable this model"},
     };
     for (const auto& c : cases) {
         EditorControl editor;
@@ -91,7 +94,7 @@ TEST(SyntaxCheck, FailureShowsTheMessageAndPlacesTheCaret) {
         syntaxCheckCommand(editor, {path, path, editor.text()}, options, prompts, form);
         EXPECT_FALSE(summary.shown);
         ASSERT_EQ(prompts.messages().size(), 1);
-        EXPECT_EQ(prompts.messages().first(), "parse error");
+        EXPECT_EQ(prompts.messages().first(), c.box);
         EXPECT_EQ(editor.caretLine(), c.line);
         EXPECT_EQ(editor.caretColumn(), c.column);
         EXPECT_FALSE(QFile::exists(dir.filePath("bad.bin"))) << "no output after a compile error";

@@ -4,7 +4,10 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QMap>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QSignalSpy>
@@ -174,6 +177,173 @@ TEST(SingleInstance, SecondProcessHandsOverCanonicalPathsAndLeavesThePortAlone) 
     EXPECT_EQ(::poll(&pfd, 1, 200), 0) << "nothing was sent on the logger's line";
     ::close(master);
     ::close(slave);
+}
+
+// --- where the socket lives ---------------------------------------------------------------------------
+
+// Points the runtime folder and the temporary folder into a private test folder for one test.
+class SocketPlace : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(QDir().mkpath(runtime()));
+        ASSERT_TRUE(QDir().mkpath(temp()));
+        QFile::setPermissions(runtime(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        for (const char* name : {"XDG_RUNTIME_DIR", "TMPDIR", "ORRERY_INSTANCE"}) {
+            saved.insert(name, qgetenv(name));
+        }
+        qputenv("XDG_RUNTIME_DIR", runtime().toLocal8Bit());
+        qputenv("TMPDIR", temp().toLocal8Bit());
+        qputenv("ORRERY_INSTANCE", "orrery-test");
+    }
+    void TearDown() override {
+        for (auto it = saved.cbegin(); it != saved.cend(); ++it) {
+            if (it.value().isNull()) {
+                qunsetenv(it.key().constData());
+            } else {
+                qputenv(it.key().constData(), it.value());
+            }
+        }
+    }
+    QString runtime() const { return dir.filePath("run"); }
+    QString temp() const { return dir.filePath("tmp"); }
+    // The path a bare instance name used to mean: a name in the shared temporary folder.
+    QString oldPath() const { return temp() + "/orrery-test"; }
+
+    QTemporaryDir dir;
+    QMap<QByteArray, QByteArray> saved;
+};
+
+enum class Occupant { Nothing, RegularFile, Folder, StaleSocket };
+
+void place(Occupant occupant, const QString& path) {
+    switch (occupant) {
+        case Occupant::Nothing:
+            break;
+        case Occupant::RegularFile: {
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write("someone's data");
+            break;
+        }
+        case Occupant::Folder:
+            ASSERT_TRUE(QDir().mkpath(path + "/inside"));
+            break;
+        case Occupant::StaleSocket: {
+            const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+            ASSERT_GE(fd, 0);
+            sockaddr_un addr{};
+            addr.sun_family = AF_UNIX;
+            qstrncpy(addr.sun_path, QFile::encodeName(path).constData(), sizeof addr.sun_path);
+            ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+            ::close(fd);
+            break;
+        }
+    }
+}
+
+bool stillThere(Occupant occupant, const QString& path) {
+    const QFileInfo info(path);
+    switch (occupant) {
+        case Occupant::RegularFile: {
+            QFile f(path);
+            return f.open(QIODevice::ReadOnly) && f.readAll() == "someone's data";
+        }
+        case Occupant::Folder:
+            return info.isDir() && QFileInfo::exists(path + "/inside");
+        default:
+            return true;
+    }
+}
+
+TEST_F(SocketPlace, TheSocketIsInThePrivateRuntimeFolder) {
+    SingleInstance first;
+    EXPECT_EQ(first.serverName(), runtime() + "/orrery-test");
+    qunsetenv("ORRERY_INSTANCE");
+    EXPECT_EQ(SingleInstance::defaultName(), runtime() + "/orrery-workbench");
+    // A runtime folder open to others is not used; a private folder of this user's in the temporary
+    // folder is made instead.
+    QFile::setPermissions(runtime(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther |
+                                         QFile::WriteOther | QFile::ExeOther);
+    const QString own = temp() + QString("/orrery-%1").arg(::getuid());
+    EXPECT_EQ(SingleInstance::defaultName(), own + "/orrery-workbench");
+    EXPECT_EQ(QFileInfo(own).permissions() & (QFile::ReadOther | QFile::WriteOther | QFile::ReadGroup |
+                                               QFile::WriteGroup), QFile::Permissions());
+    // A folder of that name that others can use is refused, and nothing is put into it.
+    QFile::setPermissions(own, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::WriteOther);
+    QString error;
+    EXPECT_EQ(SingleInstance::defaultName(&error), QString());
+    EXPECT_FALSE(error.isEmpty());
+    SingleInstance refused;
+    EXPECT_FALSE(refused.listen());
+    EXPECT_FALSE(refused.handOver({"/x.qob"}, 100));
+}
+
+TEST_F(SocketPlace, NothingButAStaleSocketIsRemovedAndFilesStillReachTheFirstStart) {
+    const struct {
+        Occupant atOldPath;
+        Occupant atSocketPath;
+    } cases[] = {
+        {Occupant::RegularFile, Occupant::Nothing},     {Occupant::Folder, Occupant::Nothing},
+        {Occupant::StaleSocket, Occupant::Nothing},     {Occupant::Nothing, Occupant::RegularFile},
+        {Occupant::Nothing, Occupant::Folder},          {Occupant::Nothing, Occupant::StaleSocket},
+        {Occupant::RegularFile, Occupant::StaleSocket},
+    };
+    int index = 0;
+    for (const auto& c : cases) {
+        const QString name = QString("orrery-test-%1").arg(index++);
+        qputenv("ORRERY_INSTANCE", name.toLatin1());
+        const QString oldPath = temp() + "/" + name;
+        const QString socketPath = runtime() + "/" + name;
+        place(c.atOldPath, oldPath);
+        place(c.atSocketPath, socketPath);
+
+        SingleInstance first;
+        ASSERT_TRUE(first.listen()) << index << ": " << first.errorString().toStdString();
+        QSignalSpy received(&first, &SingleInstance::fileReceived);
+        SingleInstance second;
+        EXPECT_TRUE(second.handOver({"/a.qob"})) << index;
+        EXPECT_EQ(waitForFiles(received, 1), QStringList{"/a.qob"}) << index;
+
+        EXPECT_TRUE(stillThere(c.atOldPath, oldPath)) << index << ": something at the old path was touched";
+        EXPECT_TRUE(stillThere(c.atSocketPath, socketPath)) << index << ": a file that is not a socket was removed";
+        if (c.atOldPath == Occupant::StaleSocket) {
+            EXPECT_TRUE(QFileInfo::exists(oldPath)) << "the shared folder is not ours to tidy";
+        }
+    }
+}
+
+TEST_F(SocketPlace, ASecondWorkbenchHandsItsFilesOverPastAFolderAtTheOldPath) {
+    place(Occupant::Folder, oldPath());
+    place(Occupant::RegularFile, runtime() + "/orrery-test");
+    SingleInstance first;
+    ASSERT_TRUE(first.listen()) << first.errorString().toStdString();
+    QSignalSpy received(&first, &SingleInstance::fileReceived);
+    QFile file(dir.filePath("one.qob"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+
+    QProcess second;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("ORRERY_SETTINGS", dir.filePath("orrery.ini"));
+    env.insert("ORRERY_COM1", dir.filePath("no-such-port"));
+    second.setProcessEnvironment(env);
+    second.start(ORRERY_BINARY_DIR "/shell/orrery", {file.fileName()});
+    ASSERT_TRUE(second.waitForStarted(5000));
+    QElapsedTimer t;
+    t.start();
+    while (second.state() != QProcess::NotRunning && t.elapsed() < 10000) {
+        received.wait(50);
+    }
+    if (second.state() != QProcess::NotRunning) {
+        second.kill();
+        second.waitForFinished(2000);
+        FAIL() << "a second full workbench started instead of handing over";
+    }
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_EQ(waitForFiles(received, 1), QStringList{file.fileName()});
+    EXPECT_TRUE(stillThere(Occupant::Folder, oldPath()));
+    EXPECT_TRUE(stillThere(Occupant::RegularFile, runtime() + "/orrery-test"));
 }
 
 }  // namespace

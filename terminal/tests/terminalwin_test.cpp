@@ -11,6 +11,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWheelEvent>
 
 #include "apdcomport.h"
 #include "pairbackend.h"
@@ -161,6 +162,10 @@ TEST_F(TerminalWindow, CaptureOfAnExistingFileAsksAppendOverwriteOrCancel) {
     ASSERT_FALSE(events.isEmpty());
     EXPECT_EQ(events.last().caption, "Capture Mode");
     EXPECT_EQ(events.last().text, "This file already exists:\n" + path("existing.txt"));
+    // Only "Capture Mode" asks about the existing file; the save dialog before it does not.
+    for (const auto& event : events) {
+        EXPECT_FALSE(event.kind == "save" && event.asksReplace) << event.caption.toStdString();
+    }
     EXPECT_TRUE(prompts.unexpected().isEmpty());
 }
 
@@ -295,6 +300,35 @@ TEST_F(TerminalWindow, UpEntersScrollbackAndEnterLeavesItWithoutSending) {
     QTest::keyClick(form->display(), Qt::Key_Return);
     settle();
     EXPECT_EQ(line.takeReceived(), QByteArray("\r"));
+}
+
+TEST_F(TerminalWindow, WheelIntoTheHistoryIsScrollbackThatTheKeysEnd) {
+    QByteArray lines;
+    for (int i = 1; i <= 60; ++i) {
+        lines += "line " + QByteArray::number(i) + "\r\n";
+    }
+    receive(lines);
+    QWidget* viewport = form->display()->viewport();
+    const struct {
+        Qt::Key key;
+        QByteArray sent;  // what reaches the port after the key that ends scroll-back
+    } endings[] = {{Qt::Key_Return, ""}, {Qt::Key_Escape, ""}};
+    for (const auto& ending : endings) {
+        const QPoint at = viewport->rect().center();
+        QWheelEvent wheel(at, viewport->mapToGlobal(at), QPoint(), QPoint(0, 120 * 3), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(viewport, &wheel);
+        settle();
+        ASSERT_GT(form->display()->screen().viewOffset(), 0) << "the wheel scrolls into the history";
+        EXPECT_TRUE(form->scrollback());
+        EXPECT_EQ(panel(4), "Scroll on");
+        form->display()->setFocus();
+        QTest::keyClick(form->display(), ending.key);
+        settle();
+        EXPECT_EQ(panel(4), "Scroll off");
+        EXPECT_EQ(form->display()->screen().viewOffset(), 0) << "the view is back at the newest line";
+        EXPECT_EQ(line.takeReceived(), ending.sent);
+    }
 }
 
 TEST_F(TerminalWindow, ResizeLeavesScrollbackAndUpdatesRowsAndColumns) {

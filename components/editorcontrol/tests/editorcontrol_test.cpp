@@ -2,11 +2,13 @@
 
 #include "qstringprint.h"
 
+#include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QSignalSpy>
 #include <QTextBlock>
 #include <QTest>
 
+#include "cellfont.h"
 #include "editorcontrol.h"
 #include "quobolhighlighter.h"
 
@@ -94,10 +96,55 @@ TEST(EditorControl, TabSizeSetsTheTabStops) {
     EditorControl e;
     e.setTabSize(4);
     EXPECT_EQ(e.tabSize(), 4);
-    EXPECT_DOUBLE_EQ(e.tabStopDistance(), e.fontMetrics().horizontalAdvance(' ') * 4);
+    EXPECT_DOUBLE_EQ(e.tabStopDistance(), QFontMetricsF(e.font()).horizontalAdvance(' ') * 4);
     e.setTabSize(0);
     EXPECT_EQ(e.tabSize(), 1);
-    EXPECT_TRUE(QFontInfo(e.font()).fixedPitch());
+    EXPECT_TRUE(hasEqualAdvances(e.font())) << e.font().family().toStdString();
+}
+
+// Where the text layout puts each character of a line, as a column counted from 1.
+QList<int> renderedColumns(EditorControl& e, const QString& line) {
+    e.setText(line);
+    e.resize(800, 200);
+    e.show();
+    QTextCursor c(e.document());
+    const qreal start = e.cursorRect(c).left();
+    const qreal width = QFontMetricsF(e.font()).horizontalAdvance(' ');
+    QList<int> columns;
+    for (int i = 0; i < line.size(); ++i) {
+        c.setPosition(i);
+        const qreal x = e.cursorRect(c).left() - start;
+        columns << qRound(x / width) + 1;
+        EXPECT_NEAR(x, (columns.last() - 1) * width, 1.0) << "character " << i << " lies between columns";
+    }
+    return columns;
+}
+
+TEST(EditorControl, TabsLandOnCharacterColumns) {
+    const struct {
+        int tabSize;
+        QString line;
+        int index;   // character looked at
+        int column;  // where it must be drawn
+    } cases[] = {
+        {8, "12345678\tC", 9, 17},
+        {4, "12345678\tC", 9, 13},
+        {8, "1234567\tC", 8, 9},
+        {4, "123\tC", 4, 5},
+        {8, "\tC", 1, 9},
+        {3, "ab\tcd\tE", 6, 7},
+        {8, "WWWWWWWWWWWWWWWW\tiiii", 17, 25},
+        // Far along a line a width rounded to whole pixels is several pixels off.
+        {8, QString(100, 'x') + "\tC", 101, 105},
+        {4, QString(62, 'x') + "\tC\tD", 65, 69},
+    };
+    for (const auto& c : cases) {
+        EditorControl e;
+        e.setTabSize(c.tabSize);
+        const QList<int> columns = renderedColumns(e, c.line);
+        EXPECT_EQ(columns.at(c.index), c.column)
+            << c.line.toStdString() << " tab size " << c.tabSize << " in " << e.font().family().toStdString();
+    }
 }
 
 TEST(EditorControl, SelectedTextScopeSearchThroughTheControl) {
