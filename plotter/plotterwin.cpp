@@ -51,6 +51,7 @@ TPlotterForm::TPlotterForm(Prompts& prompts, Source source, QWidget* parent)
     m_xAxis = new QValueAxis(m_chart);
     m_yAxis = new QValueAxis(m_chart);
     m_xAxis->setLabelFormat(QStringLiteral("%g"));
+    m_xAxis->setTickType(QValueAxis::TicksDynamic);
     m_yAxis->setLabelFormat(QStringLiteral("%g"));
     m_chart->addAxis(m_xAxis, Qt::AlignBottom);
     m_chart->addAxis(m_yAxis, Qt::AlignLeft);
@@ -301,6 +302,13 @@ void TPlotterForm::redraw() {
         xLow = xHigh - m_samplesShown + 1;
     }
     m_xAxis->setRange(xLow, xHigh);
+    // Ticks on round numbers: the rolling axis would otherwise label 100.75, 200.5, ...
+    double step = plot::tickStep(xHigh - xLow, 6);
+    if (modelAxis() == plot::XAxis::Samples) {
+        step = std::max(step, 1.0);
+    }
+    m_xAxis->setTickAnchor(0);
+    m_xAxis->setTickInterval(step);
 
     if (m_yMode == YRangeMode::Fixed) {
         m_yAxis->setRange(std::min(m_yLow, m_yHigh), std::max(m_yHigh, m_yLow + 1e-9));

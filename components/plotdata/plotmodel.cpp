@@ -32,6 +32,17 @@ void writeSeconds(std::ostream& out, double seconds) {
 
 }  // namespace
 
+double tickStep(double span, int ticks) {
+    if (!(span > 0) || !std::isfinite(span) || ticks < 1) {
+        return 1.0;
+    }
+    const double raw = span / ticks;
+    const double power = std::pow(10.0, std::floor(std::log10(raw)));
+    const double fraction = raw / power;
+    const double nice = fraction <= 1 ? 1 : fraction <= 2 ? 2 : fraction <= 5 ? 5 : 10;
+    return nice * power;
+}
+
 PlotModel::PlotModel(std::size_t capacity, WhenFull whenFull)
     : m_capacity(std::max<std::size_t>(capacity, 2)),
       m_whenFull(whenFull),

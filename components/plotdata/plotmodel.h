@@ -34,6 +34,10 @@ struct ValueRange {
     bool empty = true;
 };
 
+// A step between axis ticks of 1, 2 or 5 times a power of ten that cuts span into at most about ticks
+// parts (1 for a span of nothing).
+double tickStep(double span, int ticks);
+
 class PlotModel {
 public:
     static constexpr std::size_t kMaxSeries = 32;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <sstream>
 
 #include "plotmodel.h"
@@ -136,6 +137,18 @@ TEST(PlotModel, CsvNumbersReadBackExactly) {
     for (double expected : values) {
         ASSERT_TRUE(std::getline(fields, field, ','));
         EXPECT_EQ(std::strtod(field.c_str(), nullptr), expected) << field;
+    }
+}
+
+TEST(PlotModel, TickSteps) {
+    struct Case {
+        double span;
+        int ticks;
+        double step;
+    };
+    for (const Case& c : {Case{399, 6, 100}, Case{60, 6, 10}, Case{9, 6, 2}, Case{0.3, 6, 0.05},
+                          Case{25000, 6, 5000}, Case{0, 6, 1}, Case{-5, 6, 1}, Case{std::numeric_limits<double>::infinity(), 6, 1}}) {
+        EXPECT_DOUBLE_EQ(tickStep(c.span, c.ticks), c.step) << c.span;
     }
 }
 
