@@ -5,5 +5,6 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build-bench
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORRERY_GUI=OFF -DORRERY_TESTS=OFF >/dev/null
-cmake --build "$build" --target compiler_bench -j2
+cmake --build "$build" --target compiler_bench plot_bench -j2
 "$build/bench/compiler_bench" "$@"
+"$build/bench/plot_bench"

@@ -4,7 +4,9 @@
 
 #include "commsettingsform.h"
 #include "mainform.h"
+#include "mainformplotter.h"
 #include "mainformterminal.h"
+#include "plotterwin.h"
 #include "qtprompts.h"
 #include "singleinstance.h"
 #include "terminaloptionsform.h"
@@ -39,6 +41,8 @@ int main(int argc, char** argv) {
     orrery::terminal::TTerminalOptionsDialog terminalOptions(&form);
     orrery::attachTerminal(form, *terminalForm, terminalOptions, prompts,
                            [](orrery::terminal::TTerminalOptionsDialog& d) { return d.exec() == QDialog::Accepted; });
+    auto* plotter = new orrery::plotter::TPlotterForm(prompts, orrery::plotter::TPlotterForm::Source::Live);
+    orrery::attachPlotter(form, *terminalForm, *plotter, prompts);
     auto* editorCommands = new orrery::shell::EditorCommands(form, prompts);
     prompts.setProgress(&editorCommands->statusDialog());
     QObject::connect(&instance, &orrery::SingleInstance::fileReceived, &form, [&form](const QString& path) {

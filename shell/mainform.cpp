@@ -704,6 +704,9 @@ void TMainForm::rebuildWindowList() {
     m_windowListActions << menu->addSeparator();
     int number = 1;
     for (QMdiSubWindow* sub : children) {
+        if (sub->isHidden()) {
+            continue;  // the closed live plotter waits hidden for its next opening
+        }
         QAction* a = menu->addAction(QStringLiteral("&%1 %2").arg(number++).arg(escapeAmpersands(sub->windowTitle())));
         a->setCheckable(true);
         a->setChecked(sub == m_mdi->currentSubWindow());

@@ -77,6 +77,7 @@ constexpr MenuEntry kCommPortMenu[] = {
     {"Break1", "Break", "Alt+K", "", true},
     kSeparator,
     {"Clearterminal1", "C&lear terminal", "", ""},
+    {"Plotter1", "Pl&otter", "F8", "Plot the numbers in the received text"},
     kSeparator,
     {"Terminaloptions1", "&Terminal options...", "", ""},
     {"ASCIItransferoptions1", "&ASCII transfer options...", "", ""},

@@ -1,5 +1,7 @@
 #include "settings.h"
 
+#include "plottersection.h"
+
 #include <QList>
 #include <QStringList>
 #include <algorithm>
@@ -282,6 +284,7 @@ bool loadSettings(QSettings& store, const SettingsContext& context, AllSettings&
     out.transfer = loadTransferSection(store);
     out.find = loadFindSection(store);
     out.compile = loadCompileSection(store);
+    out.plotter = loadPlotterSection(store, context.terminalArea);
     return out.program.version != 0;
 }
 
@@ -381,6 +384,7 @@ void saveSettings(QSettings& store, const AllSettings& settings) {
     saveTransferSection(store, settings.transfer);
     saveFindSection(store, settings.find);
     saveCompileSection(store, settings.compile);
+    savePlotterSection(store, settings.plotter);
     store.sync();
 }
 

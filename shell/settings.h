@@ -18,6 +18,8 @@
 #include <QStringList>
 #include <memory>
 
+#include "plottersettings.h"
+
 namespace orrery::shell {
 
 inline constexpr int kSettingsVersion = 414;
@@ -102,6 +104,7 @@ struct AllSettings {
     TransferSection transfer;
     FindSection find;
     CompileSection compile;
+    plotter::PlotterSettings plotter;
 };
 
 // What the defaults depend on: the program directory and the areas windows must fit into.

@@ -351,6 +351,7 @@ void TTerminalForm::setDisplayActive(bool active) {
         showPending(m_pending.size());
     }
     m_logic->setActive(active);
+    emit displayActiveChanged(active);
     if (active) {
         m_portHasNews = true;  // whatever arrived meanwhile and was left in the port
         schedulePump();
@@ -374,6 +375,7 @@ void TTerminalForm::showPending(qsizetype count) {
         return;
     }
     m_display->receive(QByteArray::fromRawData(m_pending.constData() + m_pendingAt, count));
+    emit bytesReceived(QByteArray(m_pending.constData() + m_pendingAt, count));
     m_pendingAt += count;
     if (m_pendingAt >= m_pending.size()) {
         m_pending.clear();

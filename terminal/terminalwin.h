@@ -134,6 +134,13 @@ public:
     // Received bytes taken from the port and not shown yet.
     qsizetype pendingBytes() const { return m_pending.size() - m_pendingAt; }
 
+signals:
+    // The received bytes as the window takes them in, for watchers beside it (the plotter). While the
+    // window is suspended it takes nothing, so nothing is reported either.
+    void bytesReceived(const QByteArray& bytes);
+    // The window was suspended (false) or resumed (true).
+    void displayActiveChanged(bool active);
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;

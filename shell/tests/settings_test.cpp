@@ -46,6 +46,12 @@ AllSettings sampleSettings() {
 TEST_F(SettingsStore, SaveWritesEveryKeyAsText) {
     AllSettings s = sampleSettings();
     s.compile.maxAsmLines = 3000;
+    s.plotter.bounds = QRect(1, 2, 300, 200);
+    s.plotter.open = true;
+    s.plotter.xAxis = orrery::plotter::XAxisMode::Seconds;
+    s.plotter.yRange = orrery::plotter::YRangeMode::Fixed;
+    s.plotter.yLow = -0.5;
+    s.plotter.hiddenSeries = {"RH"};
     {
         auto st = store();
         saveSettings(*st, s);
@@ -84,7 +90,14 @@ TEST_F(SettingsStore, SaveWritesEveryKeyAsText) {
         {"Compile/EmbedLineNum", "0"},       {"Compile/CreateListFile", "1"},
         {"Compile/CreateBinFile", "1"},      {"Compile/CreateSymFile", "1"},
         {"Compile/CaseInsensitiveSym", "1"}, {"Compile/MaxLabels", "2000"},
-        {"Compile/MaxAsmLines", "3000"},
+        {"Compile/MaxAsmLines", "3000"},     {"Plotter/Maximized", "0"},
+        {"Plotter/Left", "1"},               {"Plotter/Top", "2"},
+        {"Plotter/Width", "300"},            {"Plotter/Height", "200"},
+        {"Plotter/Open", "1"},               {"Plotter/XAxis", "1"},
+        {"Plotter/SamplesShown", "500"},     {"Plotter/SecondsShown", "60"},
+        {"Plotter/YRange", "1"},             {"Plotter/YLow", "-0.5"},
+        {"Plotter/YHigh", "100"},            {"Plotter/NumHidden", "1"},
+        {"Plotter/Hidden00", "RH"},
     };
     for (const auto& e : expected) {
         EXPECT_EQ(raw.value(e.key).toString(), QString::fromLatin1(e.text)) << e.key;
