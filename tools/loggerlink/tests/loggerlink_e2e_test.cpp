@@ -2,6 +2,8 @@
 // the exact bytes the logger received according to its trace.
 #include <gtest/gtest.h>
 
+#include <pty.h>
+#include <unistd.h>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -178,6 +180,38 @@ TEST_F(LoggerLinkTool, PortNamesResolveAsInTheWorkbench) {
     EXPECT_EQ(unmapped.exitCode, 1);
     EXPECT_TRUE(unmapped.err.contains("COM4: no device is assigned to this port"))
         << unmapped.err.toStdString();
+}
+
+TEST_F(LoggerLinkTool, ProgressBarOnStderrOnlyWhenItIsATerminal) {
+    QString text = QStringLiteral("MODEL \"Birch\"\n");
+    for (int i = 0; i < 150; ++i)
+        text += QStringLiteral("PRINT \"Line %1 of a long program\"\n").arg(i);
+    const QString source = write("long.qob", text.toLatin1());
+    ASSERT_GT(imageOf(text, "long.qob").size(), kLoadProgressThreshold);
+
+    startSim({"--model", "230"});
+    const Result piped = loggerlink({"--port", sim->device(), "load", source});
+    EXPECT_EQ(piped.exitCode, 0) << piped.err.toStdString();
+    EXPECT_FALSE(piped.err.contains(kLoadingCaption)) << "no bar into a pipe";
+
+    int master = -1;
+    int slave = -1;
+    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("ORRERY_SETTINGS"), dir.filePath(QStringLiteral("orrery.ini")));
+    p.setProcessEnvironment(env);
+    p.setChildProcessModifier([slave] { ::dup2(slave, STDERR_FILENO); });
+    p.start(QStringLiteral(LOGGERLINK_PATH), {"--port", sim->device(), "load", source});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    ::close(slave);
+    EXPECT_EQ(p.exitCode(), 0);
+    QByteArray onTerminal;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;)
+        onTerminal.append(buffer, n);
+    ::close(master);
+    EXPECT_TRUE(onTerminal.contains("Loading Program to RAM [")) << onTerminal.constData();
 }
 
 }  // namespace
