@@ -12,10 +12,24 @@
 #include "apdcomport.h"
 #include "loggerlink.h"
 #include "pairbackend.h"
+#include "programloader.h"
 #include "prompts.h"
 #include "scriptedprompts.h"
 
 namespace orrery::link::testing {
+
+// The bytes a load of image puts on the line: the load byte, the blocks (all of them, or the first
+// blocksToSend), the end byte.
+inline QByteArray loadStream(const QByteArray& image, int blocksToSend = -1) {
+    QByteArray out(1, char(kLoadCommand));
+    qsizetype sent = 0;
+    for (int block = 0; sent < image.size() && block != blocksToSend; ++block) {
+        const QByteArray bytes = image.mid(sent, kLoadBlockSize);
+        out += char(bytes.size()) + bytes;
+        sent += bytes.size();
+    }
+    return out + '\0';
+}
 
 class FarEnd : public QObject {
 public:

@@ -19,19 +19,6 @@ QByteArray image(int length) {
     return out;
 }
 
-// The bytes a complete load of img puts on the line.
-QByteArray loadStream(const QByteArray& img, int blocksToSend = -1) {
-    QByteArray out(1, char(kLoadCommand));
-    int sent = 0;
-    for (int block = 0; sent < img.size() && block != blocksToSend; ++block) {
-        const int count = std::min<int>(kLoadBlockSize, int(img.size()) - sent);
-        out += char(count);
-        out += img.mid(sent, count);
-        sent += count;
-    }
-    return out + '\0';
-}
-
 class RecordingGate : public TerminalGate {
 public:
     explicit RecordingGate(FarEnd& farEnd) : m_farEnd(farEnd) {}

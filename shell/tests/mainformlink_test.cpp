@@ -97,14 +97,6 @@ protected:
         EXPECT_EQ(compiler::compile(job), compiler::kCompileOk);
         return QByteArray(reinterpret_cast<const char*>(job.image.data()), qsizetype(job.image.size()));
     }
-    static QByteArray loadStream(const QByteArray& img) {
-        QByteArray out(1, char(kLoadCommand));
-        for (qsizetype sent = 0; sent < img.size(); sent += kLoadBlockSize) {
-            const QByteArray block = img.mid(sent, kLoadBlockSize);
-            out += char(block.size()) + block;
-        }
-        return out + '\0';
-    }
     QByteArray heard() { return farEnd->heard().mid(heardBefore); }
     void trigger(const char* name) {
         form->action(QString::fromLatin1(name))->trigger();

@@ -13,6 +13,7 @@
 #include "compilecommand.h"
 #include "compileoptions.h"
 #include "editor.h"
+#include "farend.h"
 #include "mainform.h"
 #include "mainformlink.h"
 #include "mainformterminal.h"
@@ -84,13 +85,8 @@ protected:
         compiler::CompileJob job =
             shell::makeCompileJob(source, shell::compilerOptionsFrom(form->settings().compile));
         EXPECT_EQ(compiler::compile(job), compiler::kCompileOk);
-        const QByteArray img(reinterpret_cast<const char*>(job.image.data()), qsizetype(job.image.size()));
-        QByteArray out(1, char(kLoadCommand));
-        for (qsizetype sent = 0; sent < img.size(); sent += kLoadBlockSize) {
-            const QByteArray block = img.mid(sent, kLoadBlockSize);
-            out += char(block.size()) + block;
-        }
-        return out + '\0';
+        return loadStream(
+            QByteArray(reinterpret_cast<const char*>(job.image.data()), qsizetype(job.image.size())));
     }
     // Lets the port write out what the command queued, until the logger has taken count bytes.
     QByteArray receivedAfterEvents(qsizetype count) {

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 
 #include "compiler.h"
+#include "farend.h"
 #include "loggerlink.h"
 #include "programloader.h"
 #include "simulatedlogger.h"
@@ -58,14 +59,6 @@ protected:
         job.sourceLength = std::uint32_t(job.sourceText.size());
         EXPECT_EQ(compiler::compile(job), compiler::kCompileOk);
         return QByteArray(reinterpret_cast<const char*>(job.image.data()), qsizetype(job.image.size()));
-    }
-    static QByteArray loadStream(const QByteArray& img) {
-        QByteArray out(1, char(kLoadCommand));
-        for (qsizetype sent = 0; sent < img.size(); sent += kLoadBlockSize) {
-            const QByteArray block = img.mid(sent, kLoadBlockSize);
-            out += char(block.size()) + block;
-        }
-        return out + '\0';
     }
     SimulatedLogger& startSim(const QStringList& arguments) {
         sim = std::make_unique<SimulatedLogger>(QStringLiteral(LOGGERSIM_PATH), arguments);
