@@ -35,8 +35,13 @@ compiler::CompileJob makeCompileJob(const CompileSource& source, const compiler:
 // symbol file that cannot be written is reported and the step goes on; a binary image that cannot be
 // written is reported and ends the step as a failure (nothing must load a program whose image
 // file the user asked for and did not get). After a compile error nothing is written.
-bool runCompileStep(compiler::CompileJob& job, const compiler::CompilerOptions& options, const QString& outputFolder,
-                    Prompts& prompts);
+bool runCompileStep(compiler::CompileJob& job, const compiler::CompilerOptions& options,
+                    const QString& outputFolder, Prompts& prompts);
+
+// Shows where the compile error is and what it is (compileErrorText) and puts the editor's caret on its
+// line and column.
+void reportCompileError(EditorControl& editor, const compiler::CompileJob& job, const QString& caption,
+                        Prompts& prompts);
 
 // The text of the compile error box: where the error is and what it is, in the form the command-line
 // compiler prints ("prog.qob:3:6: parse error"), the file named by the caption's file name.
@@ -44,7 +49,8 @@ QString compileErrorText(const compiler::CompileJob& job, const QString& caption
 
 // "S&yntax check": compiles the editor's text; shows the summary, or the error in a message with the
 // caret placed on the error's line and column.
-void syntaxCheckCommand(EditorControl& editor, const CompileSource& source, const compiler::CompilerOptions& options,
-                        Prompts& prompts, TCompileInfoForm& summary);
+void syntaxCheckCommand(EditorControl& editor, const CompileSource& source,
+                        const compiler::CompilerOptions& options, Prompts& prompts,
+                        TCompileInfoForm& summary);
 
 }  // namespace orrery::shell

@@ -4,6 +4,7 @@
 
 #include "commsettingsform.h"
 #include "mainform.h"
+#include "mainformlink.h"
 #include "mainformplotter.h"
 #include "mainformterminal.h"
 #include "plotterwin.h"
@@ -45,6 +46,7 @@ int main(int argc, char** argv) {
     orrery::attachPlotter(form, *terminalForm, *plotter, prompts);
     auto* editorCommands = new orrery::shell::EditorCommands(form, prompts);
     prompts.setProgress(&editorCommands->statusDialog());
+    orrery::attachLink(form, *terminalForm);
     QObject::connect(&instance, &orrery::SingleInstance::fileReceived, &form, [&form](const QString& path) {
         form.openFileByName(path);
     });
