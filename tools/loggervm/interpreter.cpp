@@ -211,6 +211,7 @@ void Interpreter::handleBreak() {
     if (m_breakLabel) {
         m_stack.clear();
         m_contexts.clear();
+        m_typeAhead.clear();
         m_typedLine.clear();
         m_lineReady = false;
         m_state = RunState::Running;
