@@ -68,7 +68,7 @@ Waveform defaultWaveform(Sensor sensor, int number) {
     const double phase = (number & 7) / 8.0;
     switch (sensor) {
         case Sensor::Analog:
-            return {Waveform::Kind::Sine, 2048, 1000, 60, phase};
+            return {Waveform::Kind::Sine, 2048, 1000, 600, phase};
         case Sensor::Temperature:
             return {Waveform::Kind::Sine, 20, 5, 3600, phase};
         case Sensor::Period:

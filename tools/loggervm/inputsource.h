@@ -3,7 +3,7 @@
 // periods, each a deterministic function of the simulated time, so that a program reads the same values
 // on every run with the same clock.
 //
-// Defaults: channel n is a sine around 2048 with amplitude 1000 and a 60 s period, shifted by n/8 of a
+// Defaults: channel n is a sine around 2048 with amplitude 1000 and a 600 s period, shifted by n/8 of a
 // period; temperature n a sine around 20 with amplitude 5 and a 3600 s period, shifted likewise; pins
 // are low; counters read 0; periods read 1000.
 //

@@ -186,6 +186,7 @@ RunState Interpreter::run(int maxSteps) {
     if (m_state == RunState::Sleeping) {
         const bool cutShort = m_wakeReports && !m_typeAhead.empty();
         if (!cutShort && m_host.nowMs() < m_wakeAt) return m_state;
+        if (cutShort) m_typeAhead.clear();  // the key that woke the program is spent
         if (m_wakeReports) pushBool(cutShort);
         m_state = RunState::Running;
     }
