@@ -365,7 +365,7 @@ std::uint32_t Interpreter::variableAddress(std::uint16_t operand) const {
     return static_cast<std::uint32_t>(operand) * 4;
 }
 
-std::uint8_t Interpreter::readByte(std::uint32_t address) {
+std::uint8_t Interpreter::readByte(std::uint64_t address) {
     auto memory = m_host.memory();
     if (address < memory.size()) return memory[address];
     if (address >= kConstantBase && address - kConstantBase < m_code.size()) return m_code[address - kConstantBase];
@@ -375,14 +375,14 @@ std::uint8_t Interpreter::readByte(std::uint32_t address) {
 std::uint32_t Interpreter::readValue(std::uint32_t address, int size) {
     if (address >= kClockAddress && address < kClockAddress + 32) refreshClock();
     std::uint32_t value = 0;
-    for (int i = 0; i < size; ++i) value = value << 8 | readByte(address + static_cast<std::uint32_t>(i));
+    for (int i = 0; i < size; ++i) value = value << 8 | readByte(std::uint64_t{address} + static_cast<std::uint64_t>(i));
     return value;
 }
 
 void Interpreter::writeValue(std::uint32_t address, std::uint32_t value, int size) {
     auto memory = m_host.memory();
     if (address >= kConstantBase && address - kConstantBase < m_code.size()) throw FaultSignal{Fault::ConstantWritten};
-    if (address + static_cast<std::uint32_t>(size) > memory.size()) throw FaultSignal{Fault::AddressOutOfRange};
+    if (std::uint64_t{address} + static_cast<std::uint64_t>(size) > memory.size()) throw FaultSignal{Fault::AddressOutOfRange};
     for (int i = size - 1; i >= 0; --i) {
         memory[address + static_cast<std::uint32_t>(i)] = static_cast<std::uint8_t>(value);
         value >>= 8;
@@ -393,7 +393,7 @@ std::string Interpreter::readString(std::uint32_t address) {
     const std::uint8_t length = readByte(address);
     std::string text;
     text.reserve(length);
-    for (std::uint32_t i = 1; i <= length; ++i) text += static_cast<char>(readByte(address + i));
+    for (std::uint32_t i = 1; i <= length; ++i) text += static_cast<char>(readByte(std::uint64_t{address} + i));
     return text;
 }
 
@@ -401,7 +401,7 @@ void Interpreter::writeString(std::uint32_t address, std::string_view text) {
     auto memory = m_host.memory();
     const std::size_t length = std::min(text.size(), kMaxString);
     if (address >= kConstantBase && address - kConstantBase < m_code.size()) throw FaultSignal{Fault::ConstantWritten};
-    if (address + 1 + length > memory.size()) throw FaultSignal{Fault::AddressOutOfRange};
+    if (std::uint64_t{address} + 1 + length > memory.size()) throw FaultSignal{Fault::AddressOutOfRange};
     memory[address] = static_cast<std::uint8_t>(length);
     for (std::size_t i = 0; i < length; ++i) memory[address + 1 + i] = static_cast<std::uint8_t>(text[i]);
 }
@@ -820,7 +820,7 @@ void Interpreter::execute(std::uint8_t opcode) {
             const std::uint32_t variable = pop();
             const std::uint32_t from = variable == kOmitted ? kClockAddress : variable;
             std::uint32_t seconds = 0;
-            for (std::uint32_t i = 0; i < 4; ++i) seconds = seconds << 8 | readByte(from + i);
+            for (std::uint32_t i = 0; i < 4; ++i) seconds = seconds << 8 | readByte(std::uint64_t{from} + i);
             m_clockOffset = static_cast<std::int32_t>(seconds) - m_host.nowMs() / 1000;
             return;
         }

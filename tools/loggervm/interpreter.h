@@ -140,7 +140,7 @@ private:
     void pushBool(bool value) { push(value ? 1u : 0u); }
 
     std::uint32_t variableAddress(std::uint16_t operand) const;
-    std::uint8_t readByte(std::uint32_t address);
+    std::uint8_t readByte(std::uint64_t address);
     std::uint32_t readValue(std::uint32_t address, int size);
     void writeValue(std::uint32_t address, std::uint32_t value, int size);
     std::string readString(std::uint32_t address);

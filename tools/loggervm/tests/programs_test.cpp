@@ -91,6 +91,8 @@ const ProgramCase kFaults[] = {
     {"onerr handler gets the code", "ONERR Trouble, Code\nX = 1 / 0\nPRINT \"not here\"\nTrouble: PRINT \"error \", Code", "", "error 1\r\n"},
     {"onerr without label switches the handler off", "ONERR Trouble\nONERR\nX = 1 / 0\nTrouble: PRINT \"not here\"", "",
      "\r\n*** Division by zero at code offset 0x001E, line 3\r\n"},
+    {"poke past the end of memory", "POKEL 65534, 1", "", "\r\n*** Address out of range at code offset 0x000C, line 1\r\n"},
+    {"peek at an address that wraps", "X = PEEKL(-2)", "", "\r\n*** Address out of range at code offset 0x000B, line 1\r\n"},
     {"data file full", "FOR I = 1 TO 100\nSTORE P, #4, I\nNEXT I", "",
      "\r\n*** Data file full at code offset 0x001F, line 2\r\n"},
     {"pin outside the model", "MODEL 510\nP = 30\nPSET P", "", "\r\n*** Pin number out of range at code offset 0x0010, line 3\r\n"},
