@@ -1,8 +1,11 @@
 #!/usr/bin/env python3
-"""Writes seeds for loggervm_fuzz: the code of every examples/*.qob, compiled by qobc, behind a set-up byte
-(see loggervm_fuzz.cpp), once with each header kind. Usage: make_seeds.py ROOT QOBC OUTDIR"""
+"""Writes the seeds of loggervm_fuzz (tools/loggervm/fuzz/corpus): the code of every examples/*.qob, compiled
+by qobc, behind a set-up byte (see loggervm_fuzz.cpp), once with each header kind. Run it with the qobc of
+a normal build after the examples or the code the compiler emits change.
+Usage: make_seeds.py ROOT QOBC OUTDIR"""
 import hashlib
 import pathlib
+import re
 import subprocess
 import sys
 
@@ -14,8 +17,9 @@ def code_of(qobc, path):
     listing = subprocess.run([qobc, "--code", str(path)], capture_output=True, text=True, check=True).stdout
     data = bytearray()
     for line in listing.splitlines():
-        if ":" in line:
-            data += bytes.fromhex(line.split(":", 1)[1])
+        row = re.match(r"[0-9A-F]{4,}: ([0-9A-F ]+)$", line)
+        if row:
+            data += bytes.fromhex(row.group(1))
     return bytes(data)
 
 
