@@ -33,6 +33,9 @@ public:
 
     void step(LoggerModel& model, Micros now) override {
         Attach attach(*this, model, now);
+        // A sleep ends exactly at its wake-up time on the program's clock, however late the logger got
+        // round to it: what a program sees of its clock does not depend on how busy the machine is.
+        if (m_vm.state() == RunState::Sleeping && nowMs() > m_vm.wakeAtMs()) m_simulatedOffsetMs -= nowMs() - m_vm.wakeAtMs();
         m_vm.run(m_options.stepsPerSlice);
     }
 
@@ -80,7 +83,7 @@ private:
     }
 
     Micros realTimeOf(std::int64_t simulatedMs) const {
-        const double micros = static_cast<double>(simulatedMs) * 1000.0 / m_options.speed;
+        const double micros = static_cast<double>(simulatedMs - m_simulatedOffsetMs) * 1000.0 / m_options.speed;
         if (micros > 9.0e18) return std::numeric_limits<Micros>::max();
         return m_realBase + static_cast<Micros>(std::ceil(micros));
     }
@@ -95,7 +98,7 @@ private:
         return byte;
     }
     std::int64_t nowMs() override {
-        return static_cast<std::int64_t>(static_cast<double>(m_now - m_realBase) * m_options.speed / 1000.0);
+        return m_simulatedOffsetMs + static_cast<std::int64_t>(static_cast<double>(m_now - m_realBase) * m_options.speed / 1000.0);
     }
     std::uint32_t dataSize() override { return static_cast<std::uint32_t>(loggersim::kDataMemoryLimit); }
     // A program's records start at the beginning of data memory, over what it held before, and may
@@ -114,6 +117,7 @@ private:
     LoggerModel* m_model = nullptr;
     Micros m_now = 0;
     Micros m_realBase = 0;
+    std::int64_t m_simulatedOffsetMs = 0;  // the program's clock less the logger's, scaled by the speed
     bool m_clockStarted = false;
     std::deque<std::uint8_t> m_received;
 };

@@ -7,6 +7,7 @@
 #include "compiler.h"
 #include "loggermodel.h"
 #include "loggerrunner.h"
+#include "simoptions.h"
 
 namespace orrery::loggervm::test {
 namespace {
@@ -64,6 +65,11 @@ public:
             m_now = wake > m_now ? wake : m_now + 1000;  // a busy program gets a millisecond a turn
         }
         m_now = std::max(m_now, until);
+        m_model.tick(m_now);
+    }
+    // One late look at the logger, long after anything was due.
+    void tickAfter(Micros delay) {
+        m_now += delay;
         m_model.tick(m_now);
     }
     std::string output() { return m_out += m_model.takeOutput(); }
@@ -134,6 +140,16 @@ TEST(LoggerRunner, TheProgramClockRunsAtTheChosenSpeedAndInputsComeFromTheirSour
     EXPECT_EQ(logger.programOutput(), "1234 60\r\n\r\n#");
 }
 
+TEST(LoggerRunner, ASleepEndsOnTimeOnTheProgramClockHoweverLateTheLoggerLooks) {
+    Logger logger(510, 10.0);
+    logger.load(compiled("MODEL 510\nSLEEP 10\nPRINT ?"));
+    logger.send(kRun);
+    logger.tickAfter(0);
+    logger.tickAfter(7 * kSecond);  // 70 s on the program's clock
+    logger.tickAfter(0);
+    EXPECT_EQ(logger.programOutput(), "10\r\n\r\n#");
+}
+
 TEST(LoggerRunner, TypedLinesReachInputAndFaultsEndWithALine) {
     Logger logger(700);
     logger.load(compiled("MODEL 700\nINPUT \"n\", N\nPRINT 100 / N"));
@@ -156,6 +172,24 @@ TEST(LoggerRunner, AProgramItCannotModelStopsWithItsName) {
     logger.runFor(kSecond);
     EXPECT_NE(logger.output().find("a\r\n\r\n*** Tone (opcode 77) at code offset"), std::string::npos);
     EXPECT_FALSE(logger.model().programRunning());
+}
+
+TEST(LoggerRunner, SpeedAndInputsOptionsOfTheSimulator) {
+    const struct {
+        std::vector<std::string> args;
+        const char* error;
+    } refused[] = {
+        {{"--speed", "0"}, "--speed: 0 is not a factor from 1 to 1000000"},
+        {{"--speed", "1.5"}, "--speed: 1.5 is not a factor from 1 to 1000000"},
+        {{"--speed"}, "--speed needs a value"},
+        {{"--inputs"}, "--inputs needs a value"},
+    };
+    for (const auto& c : refused) EXPECT_EQ(loggersim::parseArguments(c.args).error, c.error);
+    const auto parsed = loggersim::parseArguments({"--speed", "60", "--inputs", "sensors.txt"});
+    EXPECT_EQ(parsed.error, "");
+    EXPECT_EQ(parsed.options.speed, 60);
+    EXPECT_EQ(parsed.options.inputsPath, "sensors.txt");
+    EXPECT_EQ(loggersim::parseArguments({}).options.speed, 1);
 }
 
 }  // namespace

@@ -1,0 +1,212 @@
+// The real loggersim binary on its pseudo-terminal: a program sent with the load command runs on the
+// run byte, with --speed and --inputs, and the simulator keeps answering while it runs.
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "compiler.h"
+
+extern char** environ;
+
+namespace orrery::loggervm::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::vector<std::uint8_t> compiledExample(const std::string& name) {
+    std::ifstream in(std::string(ORRERY_SOURCE_DIR "/examples/") + name, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    compiler::CompileJob job;
+    job.sourceName = name;
+    job.sourceText = text.str() + "\r\n";
+    compiler::compile(job);
+    EXPECT_FALSE(job.failed()) << job.errorMessage;
+    return job.image;
+}
+
+std::vector<std::uint8_t> compiledText(const std::string& source) {
+    compiler::CompileJob job;
+    job.sourceName = "TEXT.qob";
+    job.sourceText = source + "\r\n";
+    compiler::compile(job);
+    EXPECT_FALSE(job.failed()) << job.errorMessage;
+    return job.image;
+}
+
+// One loggersim process, its device opened raw; stopped by its PID when the test ends.
+class Simulator {
+public:
+    explicit Simulator(std::vector<std::string> args) {
+        int out[2];
+        if (pipe(out) != 0) return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        posix_spawn_file_actions_addclose(&actions, out[0]);
+        args.insert(args.begin(), LOGGERSIM_BINARY);
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        if (posix_spawn(&m_pid, LOGGERSIM_BINARY, &actions, nullptr, argv.data(), environ) != 0) m_pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        close(out[1]);
+        std::string device;
+        char c = 0;
+        while (read(out[0], &c, 1) == 1 && c != '\n') device += c;
+        close(out[0]);
+        m_fd = open(device.c_str(), O_RDWR | O_NOCTTY);
+        if (m_fd >= 0) {
+            termios raw{};
+            tcgetattr(m_fd, &raw);
+            cfmakeraw(&raw);
+            tcsetattr(m_fd, TCSANOW, &raw);
+        }
+    }
+    ~Simulator() {
+        if (m_fd >= 0) close(m_fd);
+        if (m_pid > 0) stopProcess();
+    }
+    bool ready() const { return m_pid > 0 && m_fd >= 0; }
+
+    void send(std::string_view bytes) {
+        ASSERT_EQ(write(m_fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    }
+    void send(std::uint8_t byte) { send(std::string_view(reinterpret_cast<const char*>(&byte), 1)); }
+    void load(const std::vector<std::uint8_t>& image) {
+        send(0x0C);
+        ASSERT_NE(readUntil("\x0C").find('\x0C'), std::string::npos);
+        for (std::size_t at = 0; at < image.size(); at += 128) {
+            const std::size_t length = std::min<std::size_t>(128, image.size() - at);
+            send(static_cast<std::uint8_t>(length));
+            send(std::string_view(reinterpret_cast<const char*>(image.data() + at), length));
+        }
+        send(0);
+    }
+    // Everything received until the text appears or 20 s have passed.
+    std::string readUntil(const std::string& text) {
+        const auto deadline = Clock::now() + std::chrono::seconds(20);
+        while (m_received.find(text) == std::string::npos && Clock::now() < deadline) {
+            pollfd p{m_fd, POLLIN, 0};
+            if (poll(&p, 1, 100) > 0) {
+                char buffer[512];
+                const ssize_t n = read(m_fd, buffer, sizeof buffer);
+                if (n > 0) m_received.append(buffer, static_cast<std::size_t>(n));
+            }
+        }
+        return m_received;
+    }
+    // What arrived after the "Running ..." line, up to and including the text.
+    std::string programOutputUntil(const std::string& text) {
+        readUntil(text);
+        const auto running = m_received.find("Running ");
+        if (running == std::string::npos) return m_received;
+        const auto start = m_received.find("\r\n", running) + 2;
+        const auto end = m_received.find(text, start);
+        return m_received.substr(start, end == std::string::npos ? std::string::npos : end + text.size() - start);
+    }
+    void forget() { m_received.clear(); }
+
+private:
+    // SIGTERM, and SIGKILL when the simulator has not ended within two seconds: a signal that lands
+    // between its stop check and its wait for the line could otherwise keep it waiting for ever.
+    void stopProcess() {
+        kill(m_pid, SIGTERM);
+        const auto deadline = Clock::now() + std::chrono::seconds(2);
+        while (Clock::now() < deadline) {
+            if (waitpid(m_pid, nullptr, WNOHANG) == m_pid) return;
+            usleep(10000);
+        }
+        kill(m_pid, SIGKILL);
+        waitpid(m_pid, nullptr, 0);
+    }
+
+    pid_t m_pid = -1;
+    int m_fd = -1;
+    std::string m_received;
+};
+
+TEST(LoggersimRuns, AnExampleLoadedAndRunPrintsItsTable) {
+    Simulator sim({"--speed", "1000"});
+    ASSERT_TRUE(sim.ready());
+    sim.load(compiledExample("formatted_print.qob"));
+    sim.send(0x12);
+    const std::string out = sim.programOutputUntil("done after 8 rows\r\n");
+    EXPECT_EQ(out.substr(0, 15), "Reading table\r\n");
+    EXPECT_NE(out.find("0004   2048   800     1.250    1.2500E+00\r\n"), std::string::npos);
+    EXPECT_NE(out.find("[       165]**\r\n"), std::string::npos);
+    EXPECT_NE(sim.readUntil("rows\r\n\r\n#").find("rows\r\n\r\n#"), std::string::npos);  // the prompt after the end
+}
+
+TEST(LoggersimRuns, InputsFileAndSpeedDriveATimedProgram) {
+    char pattern[] = "/tmp/loggervm-e2e-XXXXXX";
+    const char* dir = mkdtemp(pattern);
+    ASSERT_NE(dir, nullptr);
+    const std::string inputs = std::string(dir) + "/inputs.txt";
+    std::ofstream(inputs) << "pin 6 square 0 1 60\n";
+    {
+        Simulator sim({"--speed", "200", "--inputs", inputs, "--model", "230"});
+        ASSERT_TRUE(sim.ready());
+        sim.load(compiledExample("pins_and_timing.qob"));
+        sim.send(0x12);
+        // Every sleep ends exactly 10 s on; the clock read just after it may have moved on by as much
+        // as the machine was busy, times 200, so only the first report is exact.
+        const std::string out = sim.programOutputUntil("stopped\r\n");
+        EXPECT_EQ(out.substr(0, 26), "t=0 period=1000 events=0\r\n");
+        EXPECT_EQ(out.substr(out.size() - 9), "stopped\r\n");
+        std::size_t reports = 0;
+        for (auto at = out.find("t="); at != std::string::npos; at = out.find("t=", at + 1)) ++reports;
+        EXPECT_EQ(reports, 3u) << out;  // at 0, 10 and 20 s; pin 6 is high from 30 s on
+    }
+    std::filesystem::remove_all(dir);
+}
+
+TEST(LoggersimRuns, TypedLinesAndCtrlCReachTheProgram) {
+    Simulator sim({"--speed", "1000"});
+    ASSERT_TRUE(sim.ready());
+    sim.load(compiledExample("strings.qob"));
+    sim.send(0x12);
+    sim.readUntil("command");
+    sim.send("RATE=30\r");
+    EXPECT_NE(sim.programOutputUntil("by its code\r\n").find("commandRATE=30\r\nrate set to\t30 s\r\nvalue=30, twice=60\r\n"),
+              std::string::npos);
+
+    sim.forget();
+    sim.load(compiledText("MODEL 510\nX = 41\nLoop: X = X + 0\nGOTO Loop"));
+    sim.send(0x12);
+    sim.readUntil("Running");
+    // The logger answers a memory read of X while the program loops.
+    sim.send(0x16);
+    sim.readUntil("\x16");
+    sim.send("74bc\r");
+    sim.readUntil("\xff");
+    sim.send(4);
+    const std::string reply = sim.readUntil(std::string("\x00\x00\x00\x29", 4));
+    EXPECT_NE(reply.find(std::string("\x00\x00\x00\x29", 4)), std::string::npos);
+    sim.send(0x18);
+    sim.send(0x03);
+    EXPECT_NE(sim.readUntil("*** Break").find("*** Break at code offset"), std::string::npos);
+}
+
+TEST(LoggersimRuns, BadInputsFileIsAUsageError) {
+    const std::string command = std::string(LOGGERSIM_BINARY) + " --inputs /nonexistent/inputs.txt 2>/dev/null";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 2);
+}
+
+}  // namespace
+}  // namespace orrery::loggervm::test
