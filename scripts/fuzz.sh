@@ -3,7 +3,8 @@
 # TARGET is compiler_fuzz (arbitrary source text) or loggervm_fuzz (arbitrary token code run by the
 # simulated logger's interpreter). Configures a clang build with libFuzzer, ASan and UBSan in build-fuzz,
 # builds the target and runs it on one process with a 1 s limit per input. Findings land in
-# build-fuzz/findings/ and fail the script.
+# build-fuzz/findings/ and fail the script. After the compiler, the simulated logger's command decoder
+# (loggersim_fuzz) gets LOGGERSIM_FUZZ_SECONDS (default 20).
 set -euo pipefail
 seconds=${1:-60}
 target=${2:-compiler_fuzz}
@@ -18,7 +19,7 @@ seeds=$build/seeds
 committed=()
 case $target in
   compiler_fuzz)
-    cmake --build "$build" --target compiler_fuzz -j2
+    cmake --build "$build" --target compiler_fuzz loggersim_fuzz -j2
     mkdir -p "$seeds"
     python3 "$root/tools/fuzz/make_seeds.py" "$root" "$seeds"
     committed=("$root/tools/fuzz/corpus")
@@ -44,3 +45,12 @@ UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
   "$binary" "$corpus" "${committed[@]}" "$seeds" \
   -max_total_time="$seconds" -timeout=1 -rss_limit_mb=2048 -max_len=8192 \
   -artifact_prefix="$build/findings/" -print_final_stats=1
+
+if [ "$target" = compiler_fuzz ]; then
+  mkdir -p "$build/loggersim-corpus"
+  ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 \
+  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+    "$build/tools/loggersim/loggersim_fuzz" "$build/loggersim-corpus" "$root/tools/loggersim/fuzz/corpus" \
+    -max_total_time="${LOGGERSIM_FUZZ_SECONDS:-20}" -timeout=5 -rss_limit_mb=2048 -max_len=4096 \
+    -artifact_prefix="$build/findings/" -print_final_stats=1
+fi
