@@ -168,7 +168,8 @@ int loadCommand(Session& session, const QStringList& given) {
     }
     if (runAfter) {
         link::runLoadedProgram(*link);
-        if (link->lineFailed()) {
+        // The run byte must be on the line before the tool closes the port.
+        if (link->lineFailed() || !link->DrainOutput()) {
             link->report(link::kErrorCommunicating);
             return kExitLogger;
         }

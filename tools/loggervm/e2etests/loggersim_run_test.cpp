@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -68,13 +69,18 @@ public:
         char c = 0;
         while (read(out[0], &c, 1) == 1 && c != '\n') device += c;
         close(out[0]);
+        m_device = device;
         m_fd = open(device.c_str(), O_RDWR | O_NOCTTY);
-        if (m_fd >= 0) {
-            termios raw{};
-            tcgetattr(m_fd, &raw);
-            cfmakeraw(&raw);
-            tcsetattr(m_fd, TCSANOW, &raw);
-        }
+        makeRaw();
+    }
+    const std::string& device() const { return m_device; }
+    // Raw again after another program used the device and left its own settings.
+    void makeRaw() {
+        if (m_fd < 0) return;
+        termios raw{};
+        tcgetattr(m_fd, &raw);
+        cfmakeraw(&raw);
+        tcsetattr(m_fd, TCSANOW, &raw);
     }
     ~Simulator() {
         if (m_fd >= 0) close(m_fd);
@@ -136,6 +142,7 @@ private:
 
     pid_t m_pid = -1;
     int m_fd = -1;
+    std::string m_device;
     std::string m_received;
 };
 
@@ -200,6 +207,76 @@ TEST(LoggersimRuns, TypedLinesAndCtrlCReachTheProgram) {
     sim.send(0x03);
     EXPECT_NE(sim.readUntil("*** Break").find("*** Break at code offset"), std::string::npos);
 }
+
+#ifdef LOGGERLINK_BINARY
+// Each example, loaded and started by `loggerlink load FILE --run` as a user at a shell would, on a
+// simulator of the model the program names; the test reads the terminal side of the line afterwards.
+struct ExampleCase {
+    const char* file;
+    const char* model;
+    const char* speed;
+    const char* inputs;   // the --inputs file's text, or empty
+    const char* waitFor;  // text after which the test types the line below
+    const char* typed;
+    std::vector<const char*> expected;  // in order in the program's output
+};
+
+const ExampleCase kExamples[] = {
+    {"formatted_print.qob", "600", "1000", "", "", "",
+     {"Reading table\r\n  no    raw   hex      volts        scientific\r\n0001   2755   AC3     1.682    1.6815E+00\r\n",
+      "0008   2048   800     1.250    1.2500E+00\r\nmask = 10100101\r\n[       165]**\r\ndone after 8 rows\r\n\r\n#"}},
+    {"strings.qob", "210", "1000", "", "command", "RATE=30\r",
+     {"Logger ready (12 characters)\r\ncommandRATE=30\r\nrate set to\t30 s\r\nvalue=30, twice=60\r\n"
+      "last three: =60\r\nletter A by its code\r\n\r\n#"}},
+    {"hazel.qob", "700", "1000", "", "interval (s)", "2\r",
+     // the channels' values depend on how long the typing took on the program's clock
+     {"interval (s)2\r\n0001: ", "\r\nrow 1\r\n0002: ", "\r\n0100: ", "row 100\r\nfinished after 100 rows\r\n\r\n#"}},
+    {"pins_and_timing.qob", "230", "200", "pin 6 square 0 1 60\n", "", "", {"t=0 period=1000 events=0\r\n", "stopped\r\n\r\n#"}},
+    {"sampler.qob", "510", "100000", "", "", "", {"sample     0  T=  20  V= 6.887\r\n", "sample  1439  T=", "day complete\r\n\r\n#"}},
+    {"sample_and_store.qob", "510", "100000", "", "", "", {"\r\n#"}},
+    {"asm_call.qob", "510", "1000", "pin 6 const 1\n", "", "",
+     {"*** Call (opcode 94) at code offset 0x004D, line 41 is not modelled by the simulator; program stopped\r\n\r\n#"}},
+    {"switchcount.qob", "510", "1000", "", "", "",
+     {"*** AsmGo (opcode 92) at code offset 0x0012, line 7 is not modelled by the simulator; program stopped\r\n\r\n#"}},
+    {"datafile.qob", "400", "1000", "", "", "",
+     {"*** Burst (opcode 72) at code offset 0x004A, line 13 is not modelled by the simulator; program stopped\r\n\r\n#"}},
+};
+
+TEST(LoggersimRuns, EveryExampleRunsFromLoggerlinkLoadRun) {
+    char pattern[] = "/tmp/loggervm-e2e-XXXXXX";
+    const char* dir = mkdtemp(pattern);
+    ASSERT_NE(dir, nullptr);
+    const std::string settings = std::string(dir) + "/settings.ini";
+    for (const auto& c : kExamples) {
+        SCOPED_TRACE(c.file);
+        std::vector<std::string> args = {"--model", c.model, "--speed", c.speed};
+        if (*c.inputs) {
+            const std::string inputs = std::string(dir) + "/inputs.txt";
+            std::ofstream(inputs) << c.inputs;
+            args.insert(args.end(), {"--inputs", inputs});
+        }
+        Simulator sim(args);
+        ASSERT_TRUE(sim.ready());
+        const std::string command = "ORRERY_SETTINGS=" + settings + " " LOGGERLINK_BINARY " --port " + sim.device() +
+                                    " --quiet load " ORRERY_SOURCE_DIR "/examples/" + c.file + " --run";
+        const int status = std::system(command.c_str());
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << command;
+        sim.makeRaw();
+        if (*c.waitFor) {
+            sim.readUntil(c.waitFor);
+            sim.send(c.typed);
+        }
+        const std::string out = sim.programOutputUntil(c.expected.back());
+        std::size_t at = 0;
+        for (const char* part : c.expected) {
+            const auto found = out.find(part, at);
+            ASSERT_NE(found, std::string::npos) << "missing: " << part << "\nin: " << out;
+            at = found + std::strlen(part);
+        }
+    }
+    std::filesystem::remove_all(dir);
+}
+#endif
 
 TEST(LoggersimRuns, BadInputsFileIsAUsageError) {
     const std::string command = std::string(LOGGERSIM_BINARY) + " --inputs /nonexistent/inputs.txt 2>/dev/null";
