@@ -46,7 +46,8 @@ public:
     int choose(const QString& caption, const QString& text, const QStringList& buttons, int defaultButton = 0,
                PromptIcon icon = PromptIcon::Question) override;
     QString openFileName(const QString& caption, const QString& directory, const QString& filter) override;
-    QString saveFileName(const QString& caption, const QString& suggestedPath, const QString& filter) override;
+    QString saveFileName(const QString& caption, const QString& suggestedPath,
+                         const QString& filter) override;
     bool getText(const QString& caption, const QString& label, QString& text) override;
     Progress& progress() override { return m_progress; }
 

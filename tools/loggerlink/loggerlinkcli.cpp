@@ -1,12 +1,12 @@
 #include "loggerlinkcli.h"
 
+#include <unistd.h>
 #include <QDir>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
 #include <ostream>
-#include <unistd.h>
 
 #include "cliprompts.h"
 #include "portmap.h"
@@ -62,9 +62,12 @@ compiler::CompilerOptions compilerOptionsOf(const shell::CompileSection& s) {
 // as the workbench's own start-up does.
 void applyStoredLine(serial::TApdComPort& port, const shell::PortSection& s) {
     bool ok = false;
-    if (const int baud = s.baud.toInt(&ok); ok) port.setBaud(baud);
-    if (const int bits = s.dataBits.toInt(&ok); ok) port.setDataBits(bits);
-    if (const int bits = s.stopBits.toInt(&ok); ok) port.setStopBits(bits);
+    if (const int baud = s.baud.toInt(&ok); ok)
+        port.setBaud(baud);
+    if (const int bits = s.dataBits.toInt(&ok); ok)
+        port.setDataBits(bits);
+    if (const int bits = s.stopBits.toInt(&ok); ok)
+        port.setStopBits(bits);
     if (s.parity == QLatin1String("Odd")) {
         port.setParity(serial::Parity::Odd);
     } else if (s.parity == QLatin1String("Even")) {
@@ -93,8 +96,9 @@ bool choosePort(serial::TApdComPort& port, const QString& requested, const Store
         map.assign(number, name);
     }
     if (number == 0) {
-        error = requested.isEmpty() ? QStringLiteral("No active Com Port: choose one with --port")
-                                    : QStringLiteral("'%1' is neither COM1...COM9 nor a device path").arg(name);
+        error = requested.isEmpty()
+                    ? QStringLiteral("No active Com Port: choose one with --port")
+                    : QStringLiteral("'%1' is neither COM1...COM9 nor a device path").arg(name);
         return false;
     }
     port.setPortMap(map);
@@ -114,10 +118,12 @@ QString usageText() {
         "Commands:\n");
     for (const Command& c : registeredCommands()) {
         text += QStringLiteral("  %1 %2\n      %3\n")
-                    .arg(QString::fromLatin1(c.name), QString::fromLatin1(c.usage), QString::fromLatin1(c.summary));
+                    .arg(QString::fromLatin1(c.name), QString::fromLatin1(c.usage),
+                         QString::fromLatin1(c.summary));
     }
-    return text + QStringLiteral("Exit codes: 0 done; 1 the logger failed or refused; 2 bad usage, a compile "
-                                 "error or a file that cannot be read or written.\n");
+    return text + QStringLiteral(
+                      "Exit codes: 0 done; 1 the logger failed or refused; 2 bad usage, a compile "
+                      "error or a file that cannot be read or written.\n");
 }
 
 }  // namespace
@@ -132,7 +138,8 @@ CommandRegistration::CommandRegistration(std::initializer_list<Command> commands
 
 std::vector<Command> registeredCommands() {
     std::vector<Command> all = registry();
-    std::sort(all.begin(), all.end(), [](const Command& a, const Command& b) { return qstrcmp(a.name, b.name) < 0; });
+    std::sort(all.begin(), all.end(),
+              [](const Command& a, const Command& b) { return qstrcmp(a.name, b.name) < 0; });
     return all;
 }
 
@@ -190,7 +197,8 @@ link::LoggerLink* Session::openLink() {
     // Ctrl+C during a wait ends the wait; during a load the progress reports it as Cancel.
     auto* watch = new QTimer(m_link.get());
     QObject::connect(watch, &QTimer::timeout, m_link.get(), [link = m_link.get()] {
-        if (cancelRequested() && !link->abandoned()) link->abandon();
+        if (cancelRequested() && !link->abandoned())
+            link->abandon();
     });
     watch->start(50);
     return m_link.get();
@@ -219,7 +227,11 @@ int parseNumber(const QString& option, const QString& text, int low, int high) {
     bool ok = false;
     const int value = text.toInt(&ok);
     if (!ok || value < low || value > high) {
-        throw UsageError{QStringLiteral("%1 needs a number from %2 to %3, not '%4'").arg(option).arg(low).arg(high).arg(text)};
+        throw UsageError{QStringLiteral("%1 needs a number from %2 to %3, not '%4'")
+                             .arg(option)
+                             .arg(low)
+                             .arg(high)
+                             .arg(text)};
     }
     return value;
 }
@@ -252,7 +264,8 @@ int run(const QStringList& given, std::ostream& out, std::ostream& err) {
         while (!arguments.isEmpty() && arguments.first().startsWith(QLatin1Char('-'))) {
             const QString option = arguments.takeFirst();
             auto value = [&]() {
-                if (arguments.isEmpty()) throw UsageError{QStringLiteral("%1 needs a value").arg(option)};
+                if (arguments.isEmpty())
+                    throw UsageError{QStringLiteral("%1 needs a value").arg(option)};
                 return arguments.takeFirst();
             };
             if (option == QLatin1String("--port")) {
@@ -278,7 +291,8 @@ int run(const QStringList& given, std::ostream& out, std::ostream& err) {
         }
         const QString name = arguments.takeFirst();
         for (const Command& c : commands) {
-            if (name == QLatin1String(c.name)) command = &c;
+            if (name == QLatin1String(c.name))
+                command = &c;
         }
         if (command == nullptr) {
             throw UsageError{QStringLiteral("unknown command '%1'").arg(name)};

@@ -39,10 +39,10 @@ class CliPrompts;
 
 // Options before the command.
 struct GlobalOptions {
-    QString port;              // "COM2" or a device path; empty: the workbench's stored port
-    std::optional<int> baud;   // empty: the workbench's stored baud rate
-    bool noConfirm = false;    // ConfirmConnect off for this run
-    bool quiet = false;        // no progress bar, no informational lines
+    QString port;             // "COM2" or a device path; empty: the workbench's stored port
+    std::optional<int> baud;  // empty: the workbench's stored baud rate
+    bool noConfirm = false;   // ConfirmConnect off for this run
+    bool quiet = false;       // no progress bar, no informational lines
 };
 
 // Thrown by a command for arguments it cannot use; reported with the command's usage, exit code 2.

