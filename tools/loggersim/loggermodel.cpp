@@ -589,6 +589,11 @@ void LoggerModel::stepProgram() {
         return;
     }
     if (m_runner->nextStep(m_now) <= m_now) m_runner->step(*this, m_now);
+    // A program that ended in this step gets its prompt now: nothing may wake the logger again.
+    if (!programRunning() && m_wasRunning) {
+        m_wasRunning = false;
+        prompt();
+    }
 }
 
 }  // namespace orrery::loggersim

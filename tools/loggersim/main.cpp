@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "loggerline.h"
+#include "loggerrunner.h"
 #include "ptyserver.h"
 #include "simoptions.h"
 
@@ -53,6 +54,13 @@ int main(int argc, char** argv) {
     sigaction(SIGHUP, &action, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
+    orrery::loggervm::RunnerOptions runnerOptions;
+    runnerOptions.speed = double(options.speed);
+    if (std::string inputsError; !options.inputsPath.empty() && !runnerOptions.inputs.loadFile(options.inputsPath, inputsError)) {
+        std::fprintf(stderr, "loggersim: --inputs: %s\n", inputsError.c_str());
+        return 2;
+    }
+
     PtyServer server;
     std::string error;
     if (!server.open(options.link, error)) {
@@ -60,6 +68,7 @@ int main(int argc, char** argv) {
         return error.rfind("--link", 0) == 0 ? 2 : 1;
     }
     LoggerModel model(options.setup);
+    model.installRunner(orrery::loggervm::makeLoggerRunner(std::move(runnerOptions)));
     model.onNote = [](const std::string& text) { std::fprintf(stderr, "loggersim: %s\n", text.c_str()); };
     LoggerLine line(model, options.faults, trace.get());
 

@@ -87,6 +87,15 @@ std::string usageText() {
            "                    model byte at 0xFFE8 is always set to match --model\n"
            "  --eprom-refuse    refuse the EPROM export (answer 0x07)\n"
            "\n"
+           "Running programs (the run command interprets the loaded token code):\n"
+           "  --speed N         the program's clock runs N times faster than real time (1 to\n"
+           "                    1000000; default 1): SLEEP 60 takes a second at --speed 60\n"
+           "  --inputs FILE     values of the analog channels, temperatures, pins, counters and\n"
+           "                    periods over time, one line each, e.g. \"chan 1 sine 2048 1000 600\",\n"
+           "                    \"pin 6 square 0 1 20\", \"temp * const 21\" (forms: const V, sine\n"
+           "                    OFFSET AMPLITUDE PERIOD, ramp FROM TO PERIOD, square LOW HIGH PERIOD;\n"
+           "                    default: channels sine around 2048, temperatures around 20, pins low)\n"
+           "\n"
            "The line:\n"
            "  --link PATH       also make a symbolic link to the device at PATH\n"
            "  --baud N          send and take in bytes no faster than N baud (10 bits a byte)\n"
@@ -139,7 +148,7 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
         } else if (arg == "--model" || arg == "--identify" || arg == "--data" || arg == "--disk" ||
                    arg == "--rom" || arg == "--link" || arg == "--baud" || arg == "--trace" ||
                    arg == "--exit-after" || arg == "--drop" || arg == "--corrupt" || arg == "--delay" ||
-                   arg == "--silent-after" || arg == "--seed") {
+                   arg == "--silent-after" || arg == "--seed" || arg == "--speed" || arg == "--inputs") {
             if (!needsValue(value)) return fail(arg + " needs a value");
             if (arg == "--model") {
                 if (!toInteger(value, 0, 65535, number) || findModel(std::uint16_t(number)) == nullptr) {
@@ -177,6 +186,11 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
             } else if (arg == "--silent-after") {
                 if (!toInteger(value, 0, INT64_MAX, number)) return fail("--silent-after: " + value + " is not a count");
                 o.faults.silentAfter = number;
+            } else if (arg == "--speed") {
+                if (!toInteger(value, 1, 1'000'000, number)) return fail("--speed: " + value + " is not a factor from 1 to 1000000");
+                o.speed = long(number);
+            } else if (arg == "--inputs") {
+                o.inputsPath = value;
             } else if (arg == "--seed") {
                 char* end = nullptr;
                 errno = 0;

@@ -16,6 +16,8 @@ struct SimOptions {
     std::string link;       // also make a symbolic link to the device here
     std::string tracePath;  // write the trace here
     long exitAfter = -1;    // end after this many commands (-1: run until killed)
+    long speed = 1;         // a running program's clock runs this many times faster than real time
+    std::string inputsPath; // sensor values for running programs (read by main(), see inputsource.h)
     bool help = false;
     bool version = false;
 };
