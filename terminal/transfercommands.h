@@ -9,6 +9,8 @@
 
 #include "asciitransfer.h"
 
+class QFile;
+
 namespace orrery {
 class Prompts;
 }
@@ -51,7 +53,7 @@ public:
 
 private:
     // Opens the receive file as the File Exists choice says; an empty result means the command ends.
-    bool openForReceive(const QString& path, class QFile& file);
+    bool openForReceive(const QString& path, QFile& file);
     void rememberFolder(const QString& path);
 
     TransferContext m_c;
