@@ -4,7 +4,12 @@
 
 #include "commsettingsform.h"
 #include "mainform.h"
+#include "asciioptionsform.h"
+#include "fileexists.h"
+#include "loggerlink.h"
 #include "mainformterminal.h"
+#include "mainformtransfers.h"
+#include "offloaddialogs.h"
 #include "qtprompts.h"
 #include "singleinstance.h"
 #include "terminaloptionsform.h"
@@ -41,6 +46,13 @@ int main(int argc, char** argv) {
                            [](orrery::terminal::TTerminalOptionsDialog& d) { return d.exec() == QDialog::Accepted; });
     auto* editorCommands = new orrery::shell::EditorCommands(form, prompts);
     prompts.setProgress(&editorCommands->statusDialog());
+    orrery::link::LoggerLink loggerLink(form.ApdComPort1, prompts);
+    orrery::shell::TSerOffloadDialog serialOffload(&form);
+    orrery::shell::TDiskOffloadDialog diskOffload(&form);
+    orrery::terminal::TAsciiOptionsDialog asciiOptions(&form);
+    const auto transfers = orrery::attachTransfers(
+        form, *terminalForm, loggerLink, prompts,
+        {serialOffload, diskOffload, asciiOptions, editorCommands->fileExistsForm()});
     QObject::connect(&instance, &orrery::SingleInstance::fileReceived, &form, [&form](const QString& path) {
         form.openFileByName(path);
     });
