@@ -113,6 +113,8 @@ void runLoadedProgram(LoggerLink& link) {
     // A plain pause: nothing else may happen on the line before the run byte.
     QThread::msleep(kRunDelayMs);
     link.SendRunCommand();
+    // Out before anything else happens to the port (a command-line tool closes it right after).
+    (void)link.DrainOutput();
     if (TerminalGate* gate = link.terminalGate()) {
         gate->bringTerminalToFront();
     }

@@ -55,7 +55,8 @@ inline int loadResultCode(LoadOutcome outcome) {
     return outcome == LoadOutcome::Loaded ? 0 : 1;
 }
 
-// After a completed load: the pause, the run byte, and the terminal to the front.
+// After a completed load: the pause, the run byte (drained; a port that stalls shows in
+// link.lineFailed()), and the terminal to the front.
 void runLoadedProgram(LoggerLink& link);
 
 }  // namespace orrery::link

@@ -6,7 +6,7 @@
 #include "mainform.h"
 #include "asciioptionsform.h"
 #include "fileexists.h"
-#include "loggerlink.h"
+#include "mainformlink.h"
 #include "mainformterminal.h"
 #include "mainformtransfers.h"
 #include "offloaddialogs.h"
@@ -46,12 +46,12 @@ int main(int argc, char** argv) {
                            [](orrery::terminal::TTerminalOptionsDialog& d) { return d.exec() == QDialog::Accepted; });
     auto* editorCommands = new orrery::shell::EditorCommands(form, prompts);
     prompts.setProgress(&editorCommands->statusDialog());
-    orrery::link::LoggerLink loggerLink(form.ApdComPort1, prompts);
+    orrery::attachLink(form, *terminalForm);
     orrery::shell::TSerOffloadDialog serialOffload(&form);
     orrery::shell::TDiskOffloadDialog diskOffload(&form);
     orrery::terminal::TAsciiOptionsDialog asciiOptions(&form);
     const auto transfers = orrery::attachTransfers(
-        form, *terminalForm, loggerLink, prompts,
+        form, *terminalForm, form.loggerLink(), prompts,
         {serialOffload, diskOffload, asciiOptions, editorCommands->fileExistsForm()});
     QObject::connect(&instance, &orrery::SingleInstance::fileReceived, &form, [&form](const QString& path) {
         form.openFileByName(path);

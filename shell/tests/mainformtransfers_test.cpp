@@ -85,7 +85,7 @@ protected:
         form->setSettingsContext({dir.path() + "/", QRect(0, 0, 1280, 1024), QRect(0, 0, 800, 600)});
         term = new terminal::TTerminalForm(form->ApdComPort1, prompts);
         attachTerminal(*form, *term, termOptions, prompts, [](auto&) { return false; });
-        link = std::make_unique<link::LoggerLink>(form->ApdComPort1, prompts);
+        link = &form->loggerLink();
         fileExists.setRunner([this](shell::TFileExistsForm& f) {
             if (fileExistsAnswer < 0) {
                 return false;
@@ -102,6 +102,7 @@ protected:
     }
     void TearDown() override {
         parts.reset();
+        link = nullptr;
         form.reset();
         qunsetenv("ORRERY_COM1");
         qunsetenv("ORRERY_SETTINGS");
@@ -136,7 +137,7 @@ protected:
     int fileExistsAnswer = -1;
     std::unique_ptr<TMainForm> form;
     terminal::TTerminalForm* term = nullptr;
-    std::unique_ptr<link::LoggerLink> link;
+    link::LoggerLink* link = nullptr;
     std::shared_ptr<TransferParts> parts;
 };
 

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <pty.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -24,6 +25,7 @@ Micros steadyMicros() {
 
 constexpr Micros kUnreadLimit = 1'000'000;
 constexpr Micros kExitGrace = 2'000'000;
+constexpr Micros kArrivalWait = 300'000;
 
 }  // namespace
 
@@ -100,11 +102,17 @@ bool PtyServer::writePending() {
 }
 
 void PtyServer::waitForReader() {
-    const Micros end = steadyMicros() + kExitGrace;
-    while (steadyMicros() < end) {
+    // Bytes written to the master reach the slave's queue a moment later, and closing the master
+    // discards what is still queued; so wait for the last answer to arrive there, then to be read.
+    const Micros start = steadyMicros();
+    bool arrived = false;
+    while (steadyMicros() - start < kExitGrace) {
         writePending();
         int unread = 0;
-        if (m_pending.empty() && ::ioctl(m_slave, FIONREAD, &unread) == 0 && unread == 0) return;
+        if (::ioctl(m_slave, FIONREAD, &unread) != 0) return;
+        if (unread > 0) arrived = true;
+        const bool settled = arrived || steadyMicros() - start > kArrivalWait;
+        if (m_pending.empty() && settled && unread == 0) return;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 }
@@ -113,6 +121,18 @@ void PtyServer::serve(LoggerLine& line, long exitAfter, const std::atomic<bool>&
     const Micros start = steadyMicros();
     auto now = [start] { return steadyMicros() - start; };
     std::uint8_t buffer[4096];
+    // The stop signals are held back except inside ppoll(), so that one arriving between the check of
+    // `stop` and the wait cannot leave the wait sleeping on.
+    sigset_t stopSignals;
+    sigset_t waitMask;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGHUP);
+    sigprocmask(SIG_BLOCK, &stopSignals, &waitMask);
+    sigdelset(&waitMask, SIGTERM);
+    sigdelset(&waitMask, SIGINT);
+    sigdelset(&waitMask, SIGHUP);
     while (!stop) {
         m_pending += line.toWorkbench(now());
         writePending();
@@ -126,7 +146,8 @@ void PtyServer::serve(LoggerLine& line, long exitAfter, const std::atomic<bool>&
         if (wake != kNever) timeout = int(std::clamp<Micros>((wake - now() + 999) / 1000, 0, 1000));
         if (!m_pending.empty()) timeout = (timeout < 0 || timeout > 20) ? 20 : timeout;
         struct pollfd fd {m_master, POLLIN, 0};
-        const int ready = ::poll(&fd, 1, timeout);
+        struct timespec limit {timeout / 1000, (timeout % 1000) * 1'000'000L};
+        const int ready = ::ppoll(&fd, 1, timeout < 0 ? nullptr : &limit, &waitMask);
         if (ready < 0) {
             if (errno == EINTR) continue;
             return;

@@ -1,0 +1,146 @@
+// "&Load" and "&Run" of the workbench (offscreen, its real serial backend) against the simulated
+// logger on a pseudo-terminal; the logger's trace must hold exactly the bytes of the exchange.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QMdiArea>
+#include <QTemporaryDir>
+
+#include "commsettingsform.h"
+#include "compilecommand.h"
+#include "compileoptions.h"
+#include "editor.h"
+#include "mainform.h"
+#include "mainformlink.h"
+#include "mainformterminal.h"
+#include "programloader.h"
+#include "scriptedprompts.h"
+#include "simulatedlogger.h"
+#include "terminaloptionsform.h"
+#include "terminalwin.h"
+
+using namespace orrery;
+using namespace orrery::link;
+using namespace orrery::link::testing;
+
+namespace {
+
+const QString kProgram = QStringLiteral("MODEL \"Birch\"\nPRINT \"Hello\"\n");
+
+class NoPortDialogs : public PortDialogs {
+public:
+    std::optional<QString> selectPort(const QStringList&, const serial::PortMap&) override {
+        return std::nullopt;
+    }
+    std::optional<CommSettings> portSettings(const CommSettings&, const QStringList&,
+                                             const serial::PortMap&) override {
+        return std::nullopt;
+    }
+};
+
+class WorkbenchAgainstSimulator : public ::testing::Test {
+protected:
+    void start(const QStringList& simArguments) {
+        sim = std::make_unique<SimulatedLogger>(QStringLiteral(LOGGERSIM_PATH), simArguments);
+        ASSERT_TRUE(sim->start());
+        qputenv("ORRERY_SETTINGS", dir.filePath("orrery.ini").toLocal8Bit());
+        qputenv("ORRERY_COM1", sim->device().toLocal8Bit());
+        QFile f(dir.filePath("orrery.ini"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[Program]\nVersion=414\n[Ports]\nComNum=COM1\nBaud=19200\n");
+        f.close();
+        form = std::make_unique<TMainForm>(prompts, dialogs);
+        form->setSettingsContext({dir.path() + "/", QRect(0, 0, 1280, 1024), QRect(0, 0, 800, 600)});
+        term = new terminal::TTerminalForm(form->ApdComPort1, prompts);
+        options = std::make_unique<terminal::TTerminalOptionsDialog>();
+        terminalWindow = attachTerminal(*form, *term, *options, prompts,
+                                        [](terminal::TTerminalOptionsDialog&) { return false; });
+        attachLink(*form, *term);
+        form->FormShow();
+        ASSERT_TRUE(form->ApdComPort1.isOpen()) << prompts.messages().join(" | ").toStdString();
+        // The start-up's carriage return reaches the logger before any command begins.
+        ASSERT_EQ(receivedAfterEvents(1), QByteArray("\r"));
+    }
+    void TearDown() override {
+        form.reset();
+        sim.reset();
+        qunsetenv("ORRERY_COM1");
+        qunsetenv("ORRERY_SETTINGS");
+    }
+    TEditor* openProgram() {
+        const QString path = dir.filePath("hello.qob");
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(kProgram.toLatin1());
+        f.close();
+        EXPECT_TRUE(form->openFileByName(path));
+        return form->activeEditor();
+    }
+    QByteArray expectedLoad(TEditor& editor) {
+        const shell::CompileSource source{editor.caption(), editor.fileName(), editor.control().text()};
+        compiler::CompileJob job =
+            shell::makeCompileJob(source, shell::compilerOptionsFrom(form->settings().compile));
+        EXPECT_EQ(compiler::compile(job), compiler::kCompileOk);
+        const QByteArray img(reinterpret_cast<const char*>(job.image.data()), qsizetype(job.image.size()));
+        QByteArray out(1, char(kLoadCommand));
+        for (qsizetype sent = 0; sent < img.size(); sent += kLoadBlockSize) {
+            const QByteArray block = img.mid(sent, kLoadBlockSize);
+            out += char(block.size()) + block;
+        }
+        return out + '\0';
+    }
+    // Lets the port write out what the command queued, until the logger has taken count bytes.
+    QByteArray receivedAfterEvents(qsizetype count) {
+        const QDeadlineTimer deadline(20000);
+        while (sim->traced("rx").size() < count && !deadline.hasExpired()) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
+        return sim->received(count, 0);
+    }
+
+    QTemporaryDir dir;
+    std::unique_ptr<SimulatedLogger> sim;
+    ScriptedPrompts prompts;
+    NoPortDialogs dialogs;
+    std::unique_ptr<terminal::TTerminalOptionsDialog> options;
+    std::unique_ptr<TMainForm> form;
+    terminal::TTerminalForm* term = nullptr;
+    QMdiSubWindow* terminalWindow = nullptr;
+};
+
+const QByteArray kGreeting("\r");
+
+TEST_F(WorkbenchAgainstSimulator, LoadPutsExactlyTheImageOnTheLine) {
+    start({"--model", "230"});
+    TEditor* editor = openProgram();
+    const QByteArray expected = kGreeting + expectedLoad(*editor);
+    form->action("Load1")->trigger();
+    EXPECT_EQ(receivedAfterEvents(expected.size()).toHex(), expected.toHex());
+    EXPECT_EQ(prompts.messages(), QStringList{});
+    EXPECT_EQ(form->loggerLink().ProgramDir, dir.path());
+}
+
+TEST_F(WorkbenchAgainstSimulator, RunLoadsStartsAndShowsTheTerminal) {
+    start({"--model", "230"});
+    TEditor* editor = openProgram();
+    const QByteArray expected = kGreeting + expectedLoad(*editor) + char(kRunCommand);
+    form->action("Run1")->trigger();
+    EXPECT_EQ(receivedAfterEvents(expected.size()).toHex(), expected.toHex());
+    EXPECT_EQ(form->mdiArea()->currentSubWindow(), terminalWindow);
+    EXPECT_EQ(prompts.messages(), QStringList{});
+}
+
+TEST_F(WorkbenchAgainstSimulator, SilentLoggerGivesTheMessagesAfterTheEchoTimeOut) {
+    start({"--model", "230", "--silent-after", "0"});
+    openProgram();
+    form->action("Load1")->trigger();
+    EXPECT_EQ(prompts.messages(), (QStringList{kNotResponding, kErrorCommunicating}));
+    const QByteArray expected = kGreeting + char(kLoadCommand);
+    EXPECT_EQ(receivedAfterEvents(expected.size()), expected) << "no block after a missing echo";
+    EXPECT_TRUE(term->displayActive());
+}
+
+}  // namespace
