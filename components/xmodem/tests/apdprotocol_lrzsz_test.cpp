@@ -151,7 +151,7 @@ TEST_F(LrzszTest, CancelKeepsPartialDataUnderTheMarkedName) {
     QSignalSpy status(&protocol, &TApdProtocol::protocolStatus);
     protocol.setStatusInterval(1);
     protocol.startReceive();
-    ASSERT_TRUE(spinUntil([&] { return protocol.bytesTransferred() >= 4096; }, 60000));
+    ASSERT_TRUE(spinUntil([&] { return protocol.bytesTransferred() >= 4096 && status.count() > 0; }, 60000));
     protocol.cancelProtocol();
     ASSERT_EQ(finished.count(), 1);
     EXPECT_EQ(finished.at(0).at(0).toInt(), int(Result::LocalCancel));
