@@ -4,10 +4,14 @@
 
 #include "commsettingsform.h"
 #include "mainform.h"
+#include "asciioptionsform.h"
+#include "fileexists.h"
 #include "mainformlink.h"
 #include "mainformplotter.h"
 #include "mainformterminal.h"
 #include "plotterwin.h"
+#include "mainformtransfers.h"
+#include "offloaddialogs.h"
 #include "qtprompts.h"
 #include "singleinstance.h"
 #include "terminaloptionsform.h"
@@ -47,6 +51,12 @@ int main(int argc, char** argv) {
     auto* editorCommands = new orrery::shell::EditorCommands(form, prompts);
     prompts.setProgress(&editorCommands->statusDialog());
     orrery::attachLink(form, *terminalForm);
+    orrery::shell::TSerOffloadDialog serialOffload(&form);
+    orrery::shell::TDiskOffloadDialog diskOffload(&form);
+    orrery::terminal::TAsciiOptionsDialog asciiOptions(&form);
+    const auto transfers = orrery::attachTransfers(
+        form, *terminalForm, form.loggerLink(), prompts,
+        {serialOffload, diskOffload, asciiOptions, editorCommands->fileExistsForm()});
     QObject::connect(&instance, &orrery::SingleInstance::fileReceived, &form, [&form](const QString& path) {
         form.openFileByName(path);
     });

@@ -1,0 +1,116 @@
+#include "mainformtransfers.h"
+
+#include "apdprotocol.h"
+#include "asciioptionsform.h"
+#include "fileexists.h"
+#include "loggerlink.h"
+#include "mainform.h"
+#include "offload.h"
+#include "offloaddialogs.h"
+#include "prompts.h"
+#include "terminalwin.h"
+#include "transfercommands.h"
+#include "xmodemsession.h"
+
+namespace orrery {
+
+namespace {
+
+terminal::AsciiOptions toAscii(const shell::TransferSection& s) {
+    terminal::AsciiOptions o;
+    o.kind = terminal::TerminationKind(std::clamp(s.termType, 0, 2));
+    o.termChar = s.termChar;
+    o.termTimeout = std::max(1, s.termTimeout);
+    o.prefix = s.prefix;
+    o.suffix = s.suffix;
+    o.charDelay = std::max(0, s.charDelay);
+    o.lineDelay = std::max(0, s.lineDelay);
+    return o;
+}
+
+void fromAscii(const terminal::AsciiOptions& o, shell::TransferSection& s) {
+    s.termType = int(o.kind);
+    s.termChar = o.termChar;
+    s.termTimeout = o.termTimeout;
+    s.prefix = o.prefix;
+    s.suffix = o.suffix;
+    s.charDelay = o.charDelay;
+    s.lineDelay = o.lineDelay;
+}
+
+// The terminal window as the link's gate, for a link that has none yet.
+class TerminalFormGate : public link::TerminalGate {
+public:
+    explicit TerminalFormGate(terminal::TTerminalForm& term) : m_term(term) {}
+    void suspendTerminal() override { m_term.SuspendTerminal(); }
+    void resumeTerminal() override { m_term.ResumeTerminal(); }
+    void bringTerminalToFront() override { m_term.bringToFront(); }
+
+private:
+    terminal::TTerminalForm& m_term;
+};
+
+}  // namespace
+
+struct TransferParts {
+    TransferParts(TMainForm& form, terminal::TTerminalForm& term, link::LoggerLink& link, Prompts& prompts,
+                  TransferDialogs dialogs)
+        : protocol(&form.ApdComPort1),
+          session(protocol, prompts),
+          offload(link, session),
+          commands(terminal::TransferContext{
+              form.ApdComPort1, session, prompts, term, link.OffloadDir, ascii, form.settings().program.fileExAction,
+              [dialogs](const QString& name, int preselected) {
+                  const shell::FileExistsChoice choice = dialogs.fileExists.run(name, preselected);
+                  return choice.action == shell::FileExistsAction::Cancel ? -1 : choice.index;
+              },
+              [this, &link] {
+                  lineClaim = link.claim();
+                  return lineClaim.has_value();
+              },
+              [this] { lineClaim.reset(); }}),
+          gate(term) {
+        if (!link.terminalGate()) {
+            link.setTerminalGate(&gate);
+        }
+    }
+
+    xmodem::TApdProtocol protocol;  // ApdProtocol1
+    xmodem::XmodemSession session;
+    link::OffloadCommand offload;
+    terminal::AsciiOptions ascii;
+    terminal::TransferCommands commands;
+    std::optional<link::LinkClaim> lineClaim;
+    TerminalFormGate gate;
+};
+
+std::shared_ptr<TransferParts> attachTransfers(TMainForm& form, terminal::TTerminalForm& term,
+                                               link::LoggerLink& link, Prompts& prompts,
+                                               TransferDialogs dialogs) {
+    auto parts = std::make_shared<TransferParts>(form, term, link, prompts, dialogs);
+    TransferParts* p = parts.get();
+    // The protocol's 1092 ticks of handshake wait and 10 ticks between status events are its defaults.
+    QObject::connect(&form, &TMainForm::settingsLoaded, &form, [&form, &link, p] {
+        p->ascii = toAscii(form.settings().transfer);
+        link.OffloadDir = form.settings().program.offloadDir;
+        link.ConfirmConnect = form.settings().compile.confirmConnect;
+    });
+    QObject::connect(&form, &TMainForm::settingsAboutToSave, &form, [&form, &link, p] {
+        fromAscii(p->ascii, form.settings().transfer);
+        form.settings().program.offloadDir = link.OffloadDir;
+    });
+
+    auto range = [dialogs](link::OffloadKind kind, QString& start, QString& end) {
+        return (kind == link::OffloadKind::Serial ? dialogs.serialRange : dialogs.diskRange).run(start, end);
+    };
+    form.setHandler("Offloaddatafile1", [p, range] { p->offload.run(link::OffloadKind::Serial, range); });
+    form.setHandler("Doffloaddisk1", [p, range] { p->offload.run(link::OffloadKind::Disk, range); });
+    form.setHandler("SndfileXMODEM1", [p] { p->commands.sendXmodem(); });
+    form.setHandler("RcvfileXMODEM1", [p] { p->commands.receiveXmodem(); });
+    form.setHandler("SndfileASCII1", [p] { p->commands.sendAsciiFile(); });
+    form.setHandler("RcvfileASCII1", [p] { p->commands.receiveAsciiFile(); });
+    form.setHandler("ASCIItransferoptions1", [p, &prompts, dialogs] { dialogs.asciiOptions.run(p->ascii, prompts); });
+    return parts;
+}
+
+}  // namespace orrery

@@ -1,0 +1,182 @@
+#include "asciitransfer.h"
+
+#include <QEventLoop>
+#include <QIODevice>
+#include <QThread>
+#include <QTimer>
+
+#include "apdcomport.h"
+#include "prompts.h"
+
+namespace orrery::terminal {
+
+namespace {
+
+// Free bytes the port's output buffer keeps before another byte is queued.
+constexpr int kMinFreeOutput = 10;
+// The receive loop's wait for one byte: short enough that Cancel answers at once, long enough that an
+// idle line costs nothing.
+constexpr int kReceiveWaitMs = 50;
+
+int hexValue(QChar c) {
+    const int v = QStringLiteral("0123456789abcdef").indexOf(c.toLower());
+    return v < 0 ? 0 : v;
+}
+
+int controlEscape(QChar letter) {
+    switch (letter.toLower().unicode()) {
+    case 'a': return 7;
+    case 'b': return 8;
+    case 'f': return 12;
+    case 'n': return 10;
+    case 'r': return 13;
+    case 't': return 9;
+    case 'v': return 11;
+    default: return -1;
+    }
+}
+
+}  // namespace
+
+QByteArray decodeEscapes(const QString& text) {
+    QByteArray out;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        int byte = text[i].unicode() & 0xFF;
+        if (text[i] == QLatin1Char('\\') && i + 1 < n) {
+            const QChar letter = text[++i];
+            if (letter.toLower() == QLatin1Char('x')) {
+                const qsizetype digits = std::min<qsizetype>(2, n - i - 1);
+                byte = 0;
+                for (qsizetype k = 1; k <= digits; ++k) {
+                    byte = byte * 16 + hexValue(text[i + k]);
+                }
+                i += digits;
+            } else {
+                const int control = controlEscape(letter);
+                byte = control >= 0 ? control : (letter.unicode() & 0xFF);
+            }
+        }
+        if (byte == 0) {
+            break;
+        }
+        out.append(char(byte));
+    }
+    return out;
+}
+
+int terminationByte(const QString& text) {
+    const QByteArray bytes = decodeEscapes(text);
+    return bytes.isEmpty() ? 0 : quint8(bytes[0]);
+}
+
+bool sendAscii(AsciiLine& line, const QByteArray& data, const AsciiOptions& options, Progress& progress) {
+    for (char c : decodeEscapes(options.prefix)) {
+        line.sendByte(quint8(c));
+    }
+    progress.start(QStringLiteral("ASCII Transmit"), data.size(), false);
+    bool cancelled = false;
+    for (qsizetype i = 0; i < data.size(); ++i) {
+        line.sendByte(quint8(data[i]));
+        if (progress.update(i)) {
+            cancelled = true;
+            break;
+        }
+        if (options.charDelay > 0) {
+            line.pause(options.charDelay);
+        }
+        if (data[i] == '\r' && options.lineDelay > 0) {
+            line.pause(options.lineDelay);
+        }
+    }
+    if (!cancelled) {
+        for (char c : decodeEscapes(options.suffix)) {
+            line.sendByte(quint8(c));
+        }
+    }
+    line.drain();
+    progress.close();
+    return !cancelled;
+}
+
+ReceiveStop::ReceiveStop(const AsciiOptions& options, std::function<qint64()> nowMs)
+    : m_kind(options.kind),
+      m_termByte(terminationByte(options.termChar)),
+      m_timeoutMs(qint64(std::max(1, options.termTimeout)) * 1000),
+      m_now(std::move(nowMs)),
+      m_last(m_now()) {}
+
+bool ReceiveStop::stopsAt(int c) {
+    switch (m_kind) {
+    case TerminationKind::Timeout:
+        // Whole seconds of silence beyond the time-out, as the gauge counts them.
+        return (m_now() - m_last) / 1000 > m_timeoutMs / 1000;
+    case TerminationKind::Character:
+        return c >= 0 && c == m_termByte;
+    case TerminationKind::UserCancel:
+        return false;
+    }
+    return false;
+}
+
+void ReceiveStop::byteStored() {
+    m_last = m_now();
+}
+
+int waitForByte(serial::TApdComPort& port, int ms) {
+    if (!port.charReady()) {
+        QEventLoop loop;
+        QTimer timer;
+        timer.setSingleShot(true);
+        QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+        QObject::connect(&port, &serial::TApdComPort::dataAvailable, &loop, &QEventLoop::quit);
+        timer.start(ms);
+        loop.exec();
+    }
+    return port.getChar();
+}
+
+ReceiveEnd receiveAscii(serial::TApdComPort& port, QIODevice& out, const AsciiOptions& options,
+                        Progress& progress, qint64& count) {
+    QElapsedTimer clock;
+    clock.start();
+    ReceiveStop stop(options, [&clock] { return clock.elapsed(); });
+    count = 0;
+    progress.start(QStringLiteral("ASCII Receive"), 1024, true);
+    for (;;) {
+        const int c = port.isOpen() ? waitForByte(port, kReceiveWaitMs) : -1;
+        if (stop.stopsAt(c)) {
+            return ReceiveEnd::Terminated;
+        }
+        if (c >= 0) {
+            const char byte = char(c);
+            if (out.write(&byte, 1) < 1) {
+                return ReceiveEnd::WriteError;
+            }
+            ++count;
+            progress.update(count);
+            stop.byteStored();
+        }
+        if (progress.poll()) {
+            return ReceiveEnd::Cancelled;
+        }
+    }
+}
+
+void PortAsciiLine::sendByte(quint8 byte) {
+    while (m_port.isOpen() && m_port.outBuffFree() < kMinFreeOutput) {
+    }
+    m_port.putChar(byte);
+}
+
+void PortAsciiLine::pause(int ms) {
+    QThread::msleep(ulong(ms));
+}
+
+void PortAsciiLine::drain() {
+    while (m_port.isOpen() && m_port.outBuffUsed() > 0) {
+        QThread::usleep(200);
+    }
+}
+
+}  // namespace orrery::terminal

@@ -1,0 +1,97 @@
+#pragma once
+// ASCII file transfer: a file sent over the line as raw bytes (with an optional prefix and suffix and
+// optional pacing), and whatever arrives stored until a termination condition. No protocol, no widgets:
+// the commands in transfercommands.h put dialogs around these loops.
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QString>
+#include <functional>
+
+class QIODevice;
+
+namespace orrery {
+class Progress;
+}
+namespace orrery::serial {
+class TApdComPort;
+}
+
+namespace orrery::terminal {
+
+// How an ASCII receive ends: at a given byte, after seconds without data, or only by Cancel.
+enum class TerminationKind { Character = 0, Timeout = 1, UserCancel = 2 };
+
+struct AsciiOptions {
+    TerminationKind kind = TerminationKind::UserCancel;
+    QString termChar = QString(QChar(26));  // escape-coded
+    int termTimeout = 10;                   // seconds, at least 1
+    QString prefix;                         // escape-coded
+    QString suffix;                         // escape-coded
+    int charDelay = 0;                      // ms after every byte
+    int lineDelay = 0;                      // ms more after every carriage return
+};
+
+// Decodes backslash escapes into bytes: \a \b \f \n \r \t \v (either case), \xHH (two characters after
+// the x, a non-hex one counting as 0), backslash + any other character gives that character. A text
+// that ends inside an escape takes what is there: a lone backslash stands for itself, "\x" for 0 and
+// "\x5" for 5 (what the options dialog completes them to). The result ends at its first zero byte.
+QByteArray decodeEscapes(const QString& text);
+// The first decoded byte of the termination string; 0 when it decodes to nothing ("\x00", empty).
+int terminationByte(const QString& text);
+
+// The line the send loop talks to; the port in the workbench, a recorder in tests.
+class AsciiLine {
+public:
+    virtual ~AsciiLine() = default;
+    // Queues one byte, waiting while the output buffer is nearly full.
+    virtual void sendByte(quint8 byte) = 0;
+    virtual void pause(int ms) = 0;
+    // Waits until everything queued has gone out.
+    virtual void drain() = 0;
+};
+
+// Sends prefix, data and (unless cancelled) suffix, pacing as the options say, updating the progress
+// dialog after every byte. Returns false when the user cancelled.
+bool sendAscii(AsciiLine& line, const QByteArray& data, const AsciiOptions& options, Progress& progress);
+
+// Decides, byte by byte, when a receive stops. The clock is injected so tests need not wait.
+class ReceiveStop {
+public:
+    ReceiveStop(const AsciiOptions& options, std::function<qint64()> nowMs);
+    // c is the received byte or -1 when none came. True: stop now, and c (if any) is not stored.
+    bool stopsAt(int c);
+    // Call after a byte has been stored: the time-out counts from the last byte.
+    void byteStored();
+
+private:
+    TerminationKind m_kind;
+    int m_termByte;
+    qint64 m_timeoutMs;
+    std::function<qint64()> m_now;
+    qint64 m_last;
+};
+
+enum class ReceiveEnd { Cancelled, Terminated, WriteError };
+
+// The receive loop: waits on the port a little at a time (so an idle line does not burn a processor),
+// writes each byte to out, and stops by ReceiveStop, Cancel or a write error. count gets the bytes stored.
+ReceiveEnd receiveAscii(serial::TApdComPort& port, QIODevice& out, const AsciiOptions& options,
+                        Progress& progress, qint64& count);
+
+// The TApdComPort side of the send loop.
+class PortAsciiLine : public AsciiLine {
+public:
+    explicit PortAsciiLine(serial::TApdComPort& port) : m_port(port) {}
+    void sendByte(quint8 byte) override;
+    void pause(int ms) override;
+    void drain() override;
+
+private:
+    serial::TApdComPort& m_port;
+};
+
+// Waits up to ms for a byte on the port, serving the event loop meanwhile; the byte or -1.
+int waitForByte(serial::TApdComPort& port, int ms);
+
+}  // namespace orrery::terminal

@@ -1,0 +1,65 @@
+#pragma once
+// The terminal's file transfers: XMODEM send and receive (run in the background by the XMODEM session,
+// the terminal suspended until it finishes) and ASCII send and receive (synchronous loops with the
+// progress dialog), plus the ASCII transfer options. The shell connects them to the CommPort menu.
+
+#include <QObject>
+#include <QString>
+#include <functional>
+
+#include "asciitransfer.h"
+
+class QFile;
+
+namespace orrery {
+class Prompts;
+}
+namespace orrery::serial {
+class TApdComPort;
+}
+namespace orrery::xmodem {
+class XmodemSession;
+}
+
+namespace orrery::terminal {
+
+class TTerminalForm;
+
+// The File Exists question: 0 Overwrite, 1 Append, 2 Make back-up, -1 Cancel.
+using AskFileExists = std::function<int(const QString& fileName, int preselectedIndex)>;
+
+struct TransferContext {
+    serial::TApdComPort& port;
+    xmodem::XmodemSession& session;
+    Prompts& prompts;
+    TTerminalForm& terminal;
+    QString& offloadDir;
+    AsciiOptions& ascii;
+    int& fileExistsAction;
+    AskFileExists askFileExists;
+    // Takes the line for a transfer (false: another command holds it) and gives it back.
+    std::function<bool()> claimLine = [] { return true; };
+    std::function<void()> releaseLine = [] {};
+};
+
+class TransferCommands {
+public:
+    explicit TransferCommands(TransferContext context) : m_c(std::move(context)) {}
+
+    void sendXmodem();
+    void receiveXmodem();
+    void sendAsciiFile();
+    void receiveAsciiFile();
+
+private:
+    // Opens the receive file as the File Exists choice says; an empty result means the command ends.
+    bool openForReceive(const QString& path, QFile& file);
+    void rememberFolder(const QString& path);
+
+    TransferContext m_c;
+};
+
+// Where "Make back-up" moves an existing file: its extension replaced by ".bak".
+QString backupPathFor(const QString& path);
+
+}  // namespace orrery::terminal

@@ -1,0 +1,81 @@
+// loggerlink's offload commands against the simulated logger on a pseudo-terminal: the range line in
+// the logger's trace, the file against the logger's data, the exit codes and messages.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "loggermodel.h"
+#include "simulatedlogger.h"
+
+using namespace orrery;
+using namespace orrery::link::testing;
+
+namespace {
+
+struct ToolRun {
+    int exitCode = -1;
+    QString err;
+};
+
+class LoggerLinkTransfers : public ::testing::Test {
+protected:
+    ToolRun loggerlink(const QStringList& arguments) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("ORRERY_SETTINGS"), dir.filePath(QStringLiteral("orrery.ini")));
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(LOGGERLINK_PATH), QStringList{"--port", sim->device(), "--quiet"} + arguments);
+        if (!p.waitForFinished(120000)) {
+            p.kill();
+            p.waitForFinished();
+            return {};
+        }
+        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+                QString::fromLocal8Bit(p.readAllStandardError())};
+    }
+    void startSim() {
+        sim = std::make_unique<SimulatedLogger>(QStringLiteral(LOGGERSIM_PATH), QStringList{});
+        ASSERT_TRUE(sim->start());
+    }
+    QByteArray readFile(const QString& name) {
+        QFile f(dir.filePath(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+
+    QTemporaryDir dir;
+    std::unique_ptr<SimulatedLogger> sim;
+};
+
+QByteArray samples() {
+    const auto v = loggersim::generatedSamples();
+    return QByteArray(reinterpret_cast<const char*>(v.data()), qsizetype(v.size()));
+}
+
+}  // namespace
+
+TEST_F(LoggerLinkTransfers, OffloadWritesTheRangeOfDataMemory) {
+    startSim();
+    const ToolRun r = loggerlink({"offload", "--start", "256", "--end", "4095", "-o", dir.filePath("run.dat")});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(sim->received(9).left(9), QByteArray("\x0f" "100,fff\r"));
+    EXPECT_EQ(readFile("run.dat"), samples().mid(256, 4096 - 256));  // 3840 bytes: whole blocks
+}
+
+TEST_F(LoggerLinkTransfers, RefusedRangesExitWithoutTouchingTheLine) {
+    startSim();
+    const struct {
+        QStringList arguments;
+        QString message;
+    } cases[] = {
+        {{"offload", "--start", "5", "--end", "1", "-o", "x.dat"}, "Start address must be less than end address"},
+        {{"doffload", "--start", "-1", "--end", "0", "-o", "x.dat"}, "Start and end values must not be negative"},
+    };
+    for (const auto& c : cases) {
+        const ToolRun r = loggerlink(c.arguments);
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_TRUE(r.err.contains(c.message)) << r.err.toStdString();
+    }
+    EXPECT_TRUE(sim->received(1).isEmpty());
+}
