@@ -6,6 +6,7 @@
 #include <QThread>
 
 #include "hexrecord.h"
+#include "identify.h"
 #include "loggerlink.h"
 #include "prompts.h"
 
@@ -133,10 +134,10 @@ QString copyImage(LoggerLink& link, QIODevice& file, bool& progressStarted) {
 
 std::optional<QByteArray> readIdentifyReply(LoggerLink& link) {
     link.FlushPort();
-    if (!link.SendByte(kIdentifyCommand) || link.WaitByte(kReplyTimeoutMs) != kIdentifyCommand) {
+    if (!link.SendByte(kIdentifyCommand) || link.WaitByte(kIdentifyReplyMs) != kIdentifyCommand) {
         return std::nullopt;
     }
-    const qint16 count = link.WaitByte(kReplyTimeoutMs);
+    const qint16 count = link.WaitByte(kIdentifyReplyMs);
     if (count < 0) {
         return std::nullopt;
     }
@@ -144,7 +145,7 @@ std::optional<QByteArray> readIdentifyReply(LoggerLink& link) {
     for (int i = 0; i < count; ++i) {
         // A byte that does not come means the reply is broken; guessing it would pick the wrong model
         // and with it the wrong program start.
-        const qint16 byte = link.WaitByte(kReplyTimeoutMs);
+        const qint16 byte = link.WaitByte(kIdentifyReplyMs);
         if (byte < 0) {
             return std::nullopt;
         }

@@ -40,8 +40,9 @@ enum class EpromExportResult {
     Failed,         // the logger, the line, the file or Cancel ended the copy; a message said which
 };
 
-// The logger's identify reply: echo 0x13, a count, then that many bytes. Empty when any byte does not
-// come within 500 ms or the reply is too short to hold the two-byte model number.
+// The logger's identify reply: echo 0x13, a count, then that many bytes. Unlike Identify (identify.h),
+// which keeps a missing byte as 0xFF to show what it got, the export needs a trustworthy model number:
+// empty when any byte does not come within 500 ms or the reply is too short to hold the model number.
 std::optional<QByteArray> readIdentifyReply(LoggerLink& link);
 // The model number at the head of an identify reply.
 int modelNumberOf(const QByteArray& identifyReply);
