@@ -4,6 +4,7 @@
 
 #include "commsettingsform.h"
 #include "mainform.h"
+#include "mainformlink.h"
 #include "mainformterminal.h"
 #include "qtprompts.h"
 #include "singleinstance.h"
@@ -41,6 +42,7 @@ int main(int argc, char** argv) {
                            [](orrery::terminal::TTerminalOptionsDialog& d) { return d.exec() == QDialog::Accepted; });
     auto* editorCommands = new orrery::shell::EditorCommands(form, prompts);
     prompts.setProgress(&editorCommands->statusDialog());
+    orrery::attachLink(form, *terminalForm);
     QObject::connect(&instance, &orrery::SingleInstance::fileReceived, &form, [&form](const QString& path) {
         form.openFileByName(path);
     });
