@@ -4,6 +4,7 @@
 
 #include "commsettingsform.h"
 #include "mainform.h"
+#include "mainformeprom.h"
 #include "mainformlink.h"
 #include "mainformterminal.h"
 #include "qtprompts.h"
@@ -43,6 +44,7 @@ int main(int argc, char** argv) {
     auto* editorCommands = new orrery::shell::EditorCommands(form, prompts);
     prompts.setProgress(&editorCommands->statusDialog());
     orrery::attachLink(form, *terminalForm);
+    orrery::attachEpromAndViewer(form);
     QObject::connect(&instance, &orrery::SingleInstance::fileReceived, &form, [&form](const QString& path) {
         form.openFileByName(path);
     });

@@ -36,20 +36,23 @@ private:
 
 }  // namespace
 
-void attachEpromAndViewer(TMainForm& form, link::LoggerLink& link, TViewVariableDialog& dialog) {
+TViewVariableDialog* attachEpromAndViewer(TMainForm& form) {
+    link::LoggerLink& link = form.loggerLink();
+    auto* dialog = new TViewVariableDialog(&form);
     auto state = std::make_shared<link::EpromExportState>();
     form.setHandler(QStringLiteral("RepriseEPROM1"), [&link, state] {
         NoOverwriteQuestion plainSaveDialog(link.prompts());
         link::RepriseEPROM1Click(link, *state);
     });
     form.setHandler(QStringLiteral("BootEPROM1"), [&link] { link::BootEPROM1Click(link); });
-    form.setHandler(QStringLiteral("ViewVariables1"), [&link, &dialog] {
+    form.setHandler(QStringLiteral("ViewVariables1"), [&link, dialog] {
         link::LinkMemory memory(link);
         link::VariableViewer viewer(memory, link.prompts(), link.ProgramDir);
-        dialog.setViewer(&viewer);
-        link::ViewVariables1Click(link, [&dialog] { dialog.run(); });
-        dialog.setViewer(nullptr);
+        dialog->setViewer(&viewer);
+        link::ViewVariables1Click(link, [dialog] { dialog->run(); });
+        dialog->setViewer(nullptr);
     });
+    return dialog;
 }
 
 }  // namespace orrery
