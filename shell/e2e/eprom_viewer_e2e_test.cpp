@@ -7,10 +7,12 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <iostream>
 
 #include "commsettingsform.h"
 #include "compilecommand.h"
@@ -55,7 +57,10 @@ protected:
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("[Program]\nVersion=414\n[Ports]\nComNum=COM1\n[Compile]\nConfirmConnect=1\nCreateSymFile=1\n");
         f.close();
-        logger = std::make_unique<loggersim::LoggerOnLine>(*line, loggersim::defaultSetup(model), faults);
+        if (qEnvironmentVariableIsSet("ORRERY_TRACE")) {
+            trace = std::make_unique<loggersim::Trace>(std::cerr);
+        }
+        logger = std::make_unique<loggersim::LoggerOnLine>(*line, loggersim::defaultSetup(model), faults, trace.get());
         form = std::make_unique<TMainForm>(prompts, dialogs);
         form->ApdComPort1.setBackendFactory(bench->factory());
         form->setSettingsContext({dir.path() + "/", QRect(0, 0, 1280, 1024), QRect(0, 0, 800, 600)});
@@ -65,6 +70,18 @@ protected:
         attachLink(*form, *term);
         viewDialog = attachEpromAndViewer(*form);
         form->FormShow();
+        settle();
+    }
+
+    // Lets the logger finish what it sends (the prompt after the greeting CR or after 0x18) and the
+    // terminal take it, as the user's pause between two commands does.
+    void settle() {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 5000 && !(logger->line().quiet() && !form->ApdComPort1.charReady())) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+        ASSERT_FALSE(form->ApdComPort1.charReady()) << "the terminal took what the logger said";
     }
     void TearDown() override {
         form.reset();
@@ -84,6 +101,7 @@ protected:
     }
 
     void trigger(const char* name) {
+        settle();
         form->action(QString::fromLatin1(name))->trigger();
         QCoreApplication::processEvents();
     }
@@ -132,6 +150,7 @@ protected:
     VirtualLine* line = nullptr;
     ScriptedPrompts prompts;
     NoPortDialogs dialogs;
+    std::unique_ptr<loggersim::Trace> trace;
     std::unique_ptr<loggersim::LoggerOnLine> logger;
     std::unique_ptr<terminal::TTerminalOptionsDialog> options;
     std::unique_ptr<TMainForm> form;
@@ -172,7 +191,7 @@ TEST_F(EpromAndViewerFromTheWorkbench, ReadsTheLoadedProgramsVariablesByName) {
         const QString shot = qEnvironmentVariable("ORRERY_SCREENSHOT");
         if (!shot.isEmpty()) {
             d.show();
-            QTest::qWaitForWindowExposed(&d);
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(&d));
             QTest::qWait(200);
             EXPECT_TRUE(d.grab().save(shot));
             d.hide();
