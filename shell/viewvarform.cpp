@@ -1,5 +1,6 @@
 #include "viewvarform.h"
 
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLocale>
@@ -13,6 +14,10 @@ namespace orrery {
 namespace {
 
 constexpr int kColumnWidths[link::kViewerColumns] = {92, 49, 75, 288};
+// The widest text each column shows; the widths above suit small fonts, larger ones need more room.
+const char* const kWidestTexts[link::kViewerColumns] = {"Variable Name", "Integer", "Address (hex)",
+                                                        "Data (floats in scientific format)"};
+constexpr int kCellPadding = 16;
 constexpr int kRowHeight = 18;
 constexpr int kVisibleRows = 16;
 
@@ -32,9 +37,12 @@ TViewVariableDialog::TViewVariableDialog(QWidget* parent)
     StringGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
     StringGrid1->setSelectionBehavior(QAbstractItemView::SelectItems);
     int width = 0;
+    const QFontMetrics metrics = StringGrid1->horizontalHeader()->fontMetrics();
     for (int c = 0; c < link::kViewerColumns; ++c) {
-        StringGrid1->setColumnWidth(c, kColumnWidths[c]);
-        width += kColumnWidths[c];
+        const int needed = metrics.horizontalAdvance(QString::fromLatin1(kWidestTexts[c])) + kCellPadding;
+        const int columnWidth = std::max(kColumnWidths[c], needed);
+        StringGrid1->setColumnWidth(c, columnWidth);
+        width += columnWidth;
     }
     StringGrid1->setMinimumSize(width + 24, kRowHeight * (kVisibleRows + 1) + 8);
 
