@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLocale>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -204,7 +205,9 @@ TEST_F(EpromAndViewerFromTheWorkbench, ReadsTheLoadedProgramsVariablesByName) {
     for (int i = 0; i < names.size(); ++i) {
         const link::TVarItem& item = contents.items[i];
         EXPECT_EQ(names[i], item.Name);
-        EXPECT_EQ(values[i], item.TypeLetter == 'F' ? QStringLiteral("1.5000000") : QString::number(item.Address));
+        // Floats use the user's decimal separator.
+        const QString oneAndAHalf = QStringLiteral("1") + QLocale().decimalPoint() + QStringLiteral("5000000");
+        EXPECT_EQ(values[i], item.TypeLetter == 'F' ? oneAndAHalf : QString::number(item.Address));
     }
     EXPECT_TRUE(names.contains("V!"));
     EXPECT_TRUE(names.contains("N"));
