@@ -6,6 +6,7 @@
 #include "mainform.h"
 #include "asciioptionsform.h"
 #include "fileexists.h"
+#include "mainformeprom.h"
 #include "mainformlink.h"
 #include "mainformplotter.h"
 #include "mainformterminal.h"
@@ -57,6 +58,7 @@ int main(int argc, char** argv) {
     const auto transfers = orrery::attachTransfers(
         form, *terminalForm, form.loggerLink(), prompts,
         {serialOffload, diskOffload, asciiOptions, editorCommands->fileExistsForm()});
+    orrery::attachEpromAndViewer(form);
     QObject::connect(&instance, &orrery::SingleInstance::fileReceived, &form, [&form](const QString& path) {
         form.openFileByName(path);
     });

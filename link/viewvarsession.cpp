@@ -1,0 +1,73 @@
+#include "viewvarsession.h"
+
+#include "loggerlink.h"
+
+namespace orrery::link {
+
+namespace {
+
+// Opening memory access can take the logger a while; leaving it answers at once.
+constexpr quint16 kMemoryAccessTimeoutMs = 2000;
+constexpr int kLeaveTries = 10;
+// The prompt after 0x18: CR within 500 ms, then LF and "#" right behind it.
+struct PromptByte {
+    quint8 byte;
+    quint16 timeoutMs;
+};
+constexpr PromptByte kLeavePrompt[] = {{'\r', 500}, {'\n', 50}, {'#', 50}};
+
+bool leaveMemoryAccessOnce(LoggerLink& link) {
+    if (!link.SendByte(kLeaveMemoryAccessCommand)) {
+        return false;
+    }
+    for (const PromptByte& expected : kLeavePrompt) {
+        if (link.WaitByte(expected.timeoutMs) != expected.byte) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool LinkMemory::ReadLoggerMemory(quint8* buffer, quint16 address, int count) {
+    return m_link.ReadLoggerMemory(buffer, address, count);
+}
+
+bool LinkMemory::ReadLoggerLong(quint16 address, quint8* destination) {
+    return m_link.ReadLoggerLong(address, destination);
+}
+
+bool LinkMemory::ReadLoggerString(quint16 address, quint8& length, quint8* characters) {
+    return m_link.ReadLoggerString(address, length, characters);
+}
+
+bool ViewVariables1Click(LoggerLink& link, const std::function<void()>& showDialog) {
+    std::optional<LinkClaim> claim = link.claim();
+    if (!claim) {
+        return false;
+    }
+    bool shown = false;
+    {
+        TerminalHold hold(link);
+        const bool echoed = link.SendByte(kMemoryAccessCommand) &&
+                            link.WaitByte(kMemoryAccessTimeoutMs) == kMemoryAccessCommand;
+        if (echoed) {
+            showDialog();
+            shown = true;
+        } else {
+            link.report(kErrorCommunicating);
+        }
+        // A logger still busy with an answer cut short may swallow the first 0x18; a logger that never
+        // gives the prompt is left as it is.
+        for (int attempt = 0; attempt < kLeaveTries && !link.lineFailed() && !link.abandoned(); ++attempt) {
+            if (leaveMemoryAccessOnce(link)) {
+                break;
+            }
+        }
+    }
+    (void)link.SendByte(kCarriageReturn);
+    return shown;
+}
+
+}  // namespace orrery::link
