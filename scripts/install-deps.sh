@@ -10,6 +10,7 @@ PACKAGES=(
   clang libclang-rt-14-dev python3
   socat lrzsz srecord crasm
   xvfb xauth x11-apps imagemagick fonts-dejavu-core poppler-utils
+  dpkg-dev file binutils desktop-file-utils shared-mime-info man-db groff-base lintian
 )
 
 missing=()
