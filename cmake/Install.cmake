@@ -74,21 +74,21 @@ set(CPACK_PACKAGE_NAME orrery)
 set(CPACK_PACKAGE_VERSION ${ORRERY_PACKAGE_VERSION})
 set(CPACK_PACKAGE_VENDOR "Pellworth")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "workbench for Brackwater data loggers")
 set(CPACK_PACKAGE_DESCRIPTION
-"Orrery is a desktop workbench for the Brackwater family of small battery-powered
-data loggers. Logger programs are written in Quobol, a line-oriented BASIC
-dialect, compiled into the token code the logger's interpreter runs (with
-inline HD6301 assembler), loaded and started over a serial line. A serial
-terminal talks to the logger, and recorded data comes back into files.
+"Orrery is a desktop workbench for the Brackwater family of small
+battery-powered data loggers. Logger programs are written in Quobol, a
+line-oriented BASIC dialect, compiled into the token code the logger's
+interpreter runs (with inline HD6301 assembler), then loaded and started
+over a serial line. A serial terminal talks to the logger, and recorded
+data comes back into files.
 
-The package holds the workbench (orrery), the command-line compiler (qobc)
-and, where built, the logger link (loggerlink) and the simulated logger
-(loggersim), with example programs.
+The package holds the workbench (orrery), the command-line compiler
+(qobc), the logger link for scripts (loggerlink) and a simulated logger
+for trying it all without one (loggersim), with example programs.
 
-Serial ports belong to the group dialout: to reach a logger, add your user to
-it (sudo adduser $USER dialout) and log in again.")
+Serial ports belong to the group dialout: to reach a logger, add your
+user to it (sudo adduser $USER dialout) and log in again.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

@@ -38,7 +38,14 @@ if [ ! -f "$from/CPackConfig.cmake" ]; then
   echo "error: $from is not a configured build folder (no CPackConfig.cmake)" >&2
   exit 2
 fi
-(cd "$output" && cpack -G DEB --config "$from/CPackConfig.cmake" -B "$output" >/dev/null)
+# The built tree is installed into a staging folder (stripped) and packaged from there, so that cpack
+# packages what was built instead of building the tree again.
+stage=$output/_stage
+rm -rf "$stage"
+cmake --install "$from" --prefix "$stage/usr" --strip >/dev/null
+(cd "$output" && cpack -G DEB --config "$from/CPackConfig.cmake" -B "$output" \
+   -D CPACK_INSTALL_CMAKE_PROJECTS= -D "CPACK_INSTALLED_DIRECTORIES=$stage;." >/dev/null)
+rm -rf "$stage" "$output/_CPack_Packages"
 version=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$from/CPackConfig.cmake")
 package=$output/orrery_${version}_$(dpkg --print-architecture).deb
 if [ ! -f "$package" ]; then
