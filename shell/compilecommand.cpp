@@ -14,7 +14,9 @@ namespace orrery::shell {
 
 namespace {
 
-std::string localBytes(const QString& text) { return QFile::encodeName(text).toStdString(); }
+std::string localBytes(const QString& text) {
+    return QFile::encodeName(text).toStdString();
+}
 
 bool wrote(const compiler::OutputsWritten& outputs, const char* extension) {
     return std::any_of(outputs.written.begin(), outputs.written.end(),
@@ -40,8 +42,8 @@ compiler::CompileJob makeCompileJob(const CompileSource& source, const compiler:
     return job;
 }
 
-bool runCompileStep(compiler::CompileJob& job, const compiler::CompilerOptions& options, const QString& outputFolder,
-                    Prompts& prompts) {
+bool runCompileStep(compiler::CompileJob& job, const compiler::CompilerOptions& options,
+                    const QString& outputFolder, Prompts& prompts) {
     Progress& progress = prompts.progress();
     progress.start(QStringLiteral("Tokenizing File"), job.sourceLength);
     job.progress = [&progress](std::int32_t value) { return progress.update(value); };
@@ -82,18 +84,23 @@ bool runCompileStep(compiler::CompileJob& job, const compiler::CompilerOptions& 
     return true;
 }
 
-void syntaxCheckCommand(EditorControl& editor, const CompileSource& source, const compiler::CompilerOptions& options,
-                        Prompts& prompts, TCompileInfoForm& summary) {
+void syntaxCheckCommand(EditorControl& editor, const CompileSource& source,
+                        const compiler::CompilerOptions& options, Prompts& prompts,
+                        TCompileInfoForm& summary) {
     compiler::CompileJob job = makeCompileJob(source, options);
     const bool ok = runCompileStep(job, options, outputFolderFor(source), prompts);
     if (ok) {
         summary.showSummary(job.header);
     } else if (job.failed()) {
-        prompts.showMessage(QString::fromLatin1(job.errorMessage.c_str()));
-        editor.setCaretPosition(job.errorLine, job.errorColumn);
-        editor.setFocus();
+        reportCompileError(editor, job, prompts);
     }
     compiler::releaseJob(job);
+}
+
+void reportCompileError(EditorControl& editor, const compiler::CompileJob& job, Prompts& prompts) {
+    prompts.showMessage(QString::fromLatin1(job.errorMessage.c_str()));
+    editor.setCaretPosition(job.errorLine, job.errorColumn);
+    editor.setFocus();
 }
 
 }  // namespace orrery::shell

@@ -35,12 +35,16 @@ compiler::CompileJob makeCompileJob(const CompileSource& source, const compiler:
 // symbol file that cannot be written is reported and the step goes on; a binary image that cannot be
 // written is reported and ends the step as a failure (nothing must load a program whose image
 // file the user asked for and did not get). After a compile error nothing is written.
-bool runCompileStep(compiler::CompileJob& job, const compiler::CompilerOptions& options, const QString& outputFolder,
-                    Prompts& prompts);
+bool runCompileStep(compiler::CompileJob& job, const compiler::CompilerOptions& options,
+                    const QString& outputFolder, Prompts& prompts);
+
+// Shows the compile error's message and puts the editor's caret on its line and column.
+void reportCompileError(EditorControl& editor, const compiler::CompileJob& job, Prompts& prompts);
 
 // "S&yntax check": compiles the editor's text; shows the summary, or the error in a message with the
 // caret placed on the error's line and column.
-void syntaxCheckCommand(EditorControl& editor, const CompileSource& source, const compiler::CompilerOptions& options,
-                        Prompts& prompts, TCompileInfoForm& summary);
+void syntaxCheckCommand(EditorControl& editor, const CompileSource& source,
+                        const compiler::CompilerOptions& options, Prompts& prompts,
+                        TCompileInfoForm& summary);
 
 }  // namespace orrery::shell

@@ -9,6 +9,7 @@
 #include "commandline.h"
 #include "commsettingsform.h"
 #include "mainform.h"
+#include "mainformlink.h"
 #include "mainformterminal.h"
 #include "orrery_version.h"
 #include "qtprompts.h"
@@ -71,6 +72,7 @@ int main(int argc, char** argv) {
                            [](orrery::terminal::TTerminalOptionsDialog& d) { return d.exec() == QDialog::Accepted; });
     auto* editorCommands = new orrery::shell::EditorCommands(form, prompts);
     prompts.setProgress(&editorCommands->statusDialog());
+    orrery::attachLink(form, *terminalForm);
     QObject::connect(&instance, &orrery::SingleInstance::fileReceived, &form, [&form](const QString& path) {
         form.openFileByName(path);
     });

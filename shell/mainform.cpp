@@ -821,6 +821,22 @@ void TMainForm::onPortLost(const QString& message) {
 // --- shut-down ---------------------------------------------------------------------------------------
 
 void TMainForm::closeEvent(QCloseEvent* event) {
+    // A logger command is waiting inside the event loop: end it first, then close once the line is free.
+    if (m_link.isBusy()) {
+        event->ignore();
+        if (!m_closeAfterLink) {
+            m_closeAfterLink = true;
+            connect(
+                &m_link, &link::LoggerLink::idle, this,
+                [this] {
+                    m_closeAfterLink = false;
+                    close();
+                },
+                Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
+        }
+        m_link.abandon();
+        return;
+    }
     const QList<TEditor*> all = editors();
     for (TEditor* e : all) {
         if (!e->closeQuery()) {

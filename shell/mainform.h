@@ -15,6 +15,7 @@
 
 #include "apdcomport.h"
 #include "commsettingsform.h"
+#include "loggerlink.h"
 #include "mainformmenu.h"
 #include "settings.h"
 
@@ -42,6 +43,8 @@ public:
     // The current handler, so that a new one can hand the cases it does not take back to it.
     std::function<void()> handler(const QString& name) const { return m_handlers.value(name); }
     serial::TApdComPort& ApdComPort1 = m_port;
+    // The one logger link on that port; every logger command goes through it (and its claim).
+    link::LoggerLink& loggerLink() { return m_link; }
     Prompts& prompts() { return m_prompts; }
     QMdiArea* mdiArea() const { return m_mdi; }
     TEditor* activeEditor() const;
@@ -133,6 +136,7 @@ private:
     Prompts& m_prompts;
     PortDialogs& m_portDialogs;
     serial::TApdComPort m_port;
+    link::LoggerLink m_link{m_port, m_prompts};
     QMdiArea* m_mdi = nullptr;
     QHash<QString, QAction*> m_actions;
     QHash<QString, QMenu*> m_menus;
@@ -149,6 +153,7 @@ private:
     bool m_mayOpenPort = true;
     bool m_firstShow = true;
     bool m_closing = false;
+    bool m_closeAfterLink = false;
     bool m_locked = false;
 };
 

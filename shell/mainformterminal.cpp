@@ -58,19 +58,6 @@ QMdiSubWindow* attachTerminal(TMainForm& form, terminal::TTerminalForm& term,
             pasteInEditor();
         }
     });
-    // "&Run" with the terminal active starts the program already in the logger; nothing is compiled.
-    const auto runFromEditor = form.handler("Run1");
-    form.setHandler("Run1", [&form, &term, terminalActive, runFromEditor] {
-        if (terminalActive()) {
-            constexpr quint8 kRunCommand = 0x12;
-            if (form.ApdComPort1.isOpen()) {
-                form.ApdComPort1.putChar(kRunCommand);
-            }
-            term.bringToFront();
-        } else if (runFromEditor) {
-            runFromEditor();
-        }
-    });
     form.setHandler("Clearterminal1", [&term] { term.clearTerminal(); });
     form.setHandler("Terminaloptions1", [&term, &optionsDialog, &prompts, ask = std::move(ask)] {
         const std::optional<QString> text = terminal::askTerminalOptions(optionsDialog, term.tabSize(), ask);

@@ -125,8 +125,12 @@ QByteArray PairBackend::readAll() {
 
 void PairBackend::pump() {
     if (m_line && !m_line->m_holdOutput && !m_pending.isEmpty()) {
-        m_line->m_received += m_pending;
-        m_pending.clear();
+        QByteArray sent;
+        sent.swap(m_pending);
+        m_line->m_received += sent;
+        if (m_line->m_transmitHook) {
+            m_line->m_transmitHook(sent);
+        }
     }
 }
 

@@ -10,6 +10,7 @@
 //   line.takeReceived();         // what the port transmitted
 
 #include <QHash>
+#include <functional>
 #include <memory>
 
 #include "serialbackend.h"
@@ -25,6 +26,9 @@ public:
     // Port -> far end: everything transmitted so far.
     QByteArray takeReceived();
     const QByteArray& received() const { return m_received; }
+    // Called with each run of bytes as the port puts it on the line, so that a simulated peer can
+    // answer (tools/loggersim/loggeronline.h). The hook must not call back into the port.
+    void setTransmitHook(std::function<void(const QByteArray&)> hook) { m_transmitHook = std::move(hook); }
 
     // While held, the port's output stays queued in the port (its output buffer fills up).
     void holdOutput(bool hold) { m_holdOutput = hold; }
@@ -45,6 +49,7 @@ private:
     friend class PairBackend;
     QByteArray m_toPort;
     QByteArray m_received;
+    std::function<void(const QByteArray&)> m_transmitHook;
     QString m_openFailure;
     LineSettings m_settings;
     PairBackend* m_backend = nullptr;

@@ -134,21 +134,6 @@ TEST_F(TerminalInMainForm, PortSetupFromTheMenuReachesTheDialog) {
     EXPECT_TRUE(form->action("Run1")->isEnabled()) << "cancelled with the port open: unlocked again";
 }
 
-TEST_F(TerminalInMainForm, RunWithTheTerminalActiveSendsTheRunByteOnly) {
-    form->action("New1")->trigger();
-    form->mdiArea()->setActiveSubWindow(sub);
-    line->takeReceived();
-    form->action("Run1")->trigger();
-    QCoreApplication::processEvents();
-    EXPECT_EQ(line->takeReceived(), QByteArray("\x12"));
-    EXPECT_EQ(form->mdiArea()->currentSubWindow(), sub);
-    form->mdiArea()->activateNextSubWindow();
-    ASSERT_NE(form->mdiArea()->currentSubWindow(), sub);
-    form->action("Run1")->trigger();
-    QCoreApplication::processEvents();
-    EXPECT_FALSE(line->takeReceived().contains('\x12')) << "an editor's Run is not the terminal's";
-}
-
 TEST_F(TerminalInMainForm, SuspendedTerminalLeavesTheLineToTheCommand) {
     {
         terminal::TerminalSuspension suspended(*term);

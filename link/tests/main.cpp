@@ -1,0 +1,9 @@
+// The link's waits serve the event loop, so every test runs inside an application object.
+#include <gtest/gtest.h>
+#include <QCoreApplication>
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,58 @@
+#pragma once
+// Puts the logger link into the main window: the terminal window as the link's terminal gate, the link
+// state kept with the settings ("Confirm connection", the offload folder), the items of logger commands
+// disabled while one of them owns the line, and the "&Load" and "&Run" commands.
+//
+// Other logger commands attach the same way: a function of their own that sets the handlers of their
+// items on form.loggerLink(), claims the link in each command and leaves the enabling to this file
+// (their items are listed in linkCommandItems()).
+
+#include <QObject>
+#include <QStringList>
+
+#include "loggerlink.h"
+
+namespace orrery {
+
+class TMainForm;
+class TEditor;
+
+namespace terminal {
+class TTerminalForm;
+}
+
+// The menu items of every command that uses the line. They are disabled while a command holds the
+// link and enabled again when it ends (unless the menu is locked for want of a port).
+QStringList linkCommandItems();
+
+class LinkCommands : public QObject, public link::TerminalGate {
+    Q_OBJECT
+public:
+    LinkCommands(TMainForm& form, terminal::TTerminalForm& terminal);
+
+    // "&Load": compile the active editor's program and load it.
+    void Load1Click();
+    // "&Run": the same, then start it; with the terminal active only the run byte.
+    void Run1Click();
+
+    void suspendTerminal() override;
+    void resumeTerminal() override;
+    void bringTerminalToFront() override;
+
+private:
+    // Compiles the editor's text and loads the image. True when the program is in the logger; sets
+    // ProgramDir then.
+    bool compileAndLoad(TEditor& editor, bool reportFailedLoad);
+    bool terminalActive() const;
+    void applyBusy(bool busy);
+
+    TMainForm& m_form;
+    terminal::TTerminalForm& m_terminal;
+};
+
+// Creates the link commands (owned by the form) and connects them. Call after the terminal and the
+// editor commands are attached: "&Run" takes over the terminal's case, and the compiler options command
+// is followed so that "Confirm connection" reaches the link at once.
+LinkCommands* attachLink(TMainForm& form, terminal::TTerminalForm& terminal);
+
+}  // namespace orrery

@@ -1,0 +1,183 @@
+// The loggerlink binary against the simulated logger on a pseudo-terminal: exit codes, messages, and
+// the exact bytes the logger received according to its trace.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "compiler.h"
+#include "loggerlink.h"
+#include "programloader.h"
+#include "simulatedlogger.h"
+
+using namespace orrery;
+using namespace orrery::link;
+using namespace orrery::link::testing;
+
+namespace {
+
+const QString kSmallProgram = QStringLiteral("MODEL \"Birch\"\nPRINT \"Hello\"\n");
+
+struct Result {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+class LoggerLinkTool : public ::testing::Test {
+protected:
+    Result loggerlink(const QStringList& arguments, int deadlineMs = 30000) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("ORRERY_SETTINGS"), dir.filePath(QStringLiteral("orrery.ini")));
+        env.remove(QStringLiteral("ORRERY_COM1"));
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(LOGGERLINK_PATH), arguments);
+        if (!p.waitForFinished(deadlineMs)) {
+            p.kill();
+            p.waitForFinished();
+            return {};
+        }
+        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+                QString::fromLocal8Bit(p.readAllStandardOutput()),
+                QString::fromLocal8Bit(p.readAllStandardError())};
+    }
+    QString write(const QString& name, const QByteArray& bytes) {
+        QFile f(dir.filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return f.fileName();
+    }
+    static QByteArray imageOf(const QString& text, const char* name) {
+        compiler::CompileJob job;
+        job.sourceName = name;
+        job.sourceText = text.toStdString() + "\r\n";
+        job.sourceLength = std::uint32_t(job.sourceText.size());
+        EXPECT_EQ(compiler::compile(job), compiler::kCompileOk);
+        return QByteArray(reinterpret_cast<const char*>(job.image.data()), qsizetype(job.image.size()));
+    }
+    static QByteArray loadStream(const QByteArray& img) {
+        QByteArray out(1, char(kLoadCommand));
+        for (qsizetype sent = 0; sent < img.size(); sent += kLoadBlockSize) {
+            const QByteArray block = img.mid(sent, kLoadBlockSize);
+            out += char(block.size()) + block;
+        }
+        return out + '\0';
+    }
+    SimulatedLogger& startSim(const QStringList& arguments) {
+        sim = std::make_unique<SimulatedLogger>(QStringLiteral(LOGGERSIM_PATH), arguments);
+        EXPECT_TRUE(sim->start());
+        return *sim;
+    }
+
+    QTemporaryDir dir;
+    std::unique_ptr<SimulatedLogger> sim;
+};
+
+TEST_F(LoggerLinkTool, IdentifyPrintsTheModelAndTheText) {
+    startSim({"--model", "400"});
+    const Result r = loggerlink({"--port", sim->device(), "identify"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, "400\nBRACKWATER 400 Cedar SIMULATED\n");
+    EXPECT_EQ(sim->received(1), QByteArray(1, char(kIdentifyCommand)));
+}
+
+TEST_F(LoggerLinkTool, LoadAndRunPutExactlyTheImageOnTheLine) {
+    const QString source = write("prog.qob", kSmallProgram.toLatin1());
+    const QByteArray img = imageOf(kSmallProgram, "prog.qob");
+    const QString binary = write("prog.bin", img);
+    const struct {
+        QStringList arguments;
+        QByteArray expected;
+    } cases[] = {
+        {{"load", source}, loadStream(img)},
+        {{"load", source, "--run"}, loadStream(img) + char(kRunCommand)},
+        {{"load", binary, "--model", "230"}, loadStream(img)},
+        {{"run"}, QByteArray(1, char(kRunCommand))},
+    };
+    for (const auto& c : cases) {
+        startSim({"--model", "230"});
+        const Result r = loggerlink(QStringList{"--quiet", "--port", sim->device()} + c.arguments);
+        EXPECT_EQ(r.exitCode, 0) << c.arguments.join(' ').toStdString() << r.err.toStdString();
+        EXPECT_EQ(r.out, QString()) << "nothing but results on stdout";
+        EXPECT_EQ(sim->received(c.expected.size()).toHex(), c.expected.toHex())
+            << c.arguments.join(' ').toStdString();
+    }
+}
+
+TEST_F(LoggerLinkTool, LoggerFailuresExitWithOneAndTheWorkbenchMessage) {
+    const QString source = write("prog.qob", kSmallProgram.toLatin1());
+    QString big = QStringLiteral("MODEL \"Birch\"\n");
+    for (int i = 0; i < 1200; ++i)
+        big += QStringLiteral("PRINT \"A line that makes the program big\"\n");
+    const QString large = write("large.qob", big.toLatin1());
+    const struct {
+        QStringList simArguments;
+        QStringList arguments;
+        QString message;
+        QByteArray received;
+    } cases[] = {
+        {{"--silent-after", "0"}, {"load", source}, kNotResponding, QByteArray(1, char(kLoadCommand))},
+        {{"--wrong-echo"}, {"load", source}, kNotResponding, QByteArray(1, char(kLoadCommand))},
+        {{"--silent-after", "0"}, {"identify"}, kNotResponding, QByteArray(1, char(kIdentifyCommand))},
+        {{}, {"load", large}, kLargerThan16064, QByteArray()},
+    };
+    for (const auto& c : cases) {
+        startSim(QStringList{"--model", "230"} + c.simArguments);
+        const Result r = loggerlink(QStringList{"--port", sim->device()} + c.arguments);
+        EXPECT_EQ(r.exitCode, 1) << c.message.toStdString();
+        EXPECT_TRUE(r.err.contains(c.message)) << r.err.toStdString();
+        EXPECT_EQ(sim->received(c.received.size()), c.received) << c.message.toStdString();
+    }
+}
+
+TEST_F(LoggerLinkTool, UsageCompileAndFileErrorsExitWithTwoAndTouchNothing) {
+    startSim({"--model", "230"});
+    const QString broken = write("broken.qob", "MODEL \"Birch\"\nPRINT (\n");
+    const QString binary = write("prog.bin", imageOf(kSmallProgram, "prog.qob"));
+    const struct {
+        QStringList arguments;
+        QString inStderr;
+    } cases[] = {
+        {{}, "no COMMAND given"},
+        {{"frob"}, "unknown command 'frob'"},
+        {{"--baud"}, "--baud needs a value"},
+        {{"--baud", "fast", "run"}, "--baud needs a number"},
+        {{"load"}, "load needs a FILE"},
+        {{"load", broken}, broken + ":2:"},
+        {{"load", dir.filePath("missing.qob")}, "cannot read"},
+        {{"load", binary}, "needs --model N"},
+        {{"load", binary, "--model", "400"}, "--variables N"},
+        {{"load", binary, "--model", "210"}, "was compiled for model 230, not 210"},
+        {{"identify", "extra"}, "identify takes no arguments"},
+    };
+    for (const auto& c : cases) {
+        const Result r = loggerlink(QStringList{"--port", sim->device()} + c.arguments);
+        EXPECT_EQ(r.exitCode, 2) << c.arguments.join(' ').toStdString();
+        EXPECT_TRUE(r.err.contains(c.inStderr)) << r.err.toStdString();
+    }
+    EXPECT_EQ(sim->traced("rx"), QByteArray()) << "the logger heard nothing";
+}
+
+TEST_F(LoggerLinkTool, PortThatCannotBeOpenedIsNamed) {
+    const Result r = loggerlink({"--port", dir.filePath("nothing-here"), "run"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(dir.filePath("nothing-here") + "): no such device")) << r.err.toStdString();
+}
+
+TEST_F(LoggerLinkTool, PortNamesResolveAsInTheWorkbench) {
+    startSim({"--model", "230"});
+    write("orrery.ini", "[Ports]\nComNum=COM3\nCOM3Device=" + sim->device().toLocal8Bit() + "\n");
+    const Result stored = loggerlink({"identify"});
+    EXPECT_EQ(stored.exitCode, 0) << stored.err.toStdString();
+    EXPECT_TRUE(stored.out.startsWith("230\n"));
+    const Result named = loggerlink({"--port", "com3", "identify"});
+    EXPECT_EQ(named.exitCode, 0) << named.err.toStdString();
+    const Result unmapped = loggerlink({"--port", "COM4", "identify"});
+    EXPECT_EQ(unmapped.exitCode, 1);
+    EXPECT_TRUE(unmapped.err.contains("COM4: no device is assigned to this port"))
+        << unmapped.err.toStdString();
+}
+
+}  // namespace

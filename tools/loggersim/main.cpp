@@ -1,0 +1,72 @@
+// loggersim: a simulated Brackwater logger on a pseudo-terminal. See --help, and loggermodel.h for what
+// the logger does with each command.
+
+#include <csignal>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+
+#include "loggerline.h"
+#include "ptyserver.h"
+#include "simoptions.h"
+
+namespace {
+std::atomic<bool> g_stop{false};
+void requestStop(int) {
+    g_stop = true;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace orrery::loggersim;
+    const ParseResult parsed = parseArguments(std::vector<std::string>(argv + 1, argv + argc));
+    if (!parsed.error.empty()) {
+        std::fprintf(stderr, "loggersim: %s\nTry 'loggersim --help'.\n", parsed.error.c_str());
+        return 2;
+    }
+    const SimOptions& options = parsed.options;
+    if (options.help) {
+        std::fputs(usageText().c_str(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::puts("loggersim 1.0");
+        return 0;
+    }
+
+    std::ofstream traceFile;
+    std::unique_ptr<Trace> trace;
+    if (!options.tracePath.empty()) {
+        traceFile.open(options.tracePath, std::ios::out | std::ios::trunc);
+        if (!traceFile) {
+            std::fprintf(stderr, "loggersim: --trace: cannot write %s\n", options.tracePath.c_str());
+            return 2;
+        }
+        trace = std::make_unique<Trace>(traceFile);
+    }
+
+    struct sigaction action {};
+    action.sa_handler = requestStop;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    PtyServer server;
+    std::string error;
+    if (!server.open(options.link, error)) {
+        std::fprintf(stderr, "loggersim: %s\n", error.c_str());
+        return error.rfind("--link", 0) == 0 ? 2 : 1;
+    }
+    LoggerModel model(options.setup);
+    model.onNote = [](const std::string& text) { std::fprintf(stderr, "loggersim: %s\n", text.c_str()); };
+    LoggerLine line(model, options.faults, trace.get());
+
+    std::printf("%s\n", server.devicePath().c_str());
+    std::fflush(stdout);
+    std::fprintf(stderr, "loggersim: Brackwater %u logger on %s%s%s\n", unsigned(model.modelNumber()),
+                 server.devicePath().c_str(), options.link.empty() ? "" : ", linked as ", options.link.c_str());
+    server.serve(line, options.exitAfter, g_stop);
+    return 0;
+}
