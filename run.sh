@@ -2,8 +2,55 @@
 # Installs what is missing, builds, and starts the workbench on the user's desktop with the files named
 # (an example program when none is named). With no display it
 # says so and shows what runs without one: every program in examples/ compiled with qobc.
+#
+# With no serial port configured and no serial adapter plugged in, the workbench talks to a simulated
+# logger (tools/loggersim) on a pseudo-terminal mapped to COM1; --sim uses the simulator in any case.
+# The simulator ends with the workbench.
 set -euo pipefail
 cd "$(dirname "$0")"
+
+force_sim=0
+files=()
+for arg in "$@"; do
+  if [ "$arg" = "--sim" ]; then force_sim=1; else files+=("$arg"); fi
+done
+set -- ${files[@]+"${files[@]}"}
+
+# A port is configured when the environment or the settings name a device for one of COM1..COM9.
+port_configured() {
+  local n
+  for n in 1 2 3 4 5 6 7 8 9; do
+    local var="ORRERY_COM$n"
+    [ -n "${!var:-}" ] && return 0
+  done
+  local settings=${ORRERY_SETTINGS:-$HOME/.config/Pellworth/Orrery.conf}
+  [ -f "$settings" ] && grep -Eq '^COM[1-9]Device=.+' "$settings"
+}
+
+# Serial adapters (USB, where loggers are plugged in). Built-in ttyS ports do not count: most PCs and
+# virtual machines have one with nothing attached; a logger on one is chosen in Port setup.
+adapter_present() {
+  compgen -G '/dev/serial/by-id/*' >/dev/null || compgen -G '/dev/ttyUSB*' >/dev/null ||
+    compgen -G '/dev/ttyACM*' >/dev/null
+}
+
+# Starts loggersim on a pseudo-terminal and maps COM1 to it for the workbench.
+start_simulated_logger() {
+  sim_dir=$(mktemp -d "${TMPDIR:-/tmp}/orrery-sim.XXXXXX")
+  build/tools/loggersim/loggersim --link "$sim_dir/COM1" >"$sim_dir/device" 2>"$sim_dir/log" &
+  sim_pid=$!
+  trap 'kill "$sim_pid" 2>/dev/null; wait "$sim_pid" 2>/dev/null; rm -rf "$sim_dir"' EXIT
+  local tries=0
+  until [ -s "$sim_dir/device" ] || [ $tries -ge 100 ]; do sleep 0.05; tries=$((tries + 1)); done
+  if [ ! -s "$sim_dir/device" ]; then
+    echo "The simulated logger did not start:" >&2
+    cat "$sim_dir/log" >&2
+    exit 1
+  fi
+  export ORRERY_COM1="$sim_dir/COM1" ORRERY_COM1_LABEL="simulated logger"
+  echo "COM1 is a simulated logger (tools/loggersim on $(head -n 1 "$sim_dir/device")):" \
+    "no serial port is configured and no serial adapter is plugged in. ./run.sh --sim always uses it."
+}
 scripts/install-deps.sh
 scripts/build.sh build
 
@@ -12,6 +59,12 @@ if [ -x "$workbench" ] && { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}"
   # With no files named, the workbench opens an example program, ready for Syntax check (Alt+Y).
   if [ $# -eq 0 ]; then
     set -- examples/sampler.qob
+  fi
+  if [ $force_sim -eq 1 ] || { ! port_configured && ! adapter_present; }; then
+    start_simulated_logger
+    status=0
+    "$workbench" "$@" || status=$?
+    exit $status
   fi
   exec "$workbench" "$@"
 fi

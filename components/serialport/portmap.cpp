@@ -33,6 +33,9 @@ QString PortMap::label(int comNumber) const {
     if (path.isEmpty()) {
         return name;
     }
+    if (const QString description = m_descriptions.value(comNumber); !description.isEmpty()) {
+        return QStringLiteral("%1 (%2)").arg(name, description);
+    }
     // Devices directly in /dev and the by-id links are known by their names; anything else (a pty,
     // a simulator's link) needs its whole path to be recognised.
     const QFileInfo info(path);
@@ -51,6 +54,9 @@ PortMap PortMap::resolve(const QProcessEnvironment& env, const QMap<int, QString
     for (int n = 1; n <= kMaxComNumber; ++n) {
         const QString fromEnv = env.value(QStringLiteral("ORRERY_COM%1").arg(n));
         map.assign(n, fromEnv.isEmpty() ? stored.value(n) : fromEnv);
+        if (!fromEnv.isEmpty()) {
+            map.describe(n, env.value(QStringLiteral("ORRERY_COM%1_LABEL").arg(n)));
+        }
     }
     if (!map.isEmpty()) {
         return map;

@@ -3,7 +3,8 @@
 //
 // A logger is attached to "COM1".."COM4" as far as the user, the settings and the dialogs are concerned;
 // on Linux each of those names stands for a device path. The map comes from, in order of precedence:
-//   1. ORRERY_COM1=/path ... ORRERY_COM9 in the environment (tests, the simulated logger);
+//   1. ORRERY_COM1=/path ... ORRERY_COM9 in the environment (tests, the simulated logger), with
+//      ORRERY_COM1_LABEL=text ... naming what is behind it ("simulated logger") where ports are listed;
 //   2. the key "COM1Device" ... "COM9Device" in section "Ports" of the settings;
 //   3. when neither names any port: the serial devices that exist, USB adapters first by their stable
 //      /dev/serial/by-id names, then the other serial devices, as COM1..COM4 in that order.
@@ -31,9 +32,10 @@ public:
 
     // "COM1" -> 1; 0 for anything that is not "COM" followed by one digit 1..9.
     static int numberOf(const QString& portName);
-    // How a port is shown in lists: "COM1  (ttyUSB0)", "COM2  (/dev/pts/3)", or "COM1" when nothing is
-    // assigned.
+    // How a port is shown in lists: "COM1  (ttyUSB0)", "COM2  (/dev/pts/3)", "COM1" when nothing is
+    // assigned, or "COM1 (simulated logger)" when the port was given that description.
     QString label(int comNumber) const;
+    void describe(int comNumber, const QString& description) { m_descriptions.insert(comNumber, description); }
 
     // Builds the map from the three sources above. stored holds the settings entries (number -> path).
     static PortMap resolve(const QProcessEnvironment& env, const QMap<int, QString>& stored,
@@ -44,6 +46,7 @@ public:
 
 private:
     QMap<int, QString> m_devices;
+    QMap<int, QString> m_descriptions;
     bool m_automatic = false;
 };
 

@@ -94,4 +94,12 @@ TEST(PortMap, LabelShowsTheDeviceName) {
     EXPECT_EQ(map.entries().size(), 4);
 }
 
+TEST(PortMap, EnvironmentLabelNamesTheSimulatedLogger) {
+    const PortMap map = PortMap::resolve(
+        envWith({"ORRERY_COM1=/tmp/x/logger", "ORRERY_COM1_LABEL=simulated logger", "ORRERY_COM3_LABEL=stray"}),
+        {{3, "/dev/ttyS0"}}, {});
+    EXPECT_EQ(map.label(1), "COM1 (simulated logger)");
+    EXPECT_EQ(map.label(3), "COM3  (ttyS0)") << "a label goes only with a device from the environment";
+}
+
 }  // namespace
