@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "loggerline.h"
+#include "orrery_version.h"
 #include "ptyserver.h"
 #include "simoptions.h"
 
@@ -30,7 +31,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (options.version) {
-        std::puts("loggersim 1.0");
+        std::puts("loggersim (Orrery) " ORRERY_VERSION_TEXT);
         return 0;
     }
 
