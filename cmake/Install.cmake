@@ -25,6 +25,9 @@ function(orrery_gzip_file source output)
     VERBATIM)
 endfunction()
 
+# A page that arrives later makes the next build configure again, so that it is installed.
+file(GLOB man_pages CONFIGURE_DEPENDS ${man_source_dir}/*.1)
+
 set(installed_programs "")
 set(compressed_files "")
 foreach(program ${ORRERY_PROGRAMS})
@@ -33,7 +36,7 @@ foreach(program ${ORRERY_PROGRAMS})
   endif()
   list(APPEND installed_programs ${program})
   install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT programs)
-  if(EXISTS ${man_source_dir}/${program}.1)
+  if(${man_source_dir}/${program}.1 IN_LIST man_pages)
     # The page carries the version of the build in its title line.
     set(VERSION ${ORRERY_VERSION_TEXT})
     configure_file(${man_source_dir}/${program}.1 ${man_build_dir}/${program}.1 @ONLY)
