@@ -45,7 +45,6 @@ foreach(program ${ORRERY_PROGRAMS})
     install(FILES ${man_build_dir}/${program}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT programs)
   endif()
 endforeach()
-set(ORRERY_INSTALLED_PROGRAMS ${installed_programs} CACHE INTERNAL "programs this build installs")
 
 # Desktop integration: a menu entry that opens *.qob files in the running workbench (it runs
 # `orrery %F`, and a second start hands its files to the first), the Quobol MIME type and the icon.
@@ -55,7 +54,7 @@ if(TARGET orrery)
   install(FILES ${packaging_dir}/orrery.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps COMPONENT programs)
 endif()
 
-file(GLOB example_programs ${PROJECT_SOURCE_DIR}/examples/*.qob)
+file(GLOB example_programs CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/examples/*.qob)
 install(FILES ${example_programs} DESTINATION ${ORRERY_SHARE_DIR}/examples COMPONENT programs)
 
 # Documentation: the README with the pictures it shows, the copyright and the package's changelog.
@@ -65,7 +64,7 @@ list(APPEND compressed_files ${PROJECT_BINARY_DIR}/packaging/changelog.gz)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${packaging_dir}/copyright
               ${PROJECT_BINARY_DIR}/packaging/changelog.gz
         DESTINATION ${ORRERY_DOC_DIR} COMPONENT programs)
-file(GLOB readme_pictures ${PROJECT_SOURCE_DIR}/docs/*.png)
+file(GLOB readme_pictures CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/docs/*.png)
 install(FILES ${readme_pictures} DESTINATION ${ORRERY_DOC_DIR}/docs COMPONENT programs)
 
 add_custom_target(orrery_install_files ALL DEPENDS ${compressed_files})
