@@ -12,6 +12,7 @@ PACKAGES=(
   socat lrzsz srecord crasm
   xvfb xauth x11-apps imagemagick fonts-dejavu-core poppler-utils
   openbox  # a window manager under Xvfb, for screenshots with title bars
+  dpkg-dev file binutils desktop-file-utils shared-mime-info man-db groff-base lintian
 )
 
 missing=()

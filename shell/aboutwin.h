@@ -4,9 +4,11 @@
 
 #include <QDialog>
 
+#include "orrery_version.h"
+
 namespace orrery {
 
-inline constexpr const char* kVersionLine = "Version 4.14 (beta 12)";
+inline constexpr const char* kVersionLine = "Version " ORRERY_VERSION_TEXT;
 
 class TAboutBox : public QDialog {
     Q_OBJECT

@@ -1,7 +1,12 @@
 // The workbench application: one instance per user, the main window, the start-up files.
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QIcon>
 #include <QTimer>
+#include <iostream>
 
+#include "commandline.h"
 #include "commsettingsform.h"
 #include "mainform.h"
 #include "asciioptionsform.h"
@@ -13,19 +18,44 @@
 #include "plotterwin.h"
 #include "mainformtransfers.h"
 #include "offloaddialogs.h"
+#include "orrery_version.h"
 #include "qtprompts.h"
 #include "singleinstance.h"
 #include "terminaloptionsform.h"
 #include "terminalwin.h"
 #include "utilitiescommands.h"
 
+namespace {
+
+// The folder first offered for a capture file: the program's own folder, unless the program is
+// installed where the user cannot write (/usr/bin), where the home folder takes its place.
+QString captureFolder() {
+    const QString programDir = QApplication::applicationDirPath();
+    const QString folder = QFileInfo(programDir).isWritable() ? programDir : QDir::homePath();
+    return folder + QLatin1Char('/');
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    if (const auto exitCode = orrery::answerInfoOption(argc, argv, std::cout)) {
+        return *exitCode;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Orrery for Windows"));
     QApplication::setOrganizationName(QStringLiteral("Pellworth"));
+    QApplication::setApplicationVersion(QStringLiteral(ORRERY_VERSION_TEXT));
+    // The installed icon and desktop entry; Wayland compositors match the window to the entry by name.
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("orrery")));
+    QApplication::setDesktopFileName(QStringLiteral("orrery"));
 
     QStringList files;
+    bool afterEndOfOptions = false;
     for (const QString& arg : QApplication::arguments().mid(1)) {
+        if (arg == QLatin1String("--") && !afterEndOfOptions) {
+            afterEndOfOptions = true;
+            continue;
+        }
         files << orrery::TMainForm::canonicalLongPath(arg);
     }
 
@@ -43,7 +73,7 @@ int main(int argc, char** argv) {
     prompts.setParent(&form);
     portDialogs.setParent(&form);
     auto* terminalForm = new orrery::terminal::TTerminalForm(form.ApdComPort1, prompts);
-    terminalForm->setProgramDir(QApplication::applicationDirPath() + QLatin1Char('/'));
+    terminalForm->setProgramDir(captureFolder());
     orrery::terminal::TTerminalOptionsDialog terminalOptions(&form);
     orrery::attachTerminal(form, *terminalForm, terminalOptions, prompts,
                            [](orrery::terminal::TTerminalOptionsDialog& d) { return d.exec() == QDialog::Accepted; });

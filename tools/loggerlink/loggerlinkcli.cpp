@@ -9,6 +9,7 @@
 #include <ostream>
 
 #include "cliprompts.h"
+#include "orrery_version.h"
 #include "portmap.h"
 #include "settings.h"
 
@@ -16,7 +17,7 @@ namespace orrery::loggerlink {
 
 namespace {
 
-constexpr const char* kVersion = "loggerlink (Orrery) 0.1\n";
+constexpr const char* kVersion = "loggerlink (Orrery) " ORRERY_VERSION_TEXT "\n";
 
 std::vector<Command>& registry() {
     static std::vector<Command> commands;

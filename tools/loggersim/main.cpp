@@ -8,6 +8,7 @@
 
 #include "loggerline.h"
 #include "loggerrunner.h"
+#include "orrery_version.h"
 #include "ptyserver.h"
 #include "simoptions.h"
 
@@ -31,7 +32,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (options.version) {
-        std::puts("loggersim 1.0");
+        std::puts("loggersim (Orrery) " ORRERY_VERSION_TEXT);
         return 0;
     }
 

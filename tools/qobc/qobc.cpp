@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "compiler.h"
+#include "orrery_version.h"
 #include "outputfile.h"
 
 namespace orrery::qobc {
@@ -30,7 +31,7 @@ constexpr const char* kUsage =
     "  -h, --help             show this help\n"
     "      --version          show the version\n";
 
-constexpr const char* kVersion = "qobc (Orrery) 0.1\n";
+constexpr const char* kVersion = "qobc (Orrery) " ORRERY_VERSION_TEXT "\n";
 
 struct Options {
     compiler::CompilerOptions compiler;

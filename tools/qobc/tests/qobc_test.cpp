@@ -1,5 +1,6 @@
 // qobc: usage, exit codes and output forms, in-process and as the built program.
 
+#include "orrery_version.h"
 #include "qobc.h"
 
 #include <gtest/gtest.h>
@@ -107,7 +108,7 @@ TEST_F(Qobc, HelpAndVersion) {
     EXPECT_EQ(run({"--help"}), kExitOk);
     EXPECT_NE(m_out.str().find("--max-asm-lines N"), std::string::npos);
     EXPECT_EQ(run({"--version"}), kExitOk);
-    EXPECT_NE(m_out.str().find("qobc"), std::string::npos);
+    EXPECT_EQ(m_out.str(), "qobc (Orrery) " ORRERY_VERSION_TEXT "\n");
 }
 
 TEST_F(Qobc, TheBuiltProgramBehavesTheSame) {
