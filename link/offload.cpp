@@ -160,7 +160,8 @@ bool OffloadCommand::start(OffloadKind kind, const QString& startText, const QSt
     const bool openEnd = kind == OffloadKind::Disk || *end == 0;
     m_session.startReceive(destination, QString::fromLatin1(traits.progressCaption),
                            openEnd ? kOpenEndGauge : *end, openEnd, [this] {
-                               m_link.FlushPort();
+                               // Input only: the output still holds the acknowledgement of the end.
+                               m_link.port().flushInBuffer();
                                m_link.ResumeTerminal();
                                m_claim.reset();
                            });

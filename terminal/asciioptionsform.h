@@ -5,7 +5,7 @@
 #include <functional>
 #include <optional>
 
-#include "asciitransfer.h"
+#include "asciiloops.h"
 
 class QLineEdit;
 class QRadioButton;

@@ -62,8 +62,8 @@ void TransferCommands::sendXmodem() {
     rememberFolder(path);
     m_c.terminal.SuspendTerminal();
     m_c.session.startTransmit(path, QStringLiteral("XMODEM Transmit"), kXmodemGauge, true, [this] {
+        // Input only: the output may still hold the transfer's last acknowledgement or cancel.
         m_c.port.flushInBuffer();
-        m_c.port.flushOutBuffer();
         m_c.terminal.ResumeTerminal();
         m_c.releaseLine();
     });
@@ -85,8 +85,8 @@ void TransferCommands::receiveXmodem() {
     }
     m_c.terminal.SuspendTerminal();
     m_c.session.startReceive(path, QStringLiteral("XMODEM Receive"), kXmodemGauge, true, [this] {
+        // Input only: the output may still hold the transfer's last acknowledgement or cancel.
         m_c.port.flushInBuffer();
-        m_c.port.flushOutBuffer();
         m_c.terminal.ResumeTerminal();
         m_c.releaseLine();
     });

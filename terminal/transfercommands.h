@@ -7,7 +7,7 @@
 #include <QString>
 #include <functional>
 
-#include "asciitransfer.h"
+#include "asciiloops.h"
 
 class QFile;
 

@@ -1,6 +1,8 @@
 #include "apdprotocol.h"
 
+#include <QDeadlineTimer>
 #include <QFileInfo>
+#include <QThread>
 #include <cstdio>
 
 #include "apdcomport.h"
@@ -30,6 +32,19 @@ namespace {
 
 int ticksToMs(int ticks) {
     return int(ticks * 1000.0 / TApdProtocol::kTicksPerSecond + 0.5);
+}
+
+// The longest wait for the last bytes of a transfer to leave (a line held off by flow control).
+constexpr int kDrainDeadlineMs = 1000;
+
+// The last bytes of a transfer (the acknowledgement of the end, or the cancel sequence) are only queued
+// when it finishes. Whoever gets the finish event may discard the output buffer or close the port, so
+// they go out first; otherwise the other side keeps waiting for them and misses the next command.
+void drainOutput(serial::TApdComPort& port) {
+    const QDeadlineTimer deadline(kDrainDeadlineMs);
+    while (port.isOpen() && port.outBuffUsed() > 0 && !deadline.hasExpired()) {
+        QThread::msleep(1);
+    }
 }
 
 }  // namespace
@@ -217,6 +232,7 @@ void TApdProtocol::finish(Result result) {
         delete sender;
         delete wire;
     });
+    drainOutput(*m_port);
     emit protocolFinish(int(result));
 }
 

@@ -8,7 +8,6 @@
 #include <QTemporaryDir>
 
 #include "asciioptionsform.h"
-#include "asciitransfer.h"
 #include "scriptedprompts.h"
 #include "transfercommands.h"
 

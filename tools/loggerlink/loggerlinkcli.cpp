@@ -3,7 +3,9 @@
 #include <unistd.h>
 #include <QDir>
 #include <QProcessEnvironment>
+#include <QDeadlineTimer>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 #include <algorithm>
 #include <ostream>
@@ -17,7 +19,9 @@ namespace orrery::loggerlink {
 
 namespace {
 
-constexpr const char* kVersion = "loggerlink (Orrery) " ORRERY_VERSION_TEXT "\n";
+constexpr const char* kVersion = "loggerlink (Orrery) " ORRERY_VERSION_TEXT "
+";
+constexpr int kDrainDeadlineMs = 3000;
 
 std::vector<Command>& registry() {
     static std::vector<Command> commands;
@@ -127,6 +131,16 @@ QString usageText() {
                       "error or a file that cannot be read or written.\n");
 }
 
+// Bytes still queued when the tool ends would die with the port: the last acknowledgement of an
+// XMODEM receive, for one, without which the logger keeps waiting and ignores the next command. The
+// deadline covers a line that takes nothing (flow control held off, device gone).
+void drainOutput(serial::TApdComPort& port) {
+    const QDeadlineTimer deadline(kDrainDeadlineMs);
+    while (port.isOpen() && port.outBuffUsed() > 0 && !deadline.hasExpired()) {
+        QThread::msleep(1);
+    }
+}
+
 }  // namespace
 
 // --- registry ----------------------------------------------------------------------------------------
@@ -155,6 +169,9 @@ Session::Session(const GlobalOptions& options, std::ostream& out, std::ostream& 
 }
 
 Session::~Session() {
+    if (m_port) {
+        drainOutput(*m_port);
+    }
     m_claim.reset();
     m_link.reset();
     m_port.reset();

@@ -72,7 +72,8 @@ int xmodemTransfer(Session& session, QStringList arguments, bool sending) {
     }
     xmodem::TApdProtocol protocol(&link->port());
     xmodem::XmodemSession transfer(protocol, link->prompts());
-    auto cleanUp = [link] { link->FlushPort(); };
+    // Input only: the output may still hold the transfer's last acknowledgement or cancel.
+    auto cleanUp = [link] { link->port().flushInBuffer(); };
     if (sending) {
         transfer.startTransmit(path, QStringLiteral("XMODEM Transmit"), 10000, true, cleanUp);
     } else {

@@ -79,3 +79,25 @@ TEST_F(LoggerLinkTransfers, RefusedRangesExitWithoutTouchingTheLine) {
     }
     EXPECT_TRUE(sim->received(1).isEmpty());
 }
+
+TEST_F(LoggerLinkTransfers, OffloadsFollowOneAnotherOnTheSameLogger) {
+    // Each run must leave the logger ready for the next command: a tool that ends before its last
+    // acknowledgement has gone out leaves the logger waiting for it.
+    startSim();
+    const struct {
+        QStringList arguments;
+        QString file;
+    } runs[] = {
+        {{"offload", "--start", "0", "--end", "1023", "-o", dir.filePath("a.dat")}, "a.dat"},
+        {{"doffload", "--start", "1", "--end", "1", "-o", dir.filePath("b.dat")}, "b.dat"},
+        {{"offload", "--start", "1024", "--end", "2047", "-o", dir.filePath("c.dat")}, "c.dat"},
+        {{"doffload", "--start", "2", "--end", "2", "-o", dir.filePath("d.dat")}, "d.dat"},
+    };
+    for (const auto& r : runs) {
+        const ToolRun run = loggerlink(r.arguments);
+        EXPECT_EQ(run.exitCode, 0) << r.arguments.join(' ').toStdString() << ": " << run.err.toStdString();
+        EXPECT_NE(readFile(r.file), QByteArray("<missing>"));
+    }
+    EXPECT_EQ(readFile("a.dat"), samples().mid(0, 1024));
+    EXPECT_EQ(readFile("c.dat"), samples().mid(1024, 1024));
+}

@@ -8,7 +8,7 @@
 #include "apdcomport.h"
 #include "prompts.h"
 
-namespace orrery::terminal {
+namespace orrery::link {
 
 namespace {
 
@@ -179,4 +179,4 @@ void PortAsciiLine::drain() {
     }
 }
 
-}  // namespace orrery::terminal
+}  // namespace orrery::link

@@ -1,7 +1,7 @@
 #pragma once
 // ASCII file transfer: a file sent over the line as raw bytes (with an optional prefix and suffix and
 // optional pacing), and whatever arrives stored until a termination condition. No protocol, no widgets:
-// the commands in transfercommands.h put dialogs around these loops.
+// the workbench's transfer commands put dialogs around these loops, loggerlink puts options around them.
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -17,7 +17,7 @@ namespace orrery::serial {
 class TApdComPort;
 }
 
-namespace orrery::terminal {
+namespace orrery::link {
 
 // How an ASCII receive ends: at a given byte, after seconds without data, or only by Cancel.
 enum class TerminationKind { Character = 0, Timeout = 1, UserCancel = 2 };
@@ -94,4 +94,4 @@ private:
 // Waits up to ms for a byte on the port, serving the event loop meanwhile; the byte or -1.
 int waitForByte(serial::TApdComPort& port, int ms);
 
-}  // namespace orrery::terminal
+}  // namespace orrery::link

@@ -1,0 +1,129 @@
+// The ASCII transfer commands of loggerlink: a file sent over the line as raw bytes, and whatever the
+// line brings stored in a file. The loops are the workbench's own; the options take the place of the
+// "ASCII Transfer Options" dialog.
+#include <QFile>
+#include <QFileInfo>
+
+#include "asciitransfer.h"
+#include "cliprompts.h"
+#include "loggerlinkcli.h"
+
+namespace orrery::loggerlink {
+
+namespace {
+
+// A minute is the longest pause the workbench's options dialog accepts too.
+constexpr int kMaxDelayMs = 60000;
+constexpr int kMaxTimeoutSeconds = 3600;
+
+QString oneFile(const QStringList& arguments) {
+    if (arguments.size() != 1 || arguments.first().startsWith(QLatin1Char('-'))) {
+        throw UsageError{arguments.isEmpty() ? QStringLiteral("one FILE expected")
+                                             : QStringLiteral("unexpected '%1'").arg(arguments.join(' '))};
+    }
+    return QFileInfo(arguments.first()).absoluteFilePath();
+}
+
+int asciiSend(Session& session, QStringList arguments) {
+    link::AsciiOptions options;
+    options.prefix = takeOption(arguments, "--prefix").value_or(QString());
+    options.suffix = takeOption(arguments, "--suffix").value_or(QString());
+    if (const auto v = takeOption(arguments, "--char-delay")) {
+        options.charDelay = parseNumber("--char-delay", *v, 0, kMaxDelayMs);
+    }
+    if (const auto v = takeOption(arguments, "--line-delay")) {
+        options.lineDelay = parseNumber("--line-delay", *v, 0, kMaxDelayMs);
+    }
+    const QString path = oneFile(arguments);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        session.error(QStringLiteral("cannot read '%1'").arg(path));
+        return kExitUsage;
+    }
+    const QByteArray data = file.readAll();
+    link::LoggerLink* link = session.openLink();
+    if (!link) {
+        return kExitLogger;
+    }
+    link::PortAsciiLine line(link->port());
+    if (!link::sendAscii(line, data, options, link->prompts().progress())) {
+        session.error(QStringLiteral("ASCII send cancelled; the suffix was not sent"));
+        return kExitLogger;
+    }
+    return kExitOk;
+}
+
+// What arrives is written straight into FILE.partial, so nothing received is lost even if the tool is
+// killed; only a receive that ended as asked renames it to FILE.
+int asciiReceive(Session& session, QStringList arguments) {
+    link::AsciiOptions options;
+    const auto untilChar = takeOption(arguments, "--until-char");
+    const auto timeout = takeOption(arguments, "--timeout");
+    if (untilChar && timeout) {
+        throw UsageError{QStringLiteral("--until-char and --timeout exclude each other")};
+    }
+    if (untilChar) {
+        if (link::terminationByte(*untilChar) == 0) {
+            throw UsageError{QStringLiteral("--until-char needs a character that is not zero")};
+        }
+        options.kind = link::TerminationKind::Character;
+        options.termChar = *untilChar;
+    } else if (timeout) {
+        options.kind = link::TerminationKind::Timeout;
+        options.termTimeout = parseNumber("--timeout", *timeout, 1, kMaxTimeoutSeconds);
+    } else {
+        options.kind = link::TerminationKind::UserCancel;
+    }
+    const QString path = oneFile(arguments);
+    const QString partial = path + QStringLiteral(".partial");
+    if (QFileInfo(path).isDir()) {
+        session.error(QStringLiteral("cannot write '%1'").arg(path));
+        return kExitUsage;
+    }
+    link::LoggerLink* link = session.openLink();
+    if (!link) {
+        return kExitLogger;
+    }
+    // Opened once the line is open (nothing has been sent), so that the file's appearance tells a
+    // script the receive is ready. Unbuffered: every byte is in the file as soon as it has arrived.
+    QFile file(partial);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+        session.error(QStringLiteral("cannot write '%1'").arg(partial));
+        return kExitUsage;
+    }
+    qint64 count = 0;
+    const link::ReceiveEnd end = link::receiveAscii(link->port(), file, options, link->prompts().progress(), count);
+    link->prompts().progress().close();
+    file.close();
+    // Without a termination condition Ctrl+C is how the receive ends, not a cancel.
+    const bool complete = end == link::ReceiveEnd::Terminated ||
+                          (end == link::ReceiveEnd::Cancelled && options.kind == link::TerminationKind::UserCancel);
+    if (end == link::ReceiveEnd::WriteError) {
+        session.error(QStringLiteral("File write error: %1 bytes received are in '%2'").arg(count).arg(partial));
+        return kExitUsage;
+    }
+    if (!complete) {
+        session.error(QStringLiteral("ASCII receive cancelled: %1 bytes received are in '%2'").arg(count).arg(partial));
+        return kExitLogger;
+    }
+    QFile::remove(path);
+    if (!QFile::rename(partial, path)) {
+        session.error(QStringLiteral("cannot write '%1': the %2 bytes received are in '%3'").arg(path).arg(count).arg(partial));
+        return kExitUsage;
+    }
+    session.inform(QStringLiteral("%1 bytes received").arg(count));
+    return kExitOk;
+}
+
+const CommandRegistration kAsciiCommands{{
+    {"ascii-send", "FILE [--prefix S] [--suffix S] [--char-delay MS] [--line-delay MS]",
+     "send FILE as it is; prefix and suffix take escapes such as \\r and \\x1a",
+     [](Session& s, const QStringList& a) { return asciiSend(s, a); }},
+    {"ascii-receive", "FILE [--until-char S | --timeout SEC]",
+     "store what the line brings in FILE, until the character, SEC seconds of silence, or Ctrl+C",
+     [](Session& s, const QStringList& a) { return asciiReceive(s, a); }},
+}};
+
+}  // namespace
+
+}  // namespace orrery::loggerlink
