@@ -19,8 +19,7 @@ namespace orrery::loggerlink {
 
 namespace {
 
-constexpr const char* kVersion = "loggerlink (Orrery) " ORRERY_VERSION_TEXT "
-";
+constexpr const char* kVersion = "loggerlink (Orrery) " ORRERY_VERSION_TEXT "\n";
 constexpr int kDrainDeadlineMs = 3000;
 
 std::vector<Command>& registry() {
