@@ -257,7 +257,7 @@ TEST_F(Startup, FileDialogsStartInTheRememberedFolderElseTheEditorsElseHome) {
 // --- keys -------------------------------------------------------------------------------------------
 
 QStringList g_warnings;
-void collectWarnings(QtMsgType type, const QMessageLogContext&, const QString& text) {
+void collectWarnings(QtMsgType, const QMessageLogContext&, const QString& text) {
     // The offscreen platform's own complaints (no raise(), no keyboard grab) are not about keys.
     if (text.contains(QLatin1String("mbiguous"))) {
         g_warnings << text;

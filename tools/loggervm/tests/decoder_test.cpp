@@ -65,7 +65,9 @@ TEST(Decoder, OperandLengthsIncludingTheCountedOnes) {
     for (const auto& c : cases) {
         const auto instruction = decodeAt(c.code, c.offset);
         ASSERT_EQ(instruction.has_value(), c.length.has_value());
-        if (instruction) EXPECT_EQ(instruction->length, *c.length);
+        if (instruction) {
+            EXPECT_EQ(instruction->length, *c.length);
+        }
     }
 }
 
