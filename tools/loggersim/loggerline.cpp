@@ -63,23 +63,31 @@ void LoggerLine::deliverInput(Micros now) {
     while (!m_input.empty() && m_input.front().due <= now) {
         const Pending item = m_input.front();
         m_input.pop_front();
-        if (chance(m_faults.drop)) {
-            if (m_trace) m_trace->byte(item.due, true, item.byte, "lost");
+        std::uint8_t byte = 0;
+        if (!crossLine(item, true, byte)) {
             continue;
         }
-        std::uint8_t byte = item.byte;
-        std::string fault;
-        if (chance(m_faults.corrupt)) {
-            byte = flipOneBit(byte);
-            char text[24];
-            std::snprintf(text, sizeof text, "corrupted %02x", item.byte);
-            fault = text;
-        }
-        if (m_trace) m_trace->byte(item.due, true, byte, fault);
         ++m_received;
         m_model.receive(byte, item.due);
         collectOutput(item.due);
     }
+}
+
+bool LoggerLine::crossLine(const Pending& item, bool toLogger, std::uint8_t& byte) {
+    if (chance(m_faults.drop)) {
+        if (m_trace) m_trace->byte(item.due, toLogger, item.byte, "lost");
+        return false;
+    }
+    byte = item.byte;
+    std::string fault;
+    if (chance(m_faults.corrupt)) {
+        byte = flipOneBit(byte);
+        char text[24];
+        std::snprintf(text, sizeof text, "corrupted %02x", item.byte);
+        fault = text;
+    }
+    if (m_trace) m_trace->byte(item.due, toLogger, byte, fault);
+    return true;
 }
 
 void LoggerLine::collectOutput(Micros now) {
@@ -102,20 +110,10 @@ std::string LoggerLine::toWorkbench(Micros now) {
     while (!m_output.empty() && m_output.front().due <= now) {
         const Pending item = m_output.front();
         m_output.pop_front();
-        if (chance(m_faults.drop)) {
-            if (m_trace) m_trace->byte(item.due, false, item.byte, "lost");
-            continue;
+        std::uint8_t byte = 0;
+        if (crossLine(item, false, byte)) {
+            out += char(byte);
         }
-        std::uint8_t byte = item.byte;
-        std::string fault;
-        if (chance(m_faults.corrupt)) {
-            byte = flipOneBit(byte);
-            char text[24];
-            std::snprintf(text, sizeof text, "corrupted %02x", item.byte);
-            fault = text;
-        }
-        if (m_trace) m_trace->byte(item.due, false, byte, fault);
-        out += char(byte);
     }
     return out;
 }

@@ -64,6 +64,9 @@ private:
     };
     void deliverInput(Micros now);
     void collectOutput(Micros now);
+    // Applies the drop and corrupt faults to one byte crossing the line and traces it; false when the
+    // byte was lost. The draws happen in the same order for both directions, so a seed replays exactly.
+    bool crossLine(const Pending& item, bool toLogger, std::uint8_t& byte);
     bool chance(double probability);
     std::uint8_t flipOneBit(std::uint8_t byte);
     std::uint64_t nextRandom();
