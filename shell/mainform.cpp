@@ -949,6 +949,11 @@ void TMainForm::PortSetup1Click() {
     emit portStatusChanged();
 }
 
+void TMainForm::showCommandResult(const QString& message) {
+    m_lastCommandResult = message;
+    statusBar()->showMessage(message);
+}
+
 void TMainForm::onPortLost(const QString& message) {
     lockMenu(lockKeepCaptions());
     emit portStatusChanged();
