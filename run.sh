@@ -52,7 +52,9 @@ start_simulated_logger() {
     "no serial port is configured and no serial adapter is plugged in. ./run.sh --sim always uses it."
 }
 scripts/install-deps.sh
-scripts/build.sh build
+# Only what this script starts: the workbench, the simulated logger and the compiler (the tests are
+# ./test.sh's to build).
+scripts/build.sh build --target orrery loggersim qobc
 
 workbench=build/shell/orrery
 if [ -x "$workbench" ] && { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ] || [ -n "${QT_QPA_PLATFORM:-}" ]; }; then

@@ -5,6 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   cmake ninja-build g++ pkg-config
+  ccache  # picked up by the build when present: rebuilds and second build folders reuse objects
   qt6-base-dev qt6-serialport-dev libgl-dev
   qt6-charts-dev libqt6opengl6-dev
   libgtest-dev libgmock-dev libbenchmark-dev
