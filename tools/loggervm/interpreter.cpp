@@ -130,13 +130,19 @@ std::optional<ImageLayout> readImageLayout(std::span<const std::uint8_t> image, 
     return layout;
 }
 
-Interpreter::Interpreter(Host& host) : m_host(host) {}
-
-bool Interpreter::start(std::span<const std::uint8_t> image, std::string& error) {
+bool Interpreter::start(std::span<const std::uint8_t> image, std::string& error,
+                        std::optional<std::uint16_t> loadAddress) {
     const auto layout = readImageLayout(image, error);
     if (!layout) return false;
     m_layout = *layout;
     m_code.assign(image.begin() + m_layout.headerSize, image.begin() + m_layout.headerSize + m_layout.codeSize);
+    m_loadAddress = loadAddress ? *loadAddress
+                                : static_cast<std::uint16_t>(compiler::modelNeedsDataFileSize(m_layout.modelCode)
+                                                                 ? compiler::kCodeBaseLow - 14
+                                                                 : compiler::kCodeBaseMain - 14);
+    placeImage(image);
+    m_inRoutine = false;
+    m_portDirection = {};
     m_state = RunState::Running;
     m_endReason = EndReason::None;
     m_endMessage.clear();
@@ -195,7 +201,11 @@ RunState Interpreter::run(int maxSteps) {
         if (!m_lineReady) return m_state;
         m_state = RunState::Running;
     }
-    for (int i = 0; i < maxSteps && m_state == RunState::Running; ++i) step();
+    // A machine-code routine that has not returned ends the turn: the logger gets its line back.
+    for (int i = 0; i < maxSteps && m_state == RunState::Running; ++i) {
+        step();
+        if (m_inRoutine) break;
+    }
     return m_state;
 }
 
@@ -209,6 +219,7 @@ void Interpreter::halt() {
 
 void Interpreter::handleBreak() {
     m_breakPending = false;
+    m_inRoutine = false;
     if (m_breakLabel) {
         m_stack.clear();
         m_contexts.clear();
@@ -268,6 +279,7 @@ std::string Interpreter::where() const {
 }
 
 void Interpreter::end(EndReason reason, std::string message) {
+    m_inRoutine = false;
     m_state = RunState::Ended;
     m_endReason = reason;
     m_endMessage = std::move(message);
@@ -300,9 +312,10 @@ void Interpreter::raise(Fault fault) {
 }
 
 void Interpreter::step() {
-    m_current = m_pc;
+    if (!m_inRoutine) m_current = m_pc;  // a routine's messages name the instruction that started it
     const auto instruction = decodeAt(m_code, m_pc);
     try {
+        if (m_inRoutine) return continueRoutine();
         if (!instruction) {
             if (m_pc >= m_code.size()) badCode("ran past the end of the code");
             badCode("undecodable instruction");
@@ -436,7 +449,13 @@ void Interpreter::openContext(PrintContext context) {
 
 void Interpreter::closeContext(bool newLine) {
     if (newLine) emit("\r\n");
-    if (!m_contexts.empty()) m_contexts.pop_back();
+    if (m_contexts.empty()) return;
+    const PrintContext closed = m_contexts.back();
+    m_contexts.pop_back();
+    if (closed.dest == PrintContext::Dest::Routine) {
+        const auto length = static_cast<std::uint16_t>(readByte(kCallTextAddress));
+        startRoutine(static_cast<std::uint16_t>(closed.address), length, kCallTextAddress);
+    }
 }
 
 void Interpreter::emit(std::string_view text) {
@@ -446,10 +465,12 @@ void Interpreter::emit(std::string_view text) {
         case PrintContext::Dest::Display:
             if (m_transmit) m_host.writeSerial(text);
             return;
-        case PrintContext::Dest::String: {
-            std::string value = readString(out.address);
+        case PrintContext::Dest::String:
+        case PrintContext::Dest::Routine: {
+            const std::uint32_t target = out.dest == PrintContext::Dest::Routine ? kCallTextAddress : out.address;
+            std::string value = readString(target);
             value.append(text.substr(0, kMaxString - std::min(kMaxString, value.size())));
-            writeString(out.address, value);
+            writeString(target, value);
             return;
         }
         case PrintContext::Dest::DataFile:
@@ -865,6 +886,7 @@ void Interpreter::execute(std::uint8_t opcode) {
         }
         case Op::Xmit: m_transmit = pop() != 0; return;
         case Op::Xshake: pop(); return;  // the simulated line needs no handshake
+        case Op::AsmGo: case Op::AsmLoad: case Op::Call: case Op::CallGF: return machineCode(opcode);
 
         default:
             notModelled(opcode);

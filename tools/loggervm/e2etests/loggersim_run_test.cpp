@@ -259,10 +259,9 @@ const ExampleCase kExamples[] = {
     {"pins_and_timing.qob", "230", "200", "pin 6 square 0 1 60\n", "", "", {"t=0 period=1000 events=0\r\n", "stopped\r\n\r\n#"}},
     {"sampler.qob", "510", "100000", "", "", "", {"sample     0  T=  20  V= 6.887\r\n", "sample  1439  T=", "day complete\r\n\r\n#"}},
     {"sample_and_store.qob", "510", "100000", "", "", "", {"\r\n#"}},
-    {"asm_call.qob", "510", "1000", "pin 6 const 1\n", "", "",
-     {"*** Call (opcode 94) at code offset 0x004D, line 41 is not modelled by the simulator; program stopped\r\n\r\n#"}},
-    {"switchcount.qob", "510", "1000", "", "", "",
-     {"*** AsmGo (opcode 92) at code offset 0x0012, line 7 is not modelled by the simulator; program stopped\r\n\r\n#"}},
+    {"asm_call.qob", "510", "1000", "pin 6 square 0 1 4\n", "", "", {"events: 100\r\n", "events: 200\r\n"}},
+    {"switchcount.qob", "510", "100", "pin 13 square 0 1 2\n", "", "",
+     {"closures so far: 0\r\n", "closures so far: 1\r\n", "closures so far: 2\r\n"}},
     {"datafile.qob", "400", "1000", "", "", "",
      {"*** Burst (opcode 72) at code offset 0x004A, line 13 is not modelled by the simulator; program stopped\r\n\r\n#"}},
 };

@@ -98,8 +98,9 @@ const ProgramCase kFaults[] = {
     {"pin outside the model", "MODEL 510\nP = 30\nPSET P", "", "\r\n*** Pin number out of range at code offset 0x0010, line 3\r\n"},
     {"instructions without a model", "MODEL 510\nTONE 1, 2", "",
      "\r\n*** Tone (opcode 77) at code offset 0x0008, line 2 is not modelled by the simulator; program stopped\r\n"},
-    {"machine code is not run", "MODEL 510\nASM $\n nop\n end\nPRINT \"x\"", "",
-     "\r\n*** AsmGo (opcode 92) at code offset 0x0006, line 2 is not modelled by the simulator; program stopped\r\n"},
+    {"machine code with an illegal opcode", "MODEL 510\nASM $\n nop\n fcb 0\n end\nPRINT \"x\"", "",
+     "\r\n*** Machine code stopped: illegal opcode 00 at address 0x8156 (called at code offset 0x0006, line 2); "
+     "program stopped\r\n"},
 };
 
 class Programs : public ::testing::TestWithParam<ProgramCase> {};
