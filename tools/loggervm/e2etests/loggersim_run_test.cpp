@@ -233,6 +233,43 @@ TEST(LoggersimRuns, TypedLinesAndCtrlCReachTheProgram) {
     EXPECT_NE(sim.readUntil("*** Break").find("*** Break at code offset"), std::string::npos);
 }
 
+// A routine that never returns keeps the simulator answering and Ctrl+C stops it; an illegal opcode
+// stops the program with a line naming it; --trace-cpu records the instructions.
+TEST(LoggersimRuns, MachineCodeThatLoopsOrFailsLeavesTheSimulatorAnswering) {
+    char pattern[] = "/tmp/loggervm-e2e-XXXXXX";
+    const char* dir = mkdtemp(pattern);
+    ASSERT_NE(dir, nullptr);
+    const std::string cpuTrace = std::string(dir) + "/cpu.txt";
+    {
+        Simulator sim({"--trace-cpu", cpuTrace});
+        ASSERT_TRUE(sim.ready());
+        sim.load(compiledText("MODEL 510\nPRINT \"looping\"\nASM $\nloop    inc $9000\n        bra loop\n        end"));
+        sim.send(0x12);
+        sim.readUntil("looping\r\n");
+        sim.send(0x13);  // identify, while the routine runs
+        EXPECT_NE(sim.readUntil("SIMULATED").find("BRACKWATER 510 Maple-R SIMULATED"), std::string::npos);
+        sim.send(0x03);
+        EXPECT_NE(sim.readUntil("line 3\r\n\r\n#").find("*** Break at code offset 0x0015, line 3\r\n\r\n#"),
+                  std::string::npos);
+
+        sim.forget();
+        sim.load(compiledText("MODEL 510\nASM $\n        ldab #7\n        fcb $41\n        end\nPRINT \"not here\""));
+        sim.send(0x12);
+        EXPECT_NE(sim.readUntil("stopped\r\n\r\n#")
+                      .find("*** Machine code stopped: illegal opcode 41 at address 0x8157 (called at code offset "
+                            "0x0006, line 2); program stopped\r\n\r\n#"),
+                  std::string::npos);
+        sim.forget();
+        sim.send(0x13);
+        EXPECT_NE(sim.readUntil("SIMULATED").find("BRACKWATER 510 Maple-R SIMULATED"), std::string::npos);
+    }
+    std::ifstream trace(cpuTrace);
+    std::string first;
+    std::getline(trace, first);
+    EXPECT_EQ(first.substr(0, 34), "8164  7C 90 00  inc $9000         ");
+    std::filesystem::remove_all(dir);
+}
+
 #ifdef LOGGERLINK_BINARY
 // Each example, loaded and started by `loggerlink load FILE --run` as a user at a shell would, on a
 // simulator of the model the program names; the test reads the terminal side of the line afterwards.
