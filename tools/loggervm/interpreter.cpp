@@ -35,6 +35,7 @@ constexpr FaultName kFaultNames[] = {
     {Fault::DataFileFull, "Data file full"},
     {Fault::PinOutOfRange, "Pin number out of range"},
     {Fault::ConstantWritten, "String constant cannot be changed"},
+    {Fault::NoExtension, "Extension not installed"},
 };
 
 std::string hex4(std::uint32_t value) {
@@ -476,6 +477,7 @@ void Interpreter::emit(std::string_view text) {
         case PrintContext::Dest::DataFile:
             for (const char c : text) storeByte(static_cast<std::uint8_t>(c));
             return;
+        case PrintContext::Dest::Nowhere: return;
     }
 }
 
@@ -887,6 +889,12 @@ void Interpreter::execute(std::uint8_t opcode) {
         case Op::Xmit: m_transmit = pop() != 0; return;
         case Op::Xshake: pop(); return;  // the simulated line needs no handshake
         case Op::AsmGo: case Op::AsmLoad: case Op::Call: case Op::CallGF: return machineCode(opcode);
+        case Op::Get1: case Op::Get2: case Op::Get4: case Op::GetStr: case Op::DfRead: case Op::DfSave:
+        case Op::GfDF: case Op::Offld: case Op::Doffld: case Op::Burst: case Op::CountVar: case Op::DiskOn:
+        case Op::DiskOff: case Op::Tone: case Op::Sdi: case Op::Uget: case Op::Sdo: case Op::Usend:
+        case Op::SdoGF: case Op::UsendGF: case Op::Itext: case Op::Otext: case Op::ExtensionRef:
+        case Op::VarDirectB: case Op::VarDirectW:
+            return peripheral(opcode);
 
         default:
             notModelled(opcode);

@@ -40,6 +40,8 @@ public:
     virtual std::int64_t nowMs() = 0;                // the simulated clock, never going backwards
     virtual std::uint32_t dataSize() = 0;            // bytes of data memory that STORE may fill
     virtual void writeData(std::uint32_t offset, std::uint8_t byte) = 0;  // offset < dataSize()
+    // The byte of data memory at offset, or -1 where nothing has been recorded.
+    virtual int readData(std::uint32_t) { return -1; }
     virtual std::int32_t sense(Sensor sensor, int number) = 0;  // sensor reading at the current time
 };
 
@@ -98,6 +100,7 @@ enum class Fault : std::int32_t {
     DataFileFull = 6,
     PinOutOfRange = 7,
     ConstantWritten = 8,
+    NoExtension = 9,
 };
 std::string_view faultText(Fault fault);
 
@@ -149,7 +152,7 @@ public:
 
 private:
     struct PrintContext {
-        enum class Dest { Serial, Display, String, DataFile, Routine } dest = Dest::Serial;
+        enum class Dest { Serial, Display, String, DataFile, Routine, Nowhere } dest = Dest::Serial;
         std::uint32_t address = 0;  // the string written to, the variable holding the data-file pointer,
                                     // or the routine that receives the text
         FieldFormat format;
@@ -204,6 +207,12 @@ private:
     void sleepFor(std::int64_t seconds, bool reportWake);
     void arithmetic(std::uint8_t opcode);
     void floatFunction(std::uint8_t opcode);
+
+    // data file, disk, extra lines (peripherals.cpp)
+    void peripheral(std::uint8_t opcode);
+    std::uint8_t dataByte(std::uint32_t offset);
+    void offload(std::uint32_t start, std::uint32_t end, std::uint32_t variable);
+    void textIn();
 
     // machine code (machinecode.cpp)
     void placeImage(std::span<const std::uint8_t> image);

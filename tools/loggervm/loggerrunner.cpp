@@ -110,6 +110,10 @@ private:
         if (offset >= data.size()) data.resize(offset + 1u, 0);
         data[offset] = byte;
     }
+    int readData(std::uint32_t offset) override {
+        const auto& data = m_model->dataMemory();
+        return offset < data.size() ? data[offset] : -1;
+    }
     std::int32_t sense(Sensor sensor, int number) override {
         return m_options.inputs.value(sensor, number, static_cast<double>(nowMs()) / 1000.0);
     }

@@ -37,6 +37,7 @@ public:
     std::int64_t nowMs() override { return now; }
     std::uint32_t dataSize() override { return static_cast<std::uint32_t>(data.size()); }
     void writeData(std::uint32_t offset, std::uint8_t byte) override { data.at(offset) = byte; }
+    int readData(std::uint32_t offset) override { return offset < data.size() ? data[offset] : -1; }
     std::int32_t sense(Sensor, int number) override { return number & 0xFFF; }
 };
 

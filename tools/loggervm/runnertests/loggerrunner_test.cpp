@@ -165,12 +165,13 @@ TEST(LoggerRunner, TypedLinesReachInputAndFaultsEndWithALine) {
                                "\r\nRunning RUNME.qob\r\nn0\r\n\r\n*** Division by zero at code offset 0x0022, line 3\r\n\r\n#");
 }
 
-TEST(LoggerRunner, AProgramItCannotModelStopsWithItsName) {
+TEST(LoggerRunner, MachineCodeThatStopsEndsTheProgramWithALine) {
     Logger logger;
-    logger.load(compiled("MODEL 510\nPRINT \"a\"\nTONE 1, 2\nPRINT \"b\""));
+    logger.load(compiled("MODEL 510\nPRINT \"a\"\nASM $\n        swi\n        end\nPRINT \"b\""));
     logger.send(kRun);
     logger.runFor(kSecond);
-    EXPECT_NE(logger.output().find("a\r\n\r\n*** Tone (opcode 77) at code offset"), std::string::npos);
+    EXPECT_NE(logger.output().find("a\r\n\r\n*** Machine code stopped: SWI (opcode 3F) at address 0x"), std::string::npos);
+    EXPECT_EQ(logger.output().substr(logger.output().size() - 3), "\r\n#");
     EXPECT_FALSE(logger.model().programRunning());
 }
 

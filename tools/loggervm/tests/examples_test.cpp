@@ -149,11 +149,17 @@ TEST(Examples, SwitchcountCountsClosuresOfPin13) {
     EXPECT_EQ(vm.state(), RunState::Running);
 }
 
-TEST(Examples, DatafileStopsAtBurst) {
+// BURST leaves the mean of its readings of channel 0; OFFLD sends the data file on the line.
+TEST(Examples, DatafileStoresBurstsAndOffloadsThem) {
     const auto run = runExample("datafile.qob");
-    EXPECT_EQ(run.output,
-              "\r\n*** Burst (opcode 72) at code offset 0x004A, line 13 is not modelled by the simulator; program stopped\r\n");
-    EXPECT_EQ(run.end, EndReason::NotModelled);
+    std::string expected;
+    for (int n = 10; n <= 100; n += 10) expected += "stored " + std::to_string(n) + " bursts\r\n";
+    ASSERT_EQ(run.output.substr(0, expected.size()), expected);
+    const std::string offloaded = run.output.substr(expected.size());
+    ASSERT_EQ(offloaded.size(), 4096u);
+    EXPECT_EQ(offloaded.substr(0, 4), std::string("\0\0\x08\0", 4));  // channel 0 at time 0: 2048
+    EXPECT_EQ(std::string(run.data.begin(), run.data.begin() + 4096), offloaded);
+    EXPECT_EQ(run.end, EndReason::Stop);
 }
 
 }  // namespace
