@@ -340,6 +340,70 @@ TEST(LoggersimRuns, EveryExampleRunsFromLoggerlinkLoadRun) {
 }
 #endif
 
+#ifdef LOGGERLINK_BINARY
+// The options ./run.sh gives the simulator it starts (examples/simulator.options), paths made absolute.
+std::vector<std::string> runShSimulatorOptions() {
+    std::ifstream in(ORRERY_SOURCE_DIR "/examples/simulator.options");
+    std::vector<std::string> words;
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        if (line.rfind("examples/", 0) == 0) line = ORRERY_SOURCE_DIR "/" + line;
+        words.push_back(line);
+    }
+    return words;
+}
+
+// Every example on the simulator as ./run.sh starts it (model 510, its speed and inputs), loaded and
+// started by loggerlink: each shows its behaviour soon after the run byte.
+TEST(LoggersimRuns, EveryExampleShowsItsOutputOnTheSimulatorRunShStarts) {
+    struct Case {
+        const char* file;
+        const char* waitFor;
+        const char* typed;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"formatted_print.qob", "", "", "done after 8 rows\r\n"},
+        {"strings.qob", "command", "RATE=30\r", "letter A by its code\r\n"},
+        {"hazel.qob", "interval (s)", "2\r", "row 2\r\n"},
+        {"pins_and_timing.qob", "", "", "stopped\r\n"},
+        {"sampler.qob", "", "", "sample    10  T="},
+        {"sample_and_store.qob", "", "", "\r\n\r\n#"},
+        {"asm_call.qob", "", "", "events: 100\r\n"},
+        {"switchcount.qob", "", "", "closures so far: 1\r\n"},
+        {"datafile.qob", "", "", "stored 10 bursts\r\n"},
+    };
+    const auto options = runShSimulatorOptions();
+    ASSERT_GE(options.size(), 4u);
+    char pattern[] = "/tmp/loggervm-e2e-XXXXXX";
+    const char* dir = mkdtemp(pattern);
+    ASSERT_NE(dir, nullptr);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string trace = std::string(dir) + "/trace-" + c.file;
+        std::vector<std::string> args = options;
+        args.insert(args.end(), {"--trace", trace});
+        Simulator sim(args);
+        ASSERT_TRUE(sim.ready());
+        const std::string command = "ORRERY_SETTINGS=" + std::string(dir) + "/settings.ini " LOGGERLINK_BINARY " --port " +
+                                    sim.device() + " --quiet load " ORRERY_SOURCE_DIR "/examples/" + c.file + " --run";
+        const int status = std::system(command.c_str());
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << command;
+        sim.makeRaw();
+        if (*c.waitFor) {
+            sim.sentUntil(trace, c.waitFor);
+            sim.send(c.typed);
+        }
+        std::string out = sim.sentUntil(trace, c.expected);
+        out.erase(0, out.find("Running "));
+        EXPECT_NE(out.find(c.expected), std::string::npos) << out.substr(0, 2000);
+        EXPECT_EQ(out.find("not modelled"), std::string::npos);
+    }
+    std::filesystem::remove_all(dir);
+}
+
+#endif
+
 TEST(LoggersimRuns, BadInputsFileIsAUsageError) {
     const std::string command = std::string(LOGGERSIM_BINARY) + " --inputs /nonexistent/inputs.txt 2>/dev/null";
     const int status = std::system(command.c_str());
