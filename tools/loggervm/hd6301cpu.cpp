@@ -22,66 +22,68 @@ struct Meaning {
 };
 
 constexpr Meaning kMeanings[] = {
-    {"aba", Op::Aba, Reg::A},     {"abx", Op::Abx, Reg::X},     {"adca", Op::Adc, Reg::A},
-    {"adcb", Op::Adc, Reg::B},    {"adda", Op::Add, Reg::A},    {"addb", Op::Add, Reg::B},
-    {"addd", Op::Add, Reg::D},    {"aim", Op::Aim, Reg::None},  {"anda", Op::And, Reg::A},
-    {"andb", Op::And, Reg::B},    {"asl", Op::Asl, Reg::None},  {"asla", Op::Asl, Reg::A},
-    {"aslb", Op::Asl, Reg::B},    {"asld", Op::Asld, Reg::D},   {"asr", Op::Asr, Reg::None},
-    {"asra", Op::Asr, Reg::A},    {"asrb", Op::Asr, Reg::B},    {"bcc", Op::Branch, Reg::None},
-    {"bclr", Op::Aim, Reg::None}, {"bcs", Op::Branch, Reg::None}, {"beq", Op::Branch, Reg::None},
+    {"aba", Op::Aba, Reg::A},       {"abx", Op::Abx, Reg::X},       {"adca", Op::Adc, Reg::A},
+    {"adcb", Op::Adc, Reg::B},      {"adda", Op::Add, Reg::A},      {"addb", Op::Add, Reg::B},
+    {"addd", Op::Add, Reg::D},      {"aim", Op::Aim, Reg::None},    {"anda", Op::And, Reg::A},
+    {"andb", Op::And, Reg::B},      {"asl", Op::Asl, Reg::None},    {"asla", Op::Asl, Reg::A},
+    {"aslb", Op::Asl, Reg::B},      {"asld", Op::Asld, Reg::D},     {"asr", Op::Asr, Reg::None},
+    {"asra", Op::Asr, Reg::A},      {"asrb", Op::Asr, Reg::B},      {"bcc", Op::Branch, Reg::None},
+    {"bclr", Op::Aim, Reg::None},   {"bcs", Op::Branch, Reg::None}, {"beq", Op::Branch, Reg::None},
     {"bge", Op::Branch, Reg::None}, {"bgt", Op::Branch, Reg::None}, {"bhi", Op::Branch, Reg::None},
-    {"bhs", Op::Branch, Reg::None}, {"bita", Op::Bit, Reg::A},  {"bitb", Op::Bit, Reg::B},
+    {"bhs", Op::Branch, Reg::None}, {"bita", Op::Bit, Reg::A},      {"bitb", Op::Bit, Reg::B},
     {"ble", Op::Branch, Reg::None}, {"blo", Op::Branch, Reg::None}, {"bls", Op::Branch, Reg::None},
     {"blt", Op::Branch, Reg::None}, {"bmi", Op::Branch, Reg::None}, {"bne", Op::Branch, Reg::None},
     {"bpl", Op::Branch, Reg::None}, {"bra", Op::Branch, Reg::None}, {"brn", Op::Branch, Reg::None},
-    {"bset", Op::Oim, Reg::None}, {"bsr", Op::Bsr, Reg::None},  {"btgl", Op::Eim, Reg::None},
-    {"btst", Op::Tim, Reg::None}, {"bvc", Op::Branch, Reg::None}, {"bvs", Op::Branch, Reg::None},
-    {"cba", Op::Cba, Reg::A},     {"clc", Op::Clc, Reg::None},  {"cli", Op::Cli, Reg::None},
-    {"clr", Op::Clr, Reg::None},  {"clra", Op::Clr, Reg::A},    {"clrb", Op::Clr, Reg::B},
-    {"clv", Op::Clv, Reg::None},  {"cmpa", Op::Cmp, Reg::A},    {"cmpb", Op::Cmp, Reg::B},
-    {"com", Op::Com, Reg::None},  {"coma", Op::Com, Reg::A},    {"comb", Op::Com, Reg::B},
-    {"cpx", Op::Cmp, Reg::X},     {"daa", Op::Daa, Reg::A},     {"dec", Op::Dec, Reg::None},
-    {"deca", Op::Dec, Reg::A},    {"decb", Op::Dec, Reg::B},    {"des", Op::Des, Reg::S},
-    {"dex", Op::Dex, Reg::X},     {"eim", Op::Eim, Reg::None},  {"eora", Op::Eor, Reg::A},
-    {"eorb", Op::Eor, Reg::B},    {"inc", Op::Inc, Reg::None},  {"inca", Op::Inc, Reg::A},
-    {"incb", Op::Inc, Reg::B},    {"ins", Op::Ins, Reg::S},     {"inx", Op::Inx, Reg::X},
-    {"jmp", Op::Jmp, Reg::None},  {"jsr", Op::Jsr, Reg::None},  {"ldaa", Op::Load, Reg::A},
-    {"ldab", Op::Load, Reg::B},   {"ldd", Op::Load, Reg::D},    {"lds", Op::Load, Reg::S},
-    {"ldx", Op::Load, Reg::X},    {"lsl", Op::Asl, Reg::None},  {"lsla", Op::Asl, Reg::A},
-    {"lslb", Op::Asl, Reg::B},    {"lsld", Op::Asld, Reg::D},   {"lsr", Op::Lsr, Reg::None},
-    {"lsra", Op::Lsr, Reg::A},    {"lsrb", Op::Lsr, Reg::B},    {"lsrd", Op::Lsrd, Reg::D},
-    {"mul", Op::Mul, Reg::D},     {"neg", Op::Neg, Reg::None},  {"nega", Op::Neg, Reg::A},
-    {"negb", Op::Neg, Reg::B},    {"nop", Op::Nop, Reg::None},  {"oim", Op::Oim, Reg::None},
-    {"oraa", Op::Or, Reg::A},     {"orab", Op::Or, Reg::B},     {"psha", Op::Push, Reg::A},
-    {"pshb", Op::Push, Reg::B},   {"pshx", Op::Push, Reg::X},   {"pula", Op::Pull, Reg::A},
-    {"pulb", Op::Pull, Reg::B},   {"pulx", Op::Pull, Reg::X},   {"rol", Op::Rol, Reg::None},
-    {"rola", Op::Rol, Reg::A},    {"rolb", Op::Rol, Reg::B},    {"ror", Op::Ror, Reg::None},
-    {"rora", Op::Ror, Reg::A},    {"rorb", Op::Ror, Reg::B},    {"rti", Op::Rti, Reg::None},
-    {"rts", Op::Rts, Reg::None},  {"sba", Op::Sba, Reg::A},     {"sbca", Op::Sbc, Reg::A},
-    {"sbcb", Op::Sbc, Reg::B},    {"sec", Op::Sec, Reg::None},  {"sei", Op::Sei, Reg::None},
-    {"sev", Op::Sev, Reg::None},  {"sleep", Op::Slp, Reg::None}, {"slp", Op::Slp, Reg::None},
-    {"staa", Op::Store, Reg::A},  {"stab", Op::Store, Reg::B},  {"std", Op::Store, Reg::D},
-    {"sts", Op::Store, Reg::S},   {"stx", Op::Store, Reg::X},   {"suba", Op::Sub, Reg::A},
-    {"subb", Op::Sub, Reg::B},    {"subd", Op::Sub, Reg::D},    {"swi", Op::Swi, Reg::None},
-    {"tab", Op::Tab, Reg::B},     {"tap", Op::Tap, Reg::None},  {"tba", Op::Tba, Reg::A},
-    {"tim", Op::Tim, Reg::None},  {"tpa", Op::Tpa, Reg::A},     {"tst", Op::Tst, Reg::None},
-    {"tsta", Op::Tst, Reg::A},    {"tstb", Op::Tst, Reg::B},    {"tsx", Op::Tsx, Reg::X},
-    {"txs", Op::Txs, Reg::S},     {"wai", Op::Wai, Reg::None},  {"xgdx", Op::Xgdx, Reg::D},
+    {"bset", Op::Oim, Reg::None},   {"bsr", Op::Bsr, Reg::None},    {"btgl", Op::Eim, Reg::None},
+    {"btst", Op::Tim, Reg::None},   {"bvc", Op::Branch, Reg::None}, {"bvs", Op::Branch, Reg::None},
+    {"cba", Op::Cba, Reg::A},       {"clc", Op::Clc, Reg::None},    {"cli", Op::Cli, Reg::None},
+    {"clr", Op::Clr, Reg::None},    {"clra", Op::Clr, Reg::A},      {"clrb", Op::Clr, Reg::B},
+    {"clv", Op::Clv, Reg::None},    {"cmpa", Op::Cmp, Reg::A},      {"cmpb", Op::Cmp, Reg::B},
+    {"com", Op::Com, Reg::None},    {"coma", Op::Com, Reg::A},      {"comb", Op::Com, Reg::B},
+    {"cpx", Op::Cmp, Reg::X},       {"daa", Op::Daa, Reg::A},       {"dec", Op::Dec, Reg::None},
+    {"deca", Op::Dec, Reg::A},      {"decb", Op::Dec, Reg::B},      {"des", Op::Des, Reg::S},
+    {"dex", Op::Dex, Reg::X},       {"eim", Op::Eim, Reg::None},    {"eora", Op::Eor, Reg::A},
+    {"eorb", Op::Eor, Reg::B},      {"inc", Op::Inc, Reg::None},    {"inca", Op::Inc, Reg::A},
+    {"incb", Op::Inc, Reg::B},      {"ins", Op::Ins, Reg::S},       {"inx", Op::Inx, Reg::X},
+    {"jmp", Op::Jmp, Reg::None},    {"jsr", Op::Jsr, Reg::None},    {"ldaa", Op::Load, Reg::A},
+    {"ldab", Op::Load, Reg::B},     {"ldd", Op::Load, Reg::D},      {"lds", Op::Load, Reg::S},
+    {"ldx", Op::Load, Reg::X},      {"lsl", Op::Asl, Reg::None},    {"lsla", Op::Asl, Reg::A},
+    {"lslb", Op::Asl, Reg::B},      {"lsld", Op::Asld, Reg::D},     {"lsr", Op::Lsr, Reg::None},
+    {"lsra", Op::Lsr, Reg::A},      {"lsrb", Op::Lsr, Reg::B},      {"lsrd", Op::Lsrd, Reg::D},
+    {"mul", Op::Mul, Reg::D},       {"neg", Op::Neg, Reg::None},    {"nega", Op::Neg, Reg::A},
+    {"negb", Op::Neg, Reg::B},      {"nop", Op::Nop, Reg::None},    {"oim", Op::Oim, Reg::None},
+    {"oraa", Op::Or, Reg::A},       {"orab", Op::Or, Reg::B},       {"psha", Op::Push, Reg::A},
+    {"pshb", Op::Push, Reg::B},     {"pshx", Op::Push, Reg::X},     {"pula", Op::Pull, Reg::A},
+    {"pulb", Op::Pull, Reg::B},     {"pulx", Op::Pull, Reg::X},     {"rol", Op::Rol, Reg::None},
+    {"rola", Op::Rol, Reg::A},      {"rolb", Op::Rol, Reg::B},      {"ror", Op::Ror, Reg::None},
+    {"rora", Op::Ror, Reg::A},      {"rorb", Op::Ror, Reg::B},      {"rti", Op::Rti, Reg::None},
+    {"rts", Op::Rts, Reg::None},    {"sba", Op::Sba, Reg::A},       {"sbca", Op::Sbc, Reg::A},
+    {"sbcb", Op::Sbc, Reg::B},      {"sec", Op::Sec, Reg::None},    {"sei", Op::Sei, Reg::None},
+    {"sev", Op::Sev, Reg::None},    {"sleep", Op::Slp, Reg::None},  {"slp", Op::Slp, Reg::None},
+    {"staa", Op::Store, Reg::A},    {"stab", Op::Store, Reg::B},    {"std", Op::Store, Reg::D},
+    {"sts", Op::Store, Reg::S},     {"stx", Op::Store, Reg::X},     {"suba", Op::Sub, Reg::A},
+    {"subb", Op::Sub, Reg::B},      {"subd", Op::Sub, Reg::D},      {"swi", Op::Swi, Reg::None},
+    {"tab", Op::Tab, Reg::B},       {"tap", Op::Tap, Reg::None},    {"tba", Op::Tba, Reg::A},
+    {"tim", Op::Tim, Reg::None},    {"tpa", Op::Tpa, Reg::A},       {"tst", Op::Tst, Reg::None},
+    {"tsta", Op::Tst, Reg::A},      {"tstb", Op::Tst, Reg::B},      {"tsx", Op::Tsx, Reg::X},
+    {"txs", Op::Txs, Reg::S},       {"wai", Op::Wai, Reg::None},    {"xgdx", Op::Xgdx, Reg::D},
 };
 
 // Alternative spellings and the bit forms: the processor names an opcode by its usual mnemonic.
-constexpr std::string_view kAliases[] = {"lsl", "lsla", "lslb", "lsld", "bhs", "blo", "sleep",
-                                         "bclr", "bset", "btgl", "btst"};
+constexpr std::string_view kAliases[] = {"lsl",   "lsla", "lslb", "lsld", "bhs", "blo",
+                                         "sleep", "bclr", "bset", "btgl", "btst"};
 
 const Meaning* meaningOf(std::string_view name) {
     for (const Meaning& m : kMeanings)
-        if (m.name == name) return &m;
+        if (m.name == name)
+            return &m;
     return nullptr;
 }
 
 bool isAlias(std::string_view name) {
     for (const auto alias : kAliases)
-        if (alias == name) return true;
+        if (alias == name)
+            return true;
     return false;
 }
 
@@ -107,9 +109,12 @@ ClassForms formsOf(AsmClass cls, Reg reg) {
             return {{{{0, CpuMode::Inherent, 1}}}, 1};
         case AsmClass::Register8:
         case AsmClass::Register16:
-            return {{{{0, sixteen ? CpuMode::Immediate16 : CpuMode::Immediate8, std::uint8_t(sixteen ? 3 : 2)},
-                      direct, indexed, extended}},
-                    4};
+            return {
+                {{{0, sixteen ? CpuMode::Immediate16 : CpuMode::Immediate8, std::uint8_t(sixteen ? 3 : 2)},
+                  direct,
+                  indexed,
+                  extended}},
+                4};
         case AsmClass::Store8:
             return {{{direct, indexed, extended}}, 3};
         case AsmClass::Memory:
@@ -144,8 +149,8 @@ DecodeTable buildTable() {
             const CpuOpcode entry{record.name, meaning->operation, meaning->reg, form.mode, form.length};
             if (slot.operation == Op::Illegal) {
                 slot = entry;
-            } else if (slot.operation != entry.operation || slot.mode != entry.mode || slot.length != entry.length ||
-                       slot.reg != entry.reg) {
+            } else if (slot.operation != entry.operation || slot.mode != entry.mode ||
+                       slot.length != entry.length || slot.reg != entry.reg) {
                 table.problems += "opcode " + hexByte(opcode) + ": " + std::string(slot.name) + " and " +
                                   std::string(record.name) + " differ\n";
             } else if (isAlias(slot.name) && !isAlias(record.name)) {
@@ -163,8 +168,12 @@ const DecodeTable& decodeTable() {
 
 }  // namespace
 
-const std::array<CpuOpcode, 256>& hd6301Opcodes() { return decodeTable().opcodes; }
-std::string hd6301TableProblems() { return decodeTable().problems; }
+const std::array<CpuOpcode, 256>& hd6301Opcodes() {
+    return decodeTable().opcodes;
+}
+std::string hd6301TableProblems() {
+    return decodeTable().problems;
+}
 
 std::string hexByte(unsigned value) {
     char text[8];
@@ -215,35 +224,58 @@ std::uint16_t Hd6301::pull16() {
 
 std::uint16_t Hd6301::effectiveAddress(const CpuOpcode& op, std::uint16_t at) {
     switch (op.mode) {
-        case CpuMode::Direct: return read8(static_cast<std::uint16_t>(at + 1));
-        case CpuMode::Extended: return read16(static_cast<std::uint16_t>(at + 1));
-        case CpuMode::Indexed: return static_cast<std::uint16_t>(m_r.x + read8(static_cast<std::uint16_t>(at + 1)));
-        case CpuMode::MaskDirect: return read8(static_cast<std::uint16_t>(at + 2));
-        case CpuMode::MaskIndexed: return static_cast<std::uint16_t>(m_r.x + read8(static_cast<std::uint16_t>(at + 2)));
-        default: return static_cast<std::uint16_t>(at + 1);  // immediate: the operand follows the opcode
+        case CpuMode::Direct:
+            return read8(static_cast<std::uint16_t>(at + 1));
+        case CpuMode::Extended:
+            return read16(static_cast<std::uint16_t>(at + 1));
+        case CpuMode::Indexed:
+            return static_cast<std::uint16_t>(m_r.x + read8(static_cast<std::uint16_t>(at + 1)));
+        case CpuMode::MaskDirect:
+            return read8(static_cast<std::uint16_t>(at + 2));
+        case CpuMode::MaskIndexed:
+            return static_cast<std::uint16_t>(m_r.x + read8(static_cast<std::uint16_t>(at + 2)));
+        default:
+            return static_cast<std::uint16_t>(at + 1);  // immediate: the operand follows the opcode
     }
 }
 
-std::uint8_t Hd6301::operand8(const CpuOpcode& op, std::uint16_t at) { return read8(effectiveAddress(op, at)); }
-std::uint16_t Hd6301::operand16(const CpuOpcode& op, std::uint16_t at) { return read16(effectiveAddress(op, at)); }
+std::uint8_t Hd6301::operand8(const CpuOpcode& op, std::uint16_t at) {
+    return read8(effectiveAddress(op, at));
+}
+std::uint16_t Hd6301::operand16(const CpuOpcode& op, std::uint16_t at) {
+    return read16(effectiveAddress(op, at));
+}
 
-bool Hd6301::wide(CpuRegister reg) const { return reg == Reg::D || reg == Reg::X || reg == Reg::S; }
+bool Hd6301::wide(CpuRegister reg) const {
+    return reg == Reg::D || reg == Reg::X || reg == Reg::S;
+}
 
-std::uint8_t& Hd6301::reg8(CpuRegister reg) { return reg == Reg::B ? m_r.b : m_r.a; }
+std::uint8_t& Hd6301::reg8(CpuRegister reg) {
+    return reg == Reg::B ? m_r.b : m_r.a;
+}
 
 std::uint16_t Hd6301::get16(CpuRegister reg) const {
     switch (reg) {
-        case Reg::X: return m_r.x;
-        case Reg::S: return m_r.sp;
-        default: return m_r.d();
+        case Reg::X:
+            return m_r.x;
+        case Reg::S:
+            return m_r.sp;
+        default:
+            return m_r.d();
     }
 }
 
 void Hd6301::set16(CpuRegister reg, std::uint16_t value) {
     switch (reg) {
-        case Reg::X: m_r.x = value; return;
-        case Reg::S: m_r.sp = value; return;
-        default: m_r.setD(value); return;
+        case Reg::X:
+            m_r.x = value;
+            return;
+        case Reg::S:
+            m_r.sp = value;
+            return;
+        default:
+            m_r.setD(value);
+            return;
     }
 }
 
@@ -305,7 +337,8 @@ std::uint8_t Hd6301::readModifyWrite(CpuOperation operation, std::uint8_t m) {
     const bool carryIn = flag(kFlagC);
     std::uint8_t r = m;
     switch (operation) {
-        case Op::Neg: return sub8(0, m, false);
+        case Op::Neg:
+            return sub8(0, m, false);
         case Op::Com:
             r = static_cast<std::uint8_t>(~m);
             setNz8(r);
@@ -324,17 +357,34 @@ std::uint8_t Hd6301::readModifyWrite(CpuOperation operation, std::uint8_t m) {
             return r;
         case Op::Tst:
         case Op::Clr:
-            if (operation == Op::Clr) r = 0;
+            if (operation == Op::Clr)
+                r = 0;
             setNz8(r);
             setFlag(kFlagV, false);
             setFlag(kFlagC, false);
             return r;
-        case Op::Lsr: r = static_cast<std::uint8_t>(m >> 1); setFlag(kFlagC, m & 1); break;
-        case Op::Asr: r = static_cast<std::uint8_t>((m >> 1) | (m & 0x80)); setFlag(kFlagC, m & 1); break;
-        case Op::Ror: r = static_cast<std::uint8_t>((m >> 1) | (carryIn ? 0x80 : 0)); setFlag(kFlagC, m & 1); break;
-        case Op::Asl: r = static_cast<std::uint8_t>(m << 1); setFlag(kFlagC, m & 0x80); break;
-        case Op::Rol: r = static_cast<std::uint8_t>((m << 1) | (carryIn ? 1 : 0)); setFlag(kFlagC, m & 0x80); break;
-        default: return m;
+        case Op::Lsr:
+            r = static_cast<std::uint8_t>(m >> 1);
+            setFlag(kFlagC, m & 1);
+            break;
+        case Op::Asr:
+            r = static_cast<std::uint8_t>((m >> 1) | (m & 0x80));
+            setFlag(kFlagC, m & 1);
+            break;
+        case Op::Ror:
+            r = static_cast<std::uint8_t>((m >> 1) | (carryIn ? 0x80 : 0));
+            setFlag(kFlagC, m & 1);
+            break;
+        case Op::Asl:
+            r = static_cast<std::uint8_t>(m << 1);
+            setFlag(kFlagC, m & 0x80);
+            break;
+        case Op::Rol:
+            r = static_cast<std::uint8_t>((m << 1) | (carryIn ? 1 : 0));
+            setFlag(kFlagC, m & 0x80);
+            break;
+        default:
+            return m;
     }
     setNz8(r);
     setFlag(kFlagV, flag(kFlagN) != flag(kFlagC));
@@ -346,14 +396,30 @@ bool Hd6301::branchTaken(std::uint8_t opcode) const {
     const bool c = flag(kFlagC), z = flag(kFlagZ), n = flag(kFlagN), v = flag(kFlagV);
     bool taken = false;
     switch ((opcode & 0x0F) >> 1) {
-        case 0: taken = true; break;        // bra / brn
-        case 1: taken = !(c || z); break;   // bhi / bls
-        case 2: taken = !c; break;          // bcc / bcs
-        case 3: taken = !z; break;          // bne / beq
-        case 4: taken = !v; break;          // bvc / bvs
-        case 5: taken = !n; break;          // bpl / bmi
-        case 6: taken = n == v; break;      // bge / blt
-        case 7: taken = !z && n == v; break;  // bgt / ble
+        case 0:
+            taken = true;
+            break;  // bra / brn
+        case 1:
+            taken = !(c || z);
+            break;  // bhi / bls
+        case 2:
+            taken = !c;
+            break;  // bcc / bcs
+        case 3:
+            taken = !z;
+            break;  // bne / beq
+        case 4:
+            taken = !v;
+            break;  // bvc / bvs
+        case 5:
+            taken = !n;
+            break;  // bpl / bmi
+        case 6:
+            taken = n == v;
+            break;  // bge / blt
+        case 7:
+            taken = !z && n == v;
+            break;  // bgt / ble
     }
     return (opcode & 1) ? !taken : taken;
 }
@@ -363,8 +429,10 @@ bool Hd6301::branchTaken(std::uint8_t opcode) const {
 void Hd6301::decimalAdjust() {
     const std::uint8_t a = m_r.a;
     unsigned correction = 0;
-    if ((a & 0x0F) > 9 || flag(kFlagH)) correction |= 0x06;
-    if (a > 0x99 || flag(kFlagC)) correction |= 0x60;
+    if ((a & 0x0F) > 9 || flag(kFlagH))
+        correction |= 0x06;
+    if (a > 0x99 || flag(kFlagC))
+        correction |= 0x60;
     m_r.a = static_cast<std::uint8_t>(a + correction);
     setNz8(m_r.a);
     setFlag(kFlagV, false);
@@ -376,18 +444,42 @@ void Hd6301::decimalAdjust() {
 void Hd6301::executeAccumulator(const CpuOpcode& op, std::uint16_t at) {
     std::uint8_t& r = reg8(op.reg);
     switch (op.operation) {
-        case Op::Add: r = add8(r, operand8(op, at), false); return;
-        case Op::Adc: r = add8(r, operand8(op, at), flag(kFlagC)); return;
-        case Op::Sub: r = sub8(r, operand8(op, at), false); return;
-        case Op::Sbc: r = sub8(r, operand8(op, at), flag(kFlagC)); return;
-        case Op::Cmp: sub8(r, operand8(op, at), false); return;
-        case Op::And: r = static_cast<std::uint8_t>(r & operand8(op, at)); break;
-        case Op::Bit: setNz8(static_cast<std::uint8_t>(r & operand8(op, at))); setFlag(kFlagV, false); return;
-        case Op::Eor: r = static_cast<std::uint8_t>(r ^ operand8(op, at)); break;
-        case Op::Or: r = static_cast<std::uint8_t>(r | operand8(op, at)); break;
-        case Op::Load: r = operand8(op, at); break;
-        case Op::Store: write8(effectiveAddress(op, at), r); break;
-        default: return;
+        case Op::Add:
+            r = add8(r, operand8(op, at), false);
+            return;
+        case Op::Adc:
+            r = add8(r, operand8(op, at), flag(kFlagC));
+            return;
+        case Op::Sub:
+            r = sub8(r, operand8(op, at), false);
+            return;
+        case Op::Sbc:
+            r = sub8(r, operand8(op, at), flag(kFlagC));
+            return;
+        case Op::Cmp:
+            sub8(r, operand8(op, at), false);
+            return;
+        case Op::And:
+            r = static_cast<std::uint8_t>(r & operand8(op, at));
+            break;
+        case Op::Bit:
+            setNz8(static_cast<std::uint8_t>(r & operand8(op, at)));
+            setFlag(kFlagV, false);
+            return;
+        case Op::Eor:
+            r = static_cast<std::uint8_t>(r ^ operand8(op, at));
+            break;
+        case Op::Or:
+            r = static_cast<std::uint8_t>(r | operand8(op, at));
+            break;
+        case Op::Load:
+            r = operand8(op, at);
+            break;
+        case Op::Store:
+            write8(effectiveAddress(op, at), r);
+            break;
+        default:
+            return;
     }
     setNz8(r);
     setFlag(kFlagV, false);
@@ -396,9 +488,15 @@ void Hd6301::executeAccumulator(const CpuOpcode& op, std::uint16_t at) {
 void Hd6301::executeWide(const CpuOpcode& op, std::uint16_t at) {
     const std::uint16_t r = get16(op.reg);
     switch (op.operation) {
-        case Op::Add: set16(op.reg, add16(r, operand16(op, at))); return;
-        case Op::Sub: set16(op.reg, sub16(r, operand16(op, at))); return;
-        case Op::Cmp: sub16(r, operand16(op, at)); return;
+        case Op::Add:
+            set16(op.reg, add16(r, operand16(op, at)));
+            return;
+        case Op::Sub:
+            set16(op.reg, sub16(r, operand16(op, at)));
+            return;
+        case Op::Cmp:
+            sub16(r, operand16(op, at));
+            return;
         case Op::Load: {
             const std::uint16_t value = operand16(op, at);
             set16(op.reg, value);
@@ -409,7 +507,8 @@ void Hd6301::executeWide(const CpuOpcode& op, std::uint16_t at) {
             write16(effectiveAddress(op, at), r);
             setNz16(r);
             break;
-        default: return;
+        default:
+            return;
     }
     setFlag(kFlagV, false);
 }
@@ -417,25 +516,61 @@ void Hd6301::executeWide(const CpuOpcode& op, std::uint16_t at) {
 // Instructions without operand that are neither single-operand accumulator forms nor branches.
 bool Hd6301::executeInherent(const CpuOpcode& op) {
     switch (op.operation) {
-        case Op::Aba: m_r.a = add8(m_r.a, m_r.b, false); break;
-        case Op::Sba: m_r.a = sub8(m_r.a, m_r.b, false); break;
-        case Op::Cba: sub8(m_r.a, m_r.b, false); break;
-        case Op::Tab: m_r.b = m_r.a; setNz8(m_r.b); setFlag(kFlagV, false); break;
-        case Op::Tba: m_r.a = m_r.b; setNz8(m_r.a); setFlag(kFlagV, false); break;
-        case Op::Tap: m_r.ccr = static_cast<std::uint8_t>(m_r.a | kCcrFixedBits); break;
-        case Op::Tpa: m_r.a = static_cast<std::uint8_t>(m_r.ccr | kCcrFixedBits); break;
-        case Op::Tsx: m_r.x = static_cast<std::uint16_t>(m_r.sp + 1); break;
-        case Op::Txs: m_r.sp = static_cast<std::uint16_t>(m_r.x - 1); break;
-        case Op::Inx: ++m_r.x; setFlag(kFlagZ, m_r.x == 0); break;
-        case Op::Dex: --m_r.x; setFlag(kFlagZ, m_r.x == 0); break;
-        case Op::Ins: ++m_r.sp; break;
-        case Op::Des: --m_r.sp; break;
-        case Op::Abx: m_r.x = static_cast<std::uint16_t>(m_r.x + m_r.b); break;
+        case Op::Aba:
+            m_r.a = add8(m_r.a, m_r.b, false);
+            break;
+        case Op::Sba:
+            m_r.a = sub8(m_r.a, m_r.b, false);
+            break;
+        case Op::Cba:
+            sub8(m_r.a, m_r.b, false);
+            break;
+        case Op::Tab:
+            m_r.b = m_r.a;
+            setNz8(m_r.b);
+            setFlag(kFlagV, false);
+            break;
+        case Op::Tba:
+            m_r.a = m_r.b;
+            setNz8(m_r.a);
+            setFlag(kFlagV, false);
+            break;
+        case Op::Tap:
+            m_r.ccr = static_cast<std::uint8_t>(m_r.a | kCcrFixedBits);
+            break;
+        case Op::Tpa:
+            m_r.a = static_cast<std::uint8_t>(m_r.ccr | kCcrFixedBits);
+            break;
+        case Op::Tsx:
+            m_r.x = static_cast<std::uint16_t>(m_r.sp + 1);
+            break;
+        case Op::Txs:
+            m_r.sp = static_cast<std::uint16_t>(m_r.x - 1);
+            break;
+        case Op::Inx:
+            ++m_r.x;
+            setFlag(kFlagZ, m_r.x == 0);
+            break;
+        case Op::Dex:
+            --m_r.x;
+            setFlag(kFlagZ, m_r.x == 0);
+            break;
+        case Op::Ins:
+            ++m_r.sp;
+            break;
+        case Op::Des:
+            --m_r.sp;
+            break;
+        case Op::Abx:
+            m_r.x = static_cast<std::uint16_t>(m_r.x + m_r.b);
+            break;
         case Op::Mul:
             m_r.setD(static_cast<std::uint16_t>(m_r.a * m_r.b));
             setFlag(kFlagC, (m_r.b & 0x80) != 0);  // so that ADCA #0 rounds the high byte
             break;
-        case Op::Daa: decimalAdjust(); break;
+        case Op::Daa:
+            decimalAdjust();
+            break;
         case Op::Xgdx: {
             const std::uint16_t d = m_r.d();
             m_r.setD(m_r.x);
@@ -459,14 +594,20 @@ bool Hd6301::executeInherent(const CpuOpcode& op) {
             break;
         }
         case Op::Push:
-            if (op.reg == Reg::X) push16(m_r.x);
-            else push8(reg8(op.reg));
+            if (op.reg == Reg::X)
+                push16(m_r.x);
+            else
+                push8(reg8(op.reg));
             break;
         case Op::Pull:
-            if (op.reg == Reg::X) m_r.x = pull16();
-            else reg8(op.reg) = pull8();
+            if (op.reg == Reg::X)
+                m_r.x = pull16();
+            else
+                reg8(op.reg) = pull8();
             break;
-        case Op::Rts: m_r.pc = pull16(); break;
+        case Op::Rts:
+            m_r.pc = pull16();
+            break;
         case Op::Rti:
             m_r.ccr = static_cast<std::uint8_t>(pull8() | kCcrFixedBits);
             m_r.b = pull8();
@@ -475,36 +616,73 @@ bool Hd6301::executeInherent(const CpuOpcode& op) {
             m_r.pc = pull16();
             break;
         case Op::Wai:
-        case Op::Slp: return false;
-        case Op::Clc: setFlag(kFlagC, false); break;
-        case Op::Sec: setFlag(kFlagC, true); break;
-        case Op::Clv: setFlag(kFlagV, false); break;
-        case Op::Sev: setFlag(kFlagV, true); break;
-        case Op::Cli: setFlag(kFlagI, false); break;
-        case Op::Sei: setFlag(kFlagI, true); break;
-        default: break;  // nop
+        case Op::Slp:
+            return false;
+        case Op::Clc:
+            setFlag(kFlagC, false);
+            break;
+        case Op::Sec:
+            setFlag(kFlagC, true);
+            break;
+        case Op::Clv:
+            setFlag(kFlagV, false);
+            break;
+        case Op::Sev:
+            setFlag(kFlagV, true);
+            break;
+        case Op::Cli:
+            setFlag(kFlagI, false);
+            break;
+        case Op::Sei:
+            setFlag(kFlagI, true);
+            break;
+        default:
+            break;  // nop
     }
     return true;
 }
 
 bool Hd6301::execute(const CpuOpcode& op, std::uint8_t opcode, std::uint16_t at) {
     switch (op.operation) {
-        case Op::Add: case Op::Adc: case Op::Sub: case Op::Sbc: case Op::Cmp: case Op::And: case Op::Bit:
-        case Op::Eor: case Op::Or: case Op::Load: case Op::Store:
-            if (wide(op.reg)) executeWide(op, at);
-            else executeAccumulator(op, at);
+        case Op::Add:
+        case Op::Adc:
+        case Op::Sub:
+        case Op::Sbc:
+        case Op::Cmp:
+        case Op::And:
+        case Op::Bit:
+        case Op::Eor:
+        case Op::Or:
+        case Op::Load:
+        case Op::Store:
+            if (wide(op.reg))
+                executeWide(op, at);
+            else
+                executeAccumulator(op, at);
             return true;
-        case Op::Neg: case Op::Com: case Op::Lsr: case Op::Ror: case Op::Asr: case Op::Asl: case Op::Rol:
-        case Op::Dec: case Op::Inc: case Op::Tst: case Op::Clr:
+        case Op::Neg:
+        case Op::Com:
+        case Op::Lsr:
+        case Op::Ror:
+        case Op::Asr:
+        case Op::Asl:
+        case Op::Rol:
+        case Op::Dec:
+        case Op::Inc:
+        case Op::Tst:
+        case Op::Clr:
             if (op.reg != Reg::None) {
                 reg8(op.reg) = readModifyWrite(op.operation, reg8(op.reg));
             } else {
                 const std::uint16_t address = effectiveAddress(op, at);
                 const std::uint8_t result = readModifyWrite(op.operation, read8(address));
-                if (op.operation != Op::Tst) write8(address, result);
+                if (op.operation != Op::Tst)
+                    write8(address, result);
             }
             return true;
-        case Op::Jmp: m_r.pc = effectiveAddress(op, at); return true;
+        case Op::Jmp:
+            m_r.pc = effectiveAddress(op, at);
+            return true;
         case Op::Jsr: {
             const std::uint16_t target = effectiveAddress(op, at);
             push16(m_r.pc);
@@ -523,19 +701,26 @@ bool Hd6301::execute(const CpuOpcode& op, std::uint8_t opcode, std::uint16_t at)
             }
             return true;
         }
-        case Op::Aim: case Op::Oim: case Op::Eim: case Op::Tim: {
+        case Op::Aim:
+        case Op::Oim:
+        case Op::Eim:
+        case Op::Tim: {
             const std::uint8_t mask = read8(static_cast<std::uint16_t>(at + 1));
             const std::uint16_t address = effectiveAddress(op, at);
             const std::uint8_t m = read8(address);
             std::uint8_t r = static_cast<std::uint8_t>(m & mask);
-            if (op.operation == Op::Oim) r = static_cast<std::uint8_t>(m | mask);
-            if (op.operation == Op::Eim) r = static_cast<std::uint8_t>(m ^ mask);
+            if (op.operation == Op::Oim)
+                r = static_cast<std::uint8_t>(m | mask);
+            if (op.operation == Op::Eim)
+                r = static_cast<std::uint8_t>(m ^ mask);
             setNz8(r);
             setFlag(kFlagV, false);
-            if (op.operation != Op::Tim) write8(address, r);
+            if (op.operation != Op::Tim)
+                write8(address, r);
             return true;
         }
-        default: return executeInherent(op);
+        default:
+            return executeInherent(op);
     }
 }
 
@@ -547,17 +732,21 @@ CpuResult Hd6301::step() {
         const CpuOpcode& op = hd6301Opcodes()[opcode];
         if (op.operation == Op::Illegal || op.operation == Op::Swi) {
             result.end = CpuEnd::Stopped;
-            result.message = (op.operation == Op::Swi ? "SWI (opcode 3F)" : "illegal opcode " + hexByte(opcode)) +
-                             " at address 0x" + hexWord(at);
+            result.message =
+                (op.operation == Op::Swi ? "SWI (opcode 3F)" : "illegal opcode " + hexByte(opcode)) +
+                " at address 0x" + hexWord(at);
             return result;
         }
         std::string before;  // address, bytes and mnemonic, read before the instruction can change them
-        if (trace) before = traceHead(at, op.length);
+        if (trace)
+            before = traceHead(at, op.length);
         m_r.pc = static_cast<std::uint16_t>(at + op.length);
         const bool awake = execute(op, opcode, at);
         result.executed = 1;
-        if (trace) trace(before + traceRegisters());
-        if (!awake) result.end = CpuEnd::Sleep;
+        if (trace)
+            trace(before + traceRegisters());
+        if (!awake)
+            result.end = CpuEnd::Sleep;
     } catch (const Hd6301Bus::Refused& refused) {
         m_r.pc = at;
         result.end = CpuEnd::Stopped;
@@ -588,20 +777,30 @@ CpuResult Hd6301::run(long budget, std::uint16_t returnAddress) {
 
 std::string Hd6301::disassemble(std::uint16_t at) {
     const CpuOpcode& op = hd6301Opcodes()[read8(at)];
-    if (op.operation == Op::Illegal) return "???";
+    if (op.operation == Op::Illegal)
+        return "???";
     const auto byteAt = [&](int i) { return read8(static_cast<std::uint16_t>(at + i)); };
     std::string text(op.name);
     switch (op.mode) {
-        case CpuMode::Inherent: return text;
-        case CpuMode::Immediate8: return text + " #$" + hexByte(byteAt(1));
-        case CpuMode::Immediate16: return text + " #$" + hexWord(read16(static_cast<std::uint16_t>(at + 1)));
-        case CpuMode::Direct: return text + " $" + hexByte(byteAt(1));
-        case CpuMode::Extended: return text + " $" + hexWord(read16(static_cast<std::uint16_t>(at + 1)));
-        case CpuMode::Indexed: return text + " $" + hexByte(byteAt(1)) + ",x";
+        case CpuMode::Inherent:
+            return text;
+        case CpuMode::Immediate8:
+            return text + " #$" + hexByte(byteAt(1));
+        case CpuMode::Immediate16:
+            return text + " #$" + hexWord(read16(static_cast<std::uint16_t>(at + 1)));
+        case CpuMode::Direct:
+            return text + " $" + hexByte(byteAt(1));
+        case CpuMode::Extended:
+            return text + " $" + hexWord(read16(static_cast<std::uint16_t>(at + 1)));
+        case CpuMode::Indexed:
+            return text + " $" + hexByte(byteAt(1)) + ",x";
         case CpuMode::Relative:
-            return text + " $" + hexWord(static_cast<std::uint16_t>(at + 2 + static_cast<std::int8_t>(byteAt(1))));
-        case CpuMode::MaskDirect: return text + " #$" + hexByte(byteAt(1)) + ",$" + hexByte(byteAt(2));
-        case CpuMode::MaskIndexed: return text + " #$" + hexByte(byteAt(1)) + ",$" + hexByte(byteAt(2)) + ",x";
+            return text + " $" +
+                   hexWord(static_cast<std::uint16_t>(at + 2 + static_cast<std::int8_t>(byteAt(1))));
+        case CpuMode::MaskDirect:
+            return text + " #$" + hexByte(byteAt(1)) + ",$" + hexByte(byteAt(2));
+        case CpuMode::MaskIndexed:
+            return text + " #$" + hexByte(byteAt(1)) + ",$" + hexByte(byteAt(2)) + ",x";
     }
     return text;
 }
@@ -609,7 +808,8 @@ std::string Hd6301::disassemble(std::uint16_t at) {
 std::string Hd6301::traceHead(std::uint16_t at, std::uint8_t length) {
     std::string bytes;
     for (std::uint8_t i = 0; i < length; ++i) {
-        if (i > 0) bytes += ' ';
+        if (i > 0)
+            bytes += ' ';
         bytes += hexByte(read8(static_cast<std::uint16_t>(at + i)));
     }
     char line[80];
@@ -620,9 +820,11 @@ std::string Hd6301::traceHead(std::uint16_t at, std::uint8_t length) {
 std::string Hd6301::traceRegisters() const {
     static constexpr char kFlagNames[] = "HINZVC";
     std::string flags;
-    for (int bit = 5; bit >= 0; --bit) flags += (m_r.ccr >> bit & 1) ? kFlagNames[5 - bit] : '-';
+    for (int bit = 5; bit >= 0; --bit)
+        flags += (m_r.ccr >> bit & 1) ? kFlagNames[5 - bit] : '-';
     char line[80];
-    std::snprintf(line, sizeof line, "A=%02X B=%02X X=%04X SP=%04X CCR=%s", m_r.a, m_r.b, m_r.x, m_r.sp, flags.c_str());
+    std::snprintf(line, sizeof line, "A=%02X B=%02X X=%04X SP=%04X CCR=%s", m_r.a, m_r.b, m_r.x, m_r.sp,
+                  flags.c_str());
     return line;
 }
 

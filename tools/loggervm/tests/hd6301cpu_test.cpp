@@ -41,31 +41,36 @@ TEST(Hd6301Table, DecodesExactlyWhatTheCompilersTableEncodes) {
     std::set<int> directForms;  // allowed by the table's modes, never chosen by the assembler
     for (const auto& record : compiler::kHd6301Instructions) {
         const AsmOperand operands[] = {
-            {compiler::kModeInherent, 0, 0, true}, {compiler::kModeImmediate, 0x12, 0, true},
+            {compiler::kModeInherent, 0, 0, true},   {compiler::kModeImmediate, 0x12, 0, true},
             {compiler::kModePlain, 0x1010, 0, true}, {compiler::kModeIndexed, 0x12, 0, true},
             {compiler::kModeDirect, 3, 0x40, true},  {compiler::kModeIndexed, 3, 0x40, true},
         };
         for (const auto& operand : operands) {
-            if ((operand.mode & record.modes()) == 0) continue;
+            if ((operand.mode & record.modes()) == 0)
+                continue;
             const auto bytes = compiler::encodeInstruction(record, operand, 0x1000);
-            if (bytes.error) continue;
+            if (bytes.error)
+                continue;
             const CpuOpcode& op = table[bytes.bytes[0]];
             SCOPED_TRACE(std::string(record.name) + " opcode " + hexByte(bytes.bytes[0]));
             EXPECT_EQ(op.length, bytes.size);
             EXPECT_NE(op.operation, CpuOperation::Illegal);
             encoded.insert(bytes.bytes[0]);
         }
-        if (record.cls == AsmClass::Register8 || record.cls == AsmClass::Register16 || record.cls == AsmClass::Store8)
+        if (record.cls == AsmClass::Register8 || record.cls == AsmClass::Register16 ||
+            record.cls == AsmClass::Store8)
             directForms.insert(record.opcode + 0x10);
     }
     for (int opcode = 0; opcode < 256; ++opcode) {
-        if (table[static_cast<std::size_t>(opcode)].operation == CpuOperation::Illegal) continue;
+        if (table[static_cast<std::size_t>(opcode)].operation == CpuOperation::Illegal)
+            continue;
         EXPECT_TRUE(encoded.count(opcode) || directForms.count(opcode)) << "opcode " << hexByte(opcode);
         if (!encoded.count(opcode)) {
             EXPECT_EQ(table[static_cast<std::size_t>(opcode)].mode, CpuMode::Direct);
         }
     }
-    for (const int opcode : directForms) EXPECT_EQ(table[static_cast<std::size_t>(opcode)].length, 2);
+    for (const int opcode : directForms)
+        EXPECT_EQ(table[static_cast<std::size_t>(opcode)].length, 2);
     // the usual mnemonic wins over the alternative spellings
     EXPECT_EQ(table[0x48].name, "asla");
     EXPECT_EQ(table[0x24].name, "bcc");
@@ -92,20 +97,27 @@ State parseState(const std::string& text, Hd6301Registers r) {
         const std::string key = item.substr(0, eq);
         const std::string value = item.substr(eq + 1);
         const auto number = [&] { return static_cast<unsigned>(std::stoul(value, nullptr, 16)); };
-        if (key == "A") r.a = static_cast<std::uint8_t>(number());
-        else if (key == "B") r.b = static_cast<std::uint8_t>(number());
-        else if (key == "X") r.x = static_cast<std::uint16_t>(number());
-        else if (key == "S") r.sp = static_cast<std::uint16_t>(number());
-        else if (key == "P") r.pc = static_cast<std::uint16_t>(number()), state.pcGiven = true;
+        if (key == "A")
+            r.a = static_cast<std::uint8_t>(number());
+        else if (key == "B")
+            r.b = static_cast<std::uint8_t>(number());
+        else if (key == "X")
+            r.x = static_cast<std::uint16_t>(number());
+        else if (key == "S")
+            r.sp = static_cast<std::uint16_t>(number());
+        else if (key == "P")
+            r.pc = static_cast<std::uint16_t>(number()), state.pcGiven = true;
         else if (key == "F") {
             r.ccr = kCcrFixedBits;
             static const std::string names = "HINZVC";
-            for (const char c : value) r.ccr |= static_cast<std::uint8_t>(0x20 >> names.find(c));
+            for (const char c : value)
+                r.ccr |= static_cast<std::uint8_t>(0x20 >> names.find(c));
             state.flagsGiven = true;
         } else if (key[0] == 'M') {
             auto address = static_cast<std::uint16_t>(std::stoul(key.substr(1), nullptr, 16));
             for (std::size_t i = 0; i + 1 < value.size(); i += 2)
-                state.memory.emplace_back(address++, static_cast<std::uint8_t>(std::stoul(value.substr(i, 2), nullptr, 16)));
+                state.memory.emplace_back(
+                    address++, static_cast<std::uint8_t>(std::stoul(value.substr(i, 2), nullptr, 16)));
         } else {
             ADD_FAILURE() << "bad item " << item;
         }
@@ -124,7 +136,8 @@ struct Vector {
 std::vector<std::uint8_t> hexBytes(const std::string& text) {
     std::vector<std::uint8_t> bytes;
     std::istringstream in(text);
-    for (std::string b; in >> b;) bytes.push_back(static_cast<std::uint8_t>(std::stoul(b, nullptr, 16)));
+    for (std::string b; in >> b;)
+        bytes.push_back(static_cast<std::uint8_t>(std::stoul(b, nullptr, 16)));
     return bytes;
 }
 
@@ -137,8 +150,10 @@ void runVector(const Vector& v) {
     start.pc = 0x1000;
     const State before = parseState(v.before, start);
     const auto code = hexBytes(v.code);
-    for (std::size_t i = 0; i < code.size(); ++i) bus.ram[0x1000 + i] = code[i];
-    for (const auto& [address, value] : before.memory) bus.ram[address] = value;
+    for (std::size_t i = 0; i < code.size(); ++i)
+        bus.ram[0x1000 + i] = code[i];
+    for (const auto& [address, value] : before.memory)
+        bus.ram[address] = value;
     cpu.registers() = before.r;
     cpu.registers().pc = 0x1000;
 
@@ -281,24 +296,15 @@ const Vector kTransfersAndFlags[] = {
 };
 
 const Vector kBranches[] = {
-    {"bra to itself", "20 FE", "", "P=1000"},
-    {"brn never", "21 10", "", "P=1002"},
-    {"bhi taken", "22 10", "", "P=1012"},
-    {"bhi not taken on Z", "22 10", "F=Z", "P=1002"},
-    {"bls taken on C", "23 10", "F=C", "P=1012"},
-    {"bcc not taken", "24 10", "F=C", "P=1002"},
-    {"bcs backwards", "25 F0", "F=C", "P=0FF2"},
-    {"bne not taken", "26 10", "F=Z", "P=1002"},
-    {"beq taken", "27 10", "F=Z", "P=1012"},
-    {"bvc taken", "28 10", "", "P=1012"},
-    {"bvs taken", "29 10", "F=V", "P=1012"},
-    {"bpl not taken", "2A 10", "F=N", "P=1002"},
-    {"bmi taken", "2B 10", "F=N", "P=1012"},
-    {"bge on N and V", "2C 10", "F=NV", "P=1012"},
-    {"blt on N alone", "2D 10", "F=N", "P=1012"},
-    {"blt not on N and V", "2D 10", "F=NV", "P=1002"},
-    {"bgt not on Z", "2E 10", "F=Z", "P=1002"},
-    {"bgt on N and V", "2E 10", "F=NV", "P=1012"},
+    {"bra to itself", "20 FE", "", "P=1000"},     {"brn never", "21 10", "", "P=1002"},
+    {"bhi taken", "22 10", "", "P=1012"},         {"bhi not taken on Z", "22 10", "F=Z", "P=1002"},
+    {"bls taken on C", "23 10", "F=C", "P=1012"}, {"bcc not taken", "24 10", "F=C", "P=1002"},
+    {"bcs backwards", "25 F0", "F=C", "P=0FF2"},  {"bne not taken", "26 10", "F=Z", "P=1002"},
+    {"beq taken", "27 10", "F=Z", "P=1012"},      {"bvc taken", "28 10", "", "P=1012"},
+    {"bvs taken", "29 10", "F=V", "P=1012"},      {"bpl not taken", "2A 10", "F=N", "P=1002"},
+    {"bmi taken", "2B 10", "F=N", "P=1012"},      {"bge on N and V", "2C 10", "F=NV", "P=1012"},
+    {"blt on N alone", "2D 10", "F=N", "P=1012"}, {"blt not on N and V", "2D 10", "F=NV", "P=1002"},
+    {"bgt not on Z", "2E 10", "F=Z", "P=1002"},   {"bgt on N and V", "2E 10", "F=NV", "P=1012"},
     {"ble on Z", "2F 10", "F=Z", "P=1012"},
 };
 
@@ -330,15 +336,42 @@ const Vector k6301Additions[] = {
     {"tim direct", "7B 01 40", "M0040=01 F=V", "F="},
 };
 
-TEST(Hd6301Vectors, LoadsAndStores) { for (const auto& v : kLoadsAndStores) runVector(v); }
-TEST(Hd6301Vectors, AddAndSubtract) { for (const auto& v : kAddAndSubtract) runVector(v); }
-TEST(Hd6301Vectors, Logic) { for (const auto& v : kLogic) runVector(v); }
-TEST(Hd6301Vectors, SingleOperand) { for (const auto& v : kSingleOperand) runVector(v); }
-TEST(Hd6301Vectors, SixteenBit) { for (const auto& v : kSixteenBit) runVector(v); }
-TEST(Hd6301Vectors, TransfersAndFlags) { for (const auto& v : kTransfersAndFlags) runVector(v); }
-TEST(Hd6301Vectors, Branches) { for (const auto& v : kBranches) runVector(v); }
-TEST(Hd6301Vectors, JumpsAndStack) { for (const auto& v : kJumpsAndStack) runVector(v); }
-TEST(Hd6301Vectors, The6301Additions) { for (const auto& v : k6301Additions) runVector(v); }
+TEST(Hd6301Vectors, LoadsAndStores) {
+    for (const auto& v : kLoadsAndStores)
+        runVector(v);
+}
+TEST(Hd6301Vectors, AddAndSubtract) {
+    for (const auto& v : kAddAndSubtract)
+        runVector(v);
+}
+TEST(Hd6301Vectors, Logic) {
+    for (const auto& v : kLogic)
+        runVector(v);
+}
+TEST(Hd6301Vectors, SingleOperand) {
+    for (const auto& v : kSingleOperand)
+        runVector(v);
+}
+TEST(Hd6301Vectors, SixteenBit) {
+    for (const auto& v : kSixteenBit)
+        runVector(v);
+}
+TEST(Hd6301Vectors, TransfersAndFlags) {
+    for (const auto& v : kTransfersAndFlags)
+        runVector(v);
+}
+TEST(Hd6301Vectors, Branches) {
+    for (const auto& v : kBranches)
+        runVector(v);
+}
+TEST(Hd6301Vectors, JumpsAndStack) {
+    for (const auto& v : kJumpsAndStack)
+        runVector(v);
+}
+TEST(Hd6301Vectors, The6301Additions) {
+    for (const auto& v : k6301Additions)
+        runVector(v);
+}
 
 // Every addressing mode of an instruction gives what its other modes give for the same operand: the
 // value lies at 0x0040 (direct), 0x2040 (extended, and X=2000 plus offset 40) and after the opcode.
@@ -352,7 +385,8 @@ TEST(Hd6301Vectors, EveryAddressingModeAgreesWithTheOthers) {
             std::optional<std::pair<Hd6301Registers, std::uint16_t>> first;
             for (int opcode = 0; opcode < 256; ++opcode) {
                 const CpuOpcode& op = table[static_cast<std::size_t>(opcode)];
-                if (op.name != record.name || opcode < record.opcode || opcode > record.opcode + 0x30) continue;
+                if (op.name != record.name || opcode < record.opcode || opcode > record.opcode + 0x30)
+                    continue;
                 SCOPED_TRACE(std::string(record.name) + " opcode " + hexByte(opcode));
                 RamBus bus;
                 Hd6301 cpu(bus);
@@ -360,7 +394,8 @@ TEST(Hd6301Vectors, EveryAddressingModeAgreesWithTheOthers) {
                                   record.name == "std" || record.name == "stx" || record.name == "sts";
                 const auto put = [&](std::uint16_t at) {
                     bus.ram[at] = static_cast<std::uint8_t>(wide ? value >> 8 : value);
-                    if (wide) bus.ram[at + 1u] = static_cast<std::uint8_t>(value);
+                    if (wide)
+                        bus.ram[at + 1u] = static_cast<std::uint8_t>(value);
                 };
                 put(0x0040);
                 put(0x2040);
@@ -377,10 +412,13 @@ TEST(Hd6301Vectors, EveryAddressingModeAgreesWithTheOthers) {
                 } else {
                     put(0x1001);
                 }
-                cpu.registers() = {0x5A, 0xA5, 0x2000, 0x0300, 0x1000, static_cast<std::uint8_t>(kCcrFixedBits | kFlagC)};
+                cpu.registers() = {0x5A,   0xA5,   0x2000,
+                                   0x0300, 0x1000, static_cast<std::uint8_t>(kCcrFixedBits | kFlagC)};
                 ASSERT_NE(cpu.step().end, CpuEnd::Stopped);
-                const std::uint16_t at = op.mode == CpuMode::Direct || op.mode == CpuMode::MaskDirect ? 0x0040 : 0x2040;
-                const auto result = std::make_pair(cpu.registers(), static_cast<std::uint16_t>(bus.ram[at] << 8 | bus.ram[at + 1u]));
+                const std::uint16_t at =
+                    op.mode == CpuMode::Direct || op.mode == CpuMode::MaskDirect ? 0x0040 : 0x2040;
+                const auto result = std::make_pair(
+                    cpu.registers(), static_cast<std::uint16_t>(bus.ram[at] << 8 | bus.ram[at + 1u]));
                 auto comparable = result;
                 comparable.first.pc = static_cast<std::uint16_t>(comparable.first.pc - op.length);
                 if (!first) {
@@ -422,7 +460,8 @@ TEST(Hd6301Vectors, SleepSwiAndIllegalOpcodes) {
 class RefusingBus : public RamBus {
 public:
     void write(std::uint16_t address, std::uint8_t value) override {
-        if (address >= 0xC000) throw Refused{"write to the EPROM at 0x" + hexWord(address)};
+        if (address >= 0xC000)
+            throw Refused{"write to the EPROM at 0x" + hexWord(address)};
         RamBus::write(address, value);
     }
 };
@@ -463,21 +502,25 @@ TEST(Hd6301Vectors, RunStopsAtTheReturnAddressOrTheBudget) {
 TEST(Hd6301Vectors, EveryLegalOpcodeRunsInSomeVector) {
     std::set<int> covered = {0x1A, 0x3E};
     const auto addTable = [&](const auto& vectors) {
-        for (const Vector& v : vectors) covered.insert(hexBytes(v.code).front());
+        for (const Vector& v : vectors)
+            covered.insert(hexBytes(v.code).front());
     };
     addTable(kLoadsAndStores), addTable(kAddAndSubtract), addTable(kLogic), addTable(kSingleOperand);
     addTable(kSixteenBit), addTable(kTransfersAndFlags), addTable(kBranches), addTable(kJumpsAndStack);
     addTable(k6301Additions);
     for (int opcode = 0; opcode < 256; ++opcode) {
         const CpuOpcode& op = hd6301Opcodes()[static_cast<std::size_t>(opcode)];
-        if (op.mode != CpuMode::Inherent && op.mode != CpuMode::Relative && op.name != "jmp" && op.name != "jsr")
+        if (op.mode != CpuMode::Inherent && op.mode != CpuMode::Relative && op.name != "jmp" &&
+            op.name != "jsr")
             covered.insert(opcode);
     }
     std::string missing;
     for (int opcode = 0; opcode < 256; ++opcode) {
         const CpuOpcode& op = hd6301Opcodes()[static_cast<std::size_t>(opcode)];
-        if (op.operation == CpuOperation::Illegal || op.operation == CpuOperation::Swi) continue;
-        if (!covered.count(opcode)) missing += hexByte(opcode) + " " + std::string(op.name) + "\n";
+        if (op.operation == CpuOperation::Illegal || op.operation == CpuOperation::Swi)
+            continue;
+        if (!covered.count(opcode))
+            missing += hexByte(opcode) + " " + std::string(op.name) + "\n";
     }
     EXPECT_EQ(missing, "");
 }
@@ -493,9 +536,11 @@ std::vector<std::uint8_t> assembledByUs(const std::string& lines) {
     // WordPush address, WordPush length, AsmLoad, the bytes
     const auto& code = job.code;
     for (std::size_t i = 0; i + 7 <= code.size(); ++i) {
-        if (code[i] == 7 && code[i + 1] == 0x10 && code[i + 2] == 0 && code[i + 3] == 7 && code[i + 6] == 147) {
+        if (code[i] == 7 && code[i + 1] == 0x10 && code[i + 2] == 0 && code[i + 3] == 7 &&
+            code[i + 6] == 147) {
             const std::size_t length = static_cast<std::size_t>(code[i + 4] << 8 | code[i + 5]);
-            return {code.begin() + static_cast<long>(i + 7), code.begin() + static_cast<long>(i + 7 + length)};
+            return {code.begin() + static_cast<long>(i + 7),
+                    code.begin() + static_cast<long>(i + 7 + length)};
         }
     }
     ADD_FAILURE() << "no AsmLoad block in the code";
@@ -504,7 +549,8 @@ std::vector<std::uint8_t> assembledByUs(const std::string& lines) {
 
 // crasm's S-records for the same lines at 0x1000, followed by RTS as our END adds it.
 std::optional<std::vector<std::uint8_t>> assembledByCrasm(const std::string& lines) {
-    if (std::system("command -v crasm >/dev/null 2>&1") != 0) return std::nullopt;
+    if (std::system("command -v crasm >/dev/null 2>&1") != 0)
+        return std::nullopt;
     const auto dir = std::filesystem::temp_directory_path() / ("hd6301-crasm-" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
     std::ofstream(dir / "in.asm") << "        cpu 6801\n        * = $1000\n" << lines << "        rts\n";
@@ -513,12 +559,15 @@ std::optional<std::vector<std::uint8_t>> assembledByCrasm(const std::string& lin
     std::ifstream records(dir / "out.s19");
     std::vector<std::uint8_t> bytes;
     for (std::string line; std::getline(records, line);) {
-        if (line.rfind("S1", 0) != 0) continue;
+        if (line.rfind("S1", 0) != 0)
+            continue;
         const auto count = std::stoul(line.substr(2, 2), nullptr, 16);
         const auto address = std::stoul(line.substr(4, 4), nullptr, 16);
-        if (bytes.size() < address - 0x1000 + count - 3) bytes.resize(address - 0x1000 + count - 3);
+        if (bytes.size() < address - 0x1000 + count - 3)
+            bytes.resize(address - 0x1000 + count - 3);
         for (unsigned long i = 0; i + 3 < count; ++i)
-            bytes[address - 0x1000 + i] = static_cast<std::uint8_t>(std::stoul(line.substr(8 + 2 * i, 2), nullptr, 16));
+            bytes[address - 0x1000 + i] =
+                static_cast<std::uint8_t>(std::stoul(line.substr(8 + 2 * i, 2), nullptr, 16));
     }
     std::ifstream listing(dir / "listing.txt");
     std::stringstream text;
@@ -565,13 +614,16 @@ TEST(Hd6301CrossCheck, CrasmAndOurAssemblerComputeTheSame) {
     for (const char* lines : {kMultiply16, kChecksumAndStack}) {
         const auto ours = assembledByUs(lines);
         const auto theirs = assembledByCrasm(lines);
-        if (!theirs) GTEST_SKIP() << "crasm is not installed (scripts/install-deps.sh installs it)";
+        if (!theirs)
+            GTEST_SKIP() << "crasm is not installed (scripts/install-deps.sh installs it)";
         ASSERT_FALSE(ours.empty());
         EXPECT_NE(ours, *theirs) << "crasm should have chosen the direct forms";
         Machine a, b;
         for (Machine* m : {&a, &b}) {
-            m->bus.ram[0x40] = 0x12, m->bus.ram[0x41] = 0x34, m->bus.ram[0x42] = 0xAB, m->bus.ram[0x43] = 0xCD;
-            for (int i = 0; i < 16; ++i) m->bus.ram[0x80 + i] = static_cast<std::uint8_t>(0xF0 + 3 * i);
+            m->bus.ram[0x40] = 0x12, m->bus.ram[0x41] = 0x34, m->bus.ram[0x42] = 0xAB,
+            m->bus.ram[0x43] = 0xCD;
+            for (int i = 0; i < 16; ++i)
+                m->bus.ram[0x80 + i] = static_cast<std::uint8_t>(0xF0 + 3 * i);
         }
         const CpuResult ra = a.run(ours);
         const CpuResult rb = b.run(*theirs);
@@ -581,7 +633,8 @@ TEST(Hd6301CrossCheck, CrasmAndOurAssemblerComputeTheSame) {
         EXPECT_EQ(ar.a, br.a);
         EXPECT_EQ(ar.b, br.b);
         EXPECT_EQ(ar.ccr, br.ccr);
-        for (int at = 0x40; at < 0x60; ++at) EXPECT_EQ(a.bus.ram[at], b.bus.ram[at]) << "at " << at;
+        for (int at = 0x40; at < 0x60; ++at)
+            EXPECT_EQ(a.bus.ram[at], b.bus.ram[at]) << "at " << at;
     }
     Machine m;
     m.bus.ram[0x40] = 0x12, m.bus.ram[0x41] = 0x34, m.bus.ram[0x42] = 0xAB, m.bus.ram[0x43] = 0xCD;

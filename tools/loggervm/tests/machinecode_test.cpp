@@ -37,7 +37,8 @@ const MachineCase kCases[] = {
      "Main: CALL Sum\nPRINT C",
      "500\r\n"},
     {"a routine changes a Quobol integer through X",
-     "MODEL 510\nGOTO Main\nASM $\nTwice   asld\n        std 2,x\n        clr 0,x\n        clr 1,x\n        end\n"
+     "MODEL 510\nGOTO Main\nASM $\nTwice   asld\n        std 2,x\n        clr 0,x\n        clr 1,x\n        "
+     "end\n"
      "Main: CALL Twice, 21, R\nPRINT R",
      "42\r\n"},
     {"an omitted variable arrives as X = 0",
@@ -49,27 +50,29 @@ const MachineCase kCases[] = {
      "Main: CALL Take, \"abc\", 12\nPRINT L, \" \", C\nCALL Take, \"xy\";\nPRINT L",
      "7 97\r\n2\r\n"},
     {"ASM $ runs in line and the program goes on after it",
-     "MODEL 510\nX = 5\nASM $\n        ldd X+2\n        addd #1\n        std X+2\n        end\nPRINT X", "6\r\n"},
+     "MODEL 510\nX = 5\nASM $\n        ldd X+2\n        addd #1\n        std X+2\n        end\nPRINT X",
+     "6\r\n"},
     {"ASM $ blocks on the low models run at 0x014E plus their offset",
-     "MODEL 400\nDFSIZE 100\nASM $\nHere    ldd #Here\n        std X+2\n        end\nPRINT #04H, X", "0155\r\n"},
+     "MODEL 400\nDFSIZE 100\nASM $\nHere    ldd #Here\n        std X+2\n        end\nPRINT #04H, X",
+     "0155\r\n"},
     {"ASM with an address loads the block for CALL",
-     "MODEL 510\nASM 36864\n        ldd #1234\n        std V+2\n        end\nPRINT V\nCALL 36864\nPRINT V", "0\r\n1234\r\n"},
+     "MODEL 510\nASM 36864\n        ldd #1234\n        std V+2\n        end\nPRINT V\nCALL 36864\nPRINT V",
+     "0\r\n1234\r\n"},
     {"a routine on model 700 reaches a slot variable through X",
-     "MODEL 700\nV = 1\nASM 36864\n        inc 3,x\n        end\nCALL 36864, 0, V\nCALL 36864, 0, V\nPRINT V", "3\r\n"},
-    {"SWI stops the program",
-     "MODEL 510\nASM $\n        nop\n        swi\n        end\nPRINT \"not here\"",
-     "\r\n*** Machine code stopped: SWI (opcode 3F) at address 0x8156 (called at code offset 0x0006, line 2); "
+     "MODEL 700\nV = 1\nASM 36864\n        inc 3,x\n        end\nCALL 36864, 0, V\nCALL 36864, 0, V\nPRINT V",
+     "3\r\n"},
+    {"SWI stops the program", "MODEL 510\nASM $\n        nop\n        swi\n        end\nPRINT \"not here\"",
+     "\r\n*** Machine code stopped: SWI (opcode 3F) at address 0x8156 (called at code offset 0x0006, line "
+     "2); "
      "program stopped\r\n"},
-    {"a write to the EPROM stops the program",
-     "MODEL 510\nASM $\n        staa $C000\n        end",
+    {"a write to the EPROM stops the program", "MODEL 510\nASM $\n        staa $C000\n        end",
      "\r\n*** Machine code stopped: write to the EPROM at address 0xC000 (instruction at address 0x8155) "
      "(called at code offset 0x0006, line 2); program stopped\r\n"},
     {"an on-chip register the simulator does not model stops the program",
      "MODEL 510\nASM $\n        ldd $0009\n        end",
      "\r\n*** Machine code stopped: read of on-chip register 0x0009, which the simulator does not model "
      "(instruction at address 0x8155) (called at code offset 0x0006, line 2); program stopped\r\n"},
-    {"loading a block into the EPROM stops the program",
-     "MODEL 510\nASM 65535\n        nop\n        end",
+    {"loading a block into the EPROM stops the program", "MODEL 510\nASM 65535\n        nop\n        end",
      "\r\n*** ASM block not loaded: write to the EPROM at address 0xFFFF at code offset 0x0009, line 2; "
      "program stopped\r\n"},
 };
@@ -78,14 +81,16 @@ class MachineCode : public ::testing::TestWithParam<MachineCase> {};
 
 TEST_P(MachineCode, PrintsWhatTheProgramSays) {
     std::string source = GetParam().source;
-    if (source.find("Mul16") == std::string::npos && std::string(GetParam().name).find("multiply") != std::string::npos)
+    if (source.find("Mul16") == std::string::npos &&
+        std::string(GetParam().name).find("multiply") != std::string::npos)
         source += kMultiplyRoutine;
     EXPECT_EQ(runProgram(source), GetParam().expected) << source;
 }
 
 std::string caseName(const ::testing::TestParamInfo<MachineCase>& info) {
     std::string name;
-    for (const char* p = info.param.name; *p; ++p) name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+    for (const char* p = info.param.name; *p; ++p)
+        name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
     return name;
 }
 
@@ -108,9 +113,10 @@ TEST(MachineCodePorts, OutputPinsFollowPortWrites) {
     FakeHost host;
     Interpreter vm(host);
     std::string error;
-    ASSERT_TRUE(vm.start(compileOrFail("MODEL 510\nPSET 0\nASM $\n        ldaa #$81\n        staa $0003\n        end\n"
-                                       "SLEEP 5"),
-                         error));
+    ASSERT_TRUE(vm.start(
+        compileOrFail("MODEL 510\nPSET 0\nASM $\n        ldaa #$81\n        staa $0003\n        end\n"
+                      "SLEEP 5"),
+        error));
     vm.run(100);
     EXPECT_EQ(vm.outputPins(), 0x8180u);  // pin 0 from PSET, pins 8 and 13 from port 2
 }
@@ -122,8 +128,9 @@ TEST(MachineCodeTurns, AnEndlessRoutineIsPausedAndStoppedByCtrlC) {
     Interpreter vm(host);
     vm.setMachineBudget(500);
     std::string error;
-    ASSERT_TRUE(vm.start(compileOrFail("MODEL 510\nPRINT \"in\"\nASM $\nloop    bra loop\n        end\nPRINT \"out\""),
-                         error));
+    ASSERT_TRUE(vm.start(
+        compileOrFail("MODEL 510\nPRINT \"in\"\nASM $\nloop    bra loop\n        end\nPRINT \"out\""),
+        error));
     for (int turn = 0; turn < 5; ++turn) {
         EXPECT_EQ(vm.run(1000), RunState::Running);
         EXPECT_TRUE(vm.inMachineCode());
@@ -138,7 +145,8 @@ TEST(MachineCodeTurns, SleepEndsTheTurnAndTheRoutineGoesOn) {
     FakeHost host;
     Interpreter vm(host);
     std::string error;
-    ASSERT_TRUE(vm.start(compileOrFail("MODEL 510\nASM $\n        slp\n        wai\n        end\nPRINT \"after\""), error));
+    ASSERT_TRUE(vm.start(
+        compileOrFail("MODEL 510\nASM $\n        slp\n        wai\n        end\nPRINT \"after\""), error));
     EXPECT_EQ(vm.run(1000), RunState::Running);
     EXPECT_EQ(vm.run(1000), RunState::Running);
     EXPECT_EQ(vm.run(1000), RunState::Ended);
