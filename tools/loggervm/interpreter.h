@@ -114,6 +114,7 @@ public:
     static constexpr std::uint16_t kClockFields = 69;   // ?(0) .. ?(5)
     static constexpr std::uint16_t kAdLoopAddress = 0x7C00;
     static constexpr std::int32_t kVersion = 1;
+    static constexpr long kMachineBudget = 20000;  // machine-code instructions in one turn
 
     explicit Interpreter(Host& host);
     ~Interpreter();
@@ -256,7 +257,7 @@ private:
     std::unique_ptr<MachineBus> m_bus;
     std::unique_ptr<Hd6301> m_cpu;
     bool m_inRoutine = false;
-    long m_machineBudget = 20000;
+    long m_machineBudget = kMachineBudget;
     std::array<std::uint8_t, 2> m_portDirection{};
 };
 

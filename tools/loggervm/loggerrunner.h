@@ -10,6 +10,7 @@
 #include <string>
 
 #include "inputsource.h"
+#include "interpreter.h"
 #include "programrunner.h"
 
 namespace orrery::loggervm {
@@ -18,7 +19,7 @@ struct RunnerOptions {
     double speed = 1.0;
     InputSource inputs;
     int stepsPerSlice = 5000;  // instructions per step() before the logger gets its line back
-    long machineBudget = 20000;  // machine-code instructions per step()
+    long machineBudget = Interpreter::kMachineBudget;  // machine-code instructions per step()
     std::function<void(const std::string&)> cpuTrace;  // one line per machine-code instruction
 };
 
