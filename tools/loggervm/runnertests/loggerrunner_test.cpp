@@ -184,11 +184,14 @@ TEST(LoggerRunner, SpeedAndInputsOptionsOfTheSimulator) {
         {{"--speed", "1.5"}, "--speed: 1.5 is not a factor from 1 to 1000000"},
         {{"--speed"}, "--speed needs a value"},
         {{"--inputs"}, "--inputs needs a value"},
+        {{"--trace-cpu"}, "--trace-cpu needs a value"},
     };
     for (const auto& c : refused) EXPECT_EQ(loggersim::parseArguments(c.args).error, c.error);
-    const auto parsed = loggersim::parseArguments({"--speed", "60", "--inputs", "sensors.txt"});
+    const auto parsed =
+        loggersim::parseArguments({"--speed", "60", "--inputs", "sensors.txt", "--speed", "70", "--trace-cpu", "t"});
     EXPECT_EQ(parsed.error, "");
-    EXPECT_EQ(parsed.options.speed, 60);
+    EXPECT_EQ(parsed.options.cpuTracePath, "t");
+    EXPECT_EQ(parsed.options.speed, 70);  // the last one wins, so ./run.sh -- --speed N overrides its default
     EXPECT_EQ(parsed.options.inputsPath, "sensors.txt");
     EXPECT_EQ(loggersim::parseArguments({}).options.speed, 1);
 }
