@@ -404,11 +404,13 @@ TEST(LoggersimRuns, EveryExampleShowsItsOutputOnTheSimulatorRunShStarts) {
 
 #endif
 
-TEST(LoggersimRuns, BadInputsFileIsAUsageError) {
-    const std::string command = std::string(LOGGERSIM_BINARY) + " --inputs /nonexistent/inputs.txt 2>/dev/null";
-    const int status = std::system(command.c_str());
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 2);
+TEST(LoggersimRuns, BadInputsOrTraceFileIsAUsageError) {
+    for (const char* option : {" --inputs /nonexistent/inputs.txt", " --trace-cpu /nonexistent/cpu.txt"}) {
+        const std::string command = std::string(LOGGERSIM_BINARY) + option + " 2>/dev/null";
+        const int status = std::system(command.c_str());
+        ASSERT_TRUE(WIFEXITED(status)) << option;
+        EXPECT_EQ(WEXITSTATUS(status), 2) << option;
+    }
 }
 
 }  // namespace
