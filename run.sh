@@ -5,14 +5,19 @@
 #
 # With no serial port configured and no serial adapter plugged in, the workbench talks to a simulated
 # logger (tools/loggersim) on a pseudo-terminal mapped to COM1; --sim uses the simulator in any case.
-# The simulator ends with the workbench.
+# Arguments after "--" go to the simulator (./run.sh --sim -- --speed 1). It ends with the workbench.
 set -euo pipefail
 cd "$(dirname "$0")"
 
 force_sim=0
 files=()
+sim_args=()  # after "--": options for the simulated logger, e.g. ./run.sh --sim -- --speed 1
+to_sim=0
 for arg in "$@"; do
-  if [ "$arg" = "--sim" ]; then force_sim=1; else files+=("$arg"); fi
+  if [ $to_sim -eq 1 ]; then sim_args+=("$arg")
+  elif [ "$arg" = "--" ]; then to_sim=1
+  elif [ "$arg" = "--sim" ]; then force_sim=1
+  else files+=("$arg"); fi
 done
 set -- ${files[@]+"${files[@]}"}
 
@@ -34,10 +39,26 @@ adapter_present() {
     compgen -G '/dev/ttyACM*' >/dev/null
 }
 
-# Starts loggersim on a pseudo-terminal and maps COM1 to it for the workbench.
+# The --speed the simulator was started with: the last one given.
+simulated_speed() {
+  local speed=1 next=0 word
+  for word in "${defaults[@]}" ${sim_args[@]+"${sim_args[@]}"}; do
+    if [ $next -eq 1 ]; then speed=$word; next=0; elif [ "$word" = "--speed" ]; then next=1; fi
+  done
+  echo "$speed"
+}
+
+# Starts loggersim on a pseudo-terminal and maps COM1 to it for the workbench: with the options of
+# examples/simulator.options (a fast clock and changing pins, so that every example shows something
+# at once), then the ones given after "--".
 start_simulated_logger() {
   sim_dir=$(mktemp -d "${TMPDIR:-/tmp}/orrery-sim.XXXXXX")
-  build/tools/loggersim/loggersim --link "$sim_dir/COM1" >"$sim_dir/device" 2>"$sim_dir/log" &
+  local defaults=() word
+  while IFS= read -r word; do
+    case "$word" in ''|'#'*) ;; *) defaults+=("$word") ;; esac
+  done <examples/simulator.options
+  build/tools/loggersim/loggersim --link "$sim_dir/COM1" "${defaults[@]}" ${sim_args[@]+"${sim_args[@]}"} \
+    >"$sim_dir/device" 2>"$sim_dir/log" &
   sim_pid=$!
   trap 'kill "$sim_pid" 2>/dev/null; wait "$sim_pid" 2>/dev/null; rm -rf "$sim_dir"' EXIT
   local tries=0
@@ -49,7 +70,8 @@ start_simulated_logger() {
   fi
   export ORRERY_COM1="$sim_dir/COM1" ORRERY_COM1_LABEL="simulated logger"
   echo "COM1 is a simulated logger (tools/loggersim on $(head -n 1 "$sim_dir/device")):" \
-    "no serial port is configured and no serial adapter is plugged in. ./run.sh --sim always uses it."
+    "no serial port is configured and no serial adapter is plugged in. ./run.sh --sim always uses it;" \
+    "its programs run at $(simulated_speed) times real time (./run.sh --sim -- --speed 1 for real time)."
 }
 scripts/install-deps.sh
 # Only what this script starts: the workbench, the simulated logger and the compiler (the tests are

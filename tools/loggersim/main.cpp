@@ -55,7 +55,16 @@ int main(int argc, char** argv) {
     sigaction(SIGHUP, &action, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
+    std::ofstream cpuTraceFile;
     orrery::loggervm::RunnerOptions runnerOptions;
+    if (!options.cpuTracePath.empty()) {
+        cpuTraceFile.open(options.cpuTracePath, std::ios::out | std::ios::trunc);
+        if (!cpuTraceFile) {
+            std::fprintf(stderr, "loggersim: --trace-cpu: cannot write %s\n", options.cpuTracePath.c_str());
+            return 2;
+        }
+        runnerOptions.cpuTrace = [&cpuTraceFile](const std::string& line) { cpuTraceFile << line << '\n'; };
+    }
     runnerOptions.speed = double(options.speed);
     if (std::string inputsError; !options.inputsPath.empty() && !runnerOptions.inputs.loadFile(options.inputsPath, inputsError)) {
         std::fprintf(stderr, "loggersim: --inputs: %s\n", inputsError.c_str());

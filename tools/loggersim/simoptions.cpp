@@ -95,6 +95,8 @@ std::string usageText() {
            "                    \"pin 6 square 0 1 20\", \"temp * const 21\" (forms: const V, sine\n"
            "                    OFFSET AMPLITUDE PERIOD, ramp FROM TO PERIOD, square LOW HIGH PERIOD;\n"
            "                    default: channels sine around 2048, temperatures around 20, pins low)\n"
+           "  --trace-cpu FILE  write every machine-code instruction a program runs (ASM blocks,\n"
+           "                    CALL): address, bytes, mnemonic and the registers after it\n"
            "\n"
            "The line:\n"
            "  --link PATH       also make a symbolic link to the device at PATH\n"
@@ -148,7 +150,8 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
         } else if (arg == "--model" || arg == "--identify" || arg == "--data" || arg == "--disk" ||
                    arg == "--rom" || arg == "--link" || arg == "--baud" || arg == "--trace" ||
                    arg == "--exit-after" || arg == "--drop" || arg == "--corrupt" || arg == "--delay" ||
-                   arg == "--silent-after" || arg == "--seed" || arg == "--speed" || arg == "--inputs") {
+                   arg == "--silent-after" || arg == "--seed" || arg == "--speed" || arg == "--inputs" ||
+                   arg == "--trace-cpu") {
             if (!needsValue(value)) return fail(arg + " needs a value");
             if (arg == "--model") {
                 if (!toInteger(value, 0, 65535, number) || findModel(std::uint16_t(number)) == nullptr) {
@@ -191,6 +194,8 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
                 o.speed = long(number);
             } else if (arg == "--inputs") {
                 o.inputsPath = value;
+            } else if (arg == "--trace-cpu") {
+                o.cpuTracePath = value;
             } else if (arg == "--seed") {
                 char* end = nullptr;
                 errno = 0;

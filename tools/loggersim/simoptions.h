@@ -15,6 +15,7 @@ struct SimOptions {
     LineFaults faults;
     std::string link;       // also make a symbolic link to the device here
     std::string tracePath;  // write the trace here
+    std::string cpuTracePath;  // write every machine-code instruction a program runs here
     long exitAfter = -1;    // end after this many commands (-1: run until killed)
     long speed = 1;         // a running program's clock runs this many times faster than real time
     std::string inputsPath; // sensor values for running programs (read by main(), see inputsource.h)

@@ -35,6 +35,7 @@ constexpr FaultName kFaultNames[] = {
     {Fault::DataFileFull, "Data file full"},
     {Fault::PinOutOfRange, "Pin number out of range"},
     {Fault::ConstantWritten, "String constant cannot be changed"},
+    {Fault::NoExtension, "Extension not installed"},
 };
 
 std::string hex4(std::uint32_t value) {
@@ -130,13 +131,19 @@ std::optional<ImageLayout> readImageLayout(std::span<const std::uint8_t> image, 
     return layout;
 }
 
-Interpreter::Interpreter(Host& host) : m_host(host) {}
-
-bool Interpreter::start(std::span<const std::uint8_t> image, std::string& error) {
+bool Interpreter::start(std::span<const std::uint8_t> image, std::string& error,
+                        std::optional<std::uint16_t> loadAddress) {
     const auto layout = readImageLayout(image, error);
     if (!layout) return false;
     m_layout = *layout;
     m_code.assign(image.begin() + m_layout.headerSize, image.begin() + m_layout.headerSize + m_layout.codeSize);
+    m_loadAddress = loadAddress ? *loadAddress
+                                : static_cast<std::uint16_t>(compiler::modelNeedsDataFileSize(m_layout.modelCode)
+                                                                 ? compiler::kCodeBaseLow - 14
+                                                                 : compiler::kCodeBaseMain - 14);
+    placeImage(image);
+    m_inRoutine = false;
+    m_portDirection = {};
     m_state = RunState::Running;
     m_endReason = EndReason::None;
     m_endMessage.clear();
@@ -195,7 +202,11 @@ RunState Interpreter::run(int maxSteps) {
         if (!m_lineReady) return m_state;
         m_state = RunState::Running;
     }
-    for (int i = 0; i < maxSteps && m_state == RunState::Running; ++i) step();
+    // A machine-code routine that has not returned ends the turn: the logger gets its line back.
+    for (int i = 0; i < maxSteps && m_state == RunState::Running; ++i) {
+        step();
+        if (m_inRoutine) break;
+    }
     return m_state;
 }
 
@@ -209,6 +220,7 @@ void Interpreter::halt() {
 
 void Interpreter::handleBreak() {
     m_breakPending = false;
+    m_inRoutine = false;
     if (m_breakLabel) {
         m_stack.clear();
         m_contexts.clear();
@@ -268,6 +280,7 @@ std::string Interpreter::where() const {
 }
 
 void Interpreter::end(EndReason reason, std::string message) {
+    m_inRoutine = false;
     m_state = RunState::Ended;
     m_endReason = reason;
     m_endMessage = std::move(message);
@@ -300,9 +313,10 @@ void Interpreter::raise(Fault fault) {
 }
 
 void Interpreter::step() {
-    m_current = m_pc;
+    if (!m_inRoutine) m_current = m_pc;  // a routine's messages name the instruction that started it
     const auto instruction = decodeAt(m_code, m_pc);
     try {
+        if (m_inRoutine) return continueRoutine();
         if (!instruction) {
             if (m_pc >= m_code.size()) badCode("ran past the end of the code");
             badCode("undecodable instruction");
@@ -436,7 +450,13 @@ void Interpreter::openContext(PrintContext context) {
 
 void Interpreter::closeContext(bool newLine) {
     if (newLine) emit("\r\n");
-    if (!m_contexts.empty()) m_contexts.pop_back();
+    if (m_contexts.empty()) return;
+    const PrintContext closed = m_contexts.back();
+    m_contexts.pop_back();
+    if (closed.dest == PrintContext::Dest::Routine) {
+        const auto length = static_cast<std::uint16_t>(readByte(kCallTextAddress));
+        startRoutine(static_cast<std::uint16_t>(closed.address), length, kCallTextAddress);
+    }
 }
 
 void Interpreter::emit(std::string_view text) {
@@ -446,15 +466,18 @@ void Interpreter::emit(std::string_view text) {
         case PrintContext::Dest::Display:
             if (m_transmit) m_host.writeSerial(text);
             return;
-        case PrintContext::Dest::String: {
-            std::string value = readString(out.address);
+        case PrintContext::Dest::String:
+        case PrintContext::Dest::Routine: {
+            const std::uint32_t target = out.dest == PrintContext::Dest::Routine ? kCallTextAddress : out.address;
+            std::string value = readString(target);
             value.append(text.substr(0, kMaxString - std::min(kMaxString, value.size())));
-            writeString(out.address, value);
+            writeString(target, value);
             return;
         }
         case PrintContext::Dest::DataFile:
             for (const char c : text) storeByte(static_cast<std::uint8_t>(c));
             return;
+        case PrintContext::Dest::Nowhere: return;
     }
 }
 
@@ -865,6 +888,13 @@ void Interpreter::execute(std::uint8_t opcode) {
         }
         case Op::Xmit: m_transmit = pop() != 0; return;
         case Op::Xshake: pop(); return;  // the simulated line needs no handshake
+        case Op::AsmGo: case Op::AsmLoad: case Op::Call: case Op::CallGF: return machineCode(opcode);
+        case Op::Get1: case Op::Get2: case Op::Get4: case Op::GetStr: case Op::DfRead: case Op::DfSave:
+        case Op::GfDF: case Op::Offld: case Op::Doffld: case Op::Burst: case Op::CountVar: case Op::DiskOn:
+        case Op::DiskOff: case Op::Tone: case Op::Sdi: case Op::Uget: case Op::Sdo: case Op::Usend:
+        case Op::SdoGF: case Op::UsendGF: case Op::Itext: case Op::Otext: case Op::ExtensionRef:
+        case Op::VarDirectB: case Op::VarDirectW:
+            return peripheral(opcode);
 
         default:
             notModelled(opcode);

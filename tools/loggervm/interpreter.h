@@ -18,6 +18,8 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -38,6 +40,8 @@ public:
     virtual std::int64_t nowMs() = 0;                // the simulated clock, never going backwards
     virtual std::uint32_t dataSize() = 0;            // bytes of data memory that STORE may fill
     virtual void writeData(std::uint32_t offset, std::uint8_t byte) = 0;  // offset < dataSize()
+    // The byte of data memory at offset, or -1 where nothing has been recorded.
+    virtual int readData(std::uint32_t) { return -1; }
     virtual std::int32_t sense(Sensor sensor, int number) = 0;  // sensor reading at the current time
 };
 
@@ -54,7 +58,37 @@ std::optional<ImageLayout> readImageLayout(std::span<const std::uint8_t> image, 
 
 enum class RunState { Idle, Running, Sleeping, WaitingInput, Ended };
 
-enum class EndReason { None, Stop, Done, Halt, Quit, Break, Fault, NotModelled, BadCode, Stopped };
+enum class EndReason { None, Stop, Done, Halt, Quit, Break, Fault, NotModelled, BadCode, Stopped, MachineCode };
+
+class Hd6301;
+
+// Machine code (ASM blocks, CALL) runs on the logger's processor (hd6301cpu.h) with this memory map:
+//
+//   0x0000-0x0003  the processor's port registers: port 1 and port 2 direction (0x00, 0x01) and data
+//                  (0x02, 0x03). Port 1 holds pins 0-7 (pin 0 in bit 7), port 2 pins 8-13 (pin 13 in
+//                  bit 0), the bits of the pin masks PSET and PIN use. A data read gives the input pins
+//                  where the direction bit is 0 and the output pins where it is 1; a write sets the
+//                  output pins of that port.
+//   0x0004-0x001F  the other on-chip registers (timer, serial interface, ...): not modelled, any access
+//                  stops the program.
+//   0x0020-0xBFFF  RAM: the program image at its load address, the variables at the addresses the
+//                  symbol file gives (integers 4 bytes most significant first, floats as IEEE single
+//                  precision most significant byte first, strings a length byte and the characters),
+//                  the processor's stack below kMachineStackTop and the text of CALL's text form at
+//                  kCallTextAddress.
+//   0xC000-0xFFFF  the EPROM: read only; a write stops the program.
+//
+// Entries: ASM $ (AsmGo) runs its block where it lies in the program; ASM address (AsmLoad) copies its
+// block to the address; CALL runs a routine. Each starts with SP = kMachineStackTop and the return
+// address kReturnToInterpreter on the stack, so the RTS that ends the routine hands control back to
+// the token code. CALL address, value, variable passes the value's low 16 bits in D and the variable's
+// address in X (0 when left out); CALL address, "text", ... formats its items as PRINT would into a
+// string at kCallTextAddress (length byte, characters, CR LF at the end unless ";" ends the statement)
+// and passes its address in X and its length in D. A routine runs at most machineBudget instructions in
+// one turn of the interpreter; SLP and WAI end its turn early; it continues on the next turn.
+inline constexpr std::uint16_t kMachineStackTop = 0x7FFF;
+inline constexpr std::uint16_t kCallTextAddress = 0x7E00;
+inline constexpr std::uint16_t kReturnToInterpreter = 0xFFFE;
 
 // Run-time faults with the code an ONERR handler receives in its variable.
 enum class Fault : std::int32_t {
@@ -66,6 +100,7 @@ enum class Fault : std::int32_t {
     DataFileFull = 6,
     PinOutOfRange = 7,
     ConstantWritten = 8,
+    NoExtension = 9,
 };
 std::string_view faultText(Fault fault);
 
@@ -79,11 +114,16 @@ public:
     static constexpr std::uint16_t kClockFields = 69;   // ?(0) .. ?(5)
     static constexpr std::uint16_t kAdLoopAddress = 0x7C00;
     static constexpr std::int32_t kVersion = 1;
+    static constexpr long kMachineBudget = 20000;  // machine-code instructions in one turn
 
     explicit Interpreter(Host& host);
+    ~Interpreter();
 
-    // Starts a program; false with a reason when the image cannot be run.
-    bool start(std::span<const std::uint8_t> image, std::string& error);
+    // Starts a program; false with a reason when the image cannot be run. The image is placed in the
+    // host's memory at loadAddress (by default where the logger loads programs of the image's model:
+    // 0x0140 for models 400 and 500, 0x8140 for the others), where its machine code runs.
+    bool start(std::span<const std::uint8_t> image, std::string& error,
+               std::optional<std::uint16_t> loadAddress = std::nullopt);
     // Executes at most maxSteps instructions, fewer when the program ends, sleeps or waits for input.
     RunState run(int maxSteps);
     // Ctrl+C: jumps to the CBREAK label when the program set one, else ends the program.
@@ -105,13 +145,21 @@ public:
     // The logger's clock in seconds; STIME sets it.
     std::int64_t clockSeconds() const;
 
+    // Machine-code instructions a routine may run in one turn before the interpreter returns.
+    void setMachineBudget(long instructions) { m_machineBudget = instructions; }
+    // Receives a line for every machine-code instruction executed (see Hd6301::trace); empty: none.
+    void setMachineTrace(std::function<void(const std::string&)> trace);
+    bool inMachineCode() const { return m_inRoutine; }
+
 private:
     struct PrintContext {
-        enum class Dest { Serial, Display, String, DataFile } dest = Dest::Serial;
-        std::uint32_t address = 0;  // the string written to, or the variable holding the data-file pointer
+        enum class Dest { Serial, Display, String, DataFile, Routine, Nowhere } dest = Dest::Serial;
+        std::uint32_t address = 0;  // the string written to, the variable holding the data-file pointer,
+                                    // or the routine that receives the text
         FieldFormat format;
     };
     struct FaultSignal { Fault fault; };
+    class MachineBus;
     struct StopSignal { EndReason reason; std::string message; };
 
     void step();
@@ -161,6 +209,21 @@ private:
     void arithmetic(std::uint8_t opcode);
     void floatFunction(std::uint8_t opcode);
 
+    // data file, disk, extra lines (peripherals.cpp)
+    void peripheral(std::uint8_t opcode);
+    std::uint8_t dataByte(std::uint32_t offset);
+    void offload(std::uint32_t start, std::uint32_t end, std::uint32_t variable);
+    void textIn();
+
+    // machine code (machinecode.cpp)
+    void placeImage(std::span<const std::uint8_t> image);
+    void machineCode(std::uint8_t opcode);
+    void startRoutine(std::uint16_t address, std::uint16_t d, std::uint16_t x);
+    void continueRoutine();
+    void openCallText();
+    std::uint8_t readPort(int port);
+    void writePort(int port, std::uint8_t value);
+
     Host& m_host;
     ImageLayout m_layout;
     std::vector<std::uint8_t> m_code;
@@ -190,6 +253,12 @@ private:
     std::int32_t m_rate = 0;
     std::int64_t m_clockOffset = 0;  // survives programs, like the logger's clock
     std::array<std::int32_t, 256> m_eeprom{};  // survives programs
+    std::uint16_t m_loadAddress = 0;
+    std::unique_ptr<MachineBus> m_bus;
+    std::unique_ptr<Hd6301> m_cpu;
+    bool m_inRoutine = false;
+    long m_machineBudget = kMachineBudget;
+    std::array<std::uint8_t, 2> m_portDirection{};
 };
 
 }  // namespace orrery::loggervm

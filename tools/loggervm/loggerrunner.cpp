@@ -18,6 +18,8 @@ class LoggerRunner final : public loggersim::ProgramRunner, private Host {
 public:
     explicit LoggerRunner(RunnerOptions options) : m_options(std::move(options)), m_vm(*this) {
         if (!(m_options.speed > 0)) m_options.speed = 1.0;
+        m_vm.setMachineBudget(m_options.machineBudget);
+        if (m_options.cpuTrace) m_vm.setMachineTrace(m_options.cpuTrace);
     }
 
     void start(LoggerModel& model, std::uint16_t programStart) override {
@@ -26,7 +28,7 @@ public:
         const auto memory = model.memory();
         const std::span<const std::uint8_t> image(memory.data() + programStart, memory.size() - programStart);
         std::string error;
-        if (!m_vm.start(imageAt(image), error)) model.write("\r\n*** Cannot run the program: " + error + "\r\n");
+        if (!m_vm.start(imageAt(image), error, programStart)) model.write("\r\n*** Cannot run the program: " + error + "\r\n");
     }
 
     bool running() const override { return m_vm.running(); }
@@ -107,6 +109,10 @@ private:
         auto& data = m_model->dataMemory();
         if (offset >= data.size()) data.resize(offset + 1u, 0);
         data[offset] = byte;
+    }
+    int readData(std::uint32_t offset) override {
+        const auto& data = m_model->dataMemory();
+        return offset < data.size() ? data[offset] : -1;
     }
     std::int32_t sense(Sensor sensor, int number) override {
         return m_options.inputs.value(sensor, number, static_cast<double>(nowMs()) / 1000.0);

@@ -5,9 +5,12 @@
 // The clock a program sees runs `speed` times faster than the logger's own (SLEEP 60 at speed 60 takes
 // a second); its sensors are read from the inputs (defaults, or an inputs file, see inputsource.h).
 
+#include <functional>
 #include <memory>
+#include <string>
 
 #include "inputsource.h"
+#include "interpreter.h"
 #include "programrunner.h"
 
 namespace orrery::loggervm {
@@ -16,6 +19,8 @@ struct RunnerOptions {
     double speed = 1.0;
     InputSource inputs;
     int stepsPerSlice = 5000;  // instructions per step() before the logger gets its line back
+    long machineBudget = Interpreter::kMachineBudget;  // machine-code instructions per step()
+    std::function<void(const std::string&)> cpuTrace;  // one line per machine-code instruction
 };
 
 std::unique_ptr<loggersim::ProgramRunner> makeLoggerRunner(RunnerOptions options);

@@ -233,6 +233,43 @@ TEST(LoggersimRuns, TypedLinesAndCtrlCReachTheProgram) {
     EXPECT_NE(sim.readUntil("*** Break").find("*** Break at code offset"), std::string::npos);
 }
 
+// A routine that never returns keeps the simulator answering and Ctrl+C stops it; an illegal opcode
+// stops the program with a line naming it; --trace-cpu records the instructions.
+TEST(LoggersimRuns, MachineCodeThatLoopsOrFailsLeavesTheSimulatorAnswering) {
+    char pattern[] = "/tmp/loggervm-e2e-XXXXXX";
+    const char* dir = mkdtemp(pattern);
+    ASSERT_NE(dir, nullptr);
+    const std::string cpuTrace = std::string(dir) + "/cpu.txt";
+    {
+        Simulator sim({"--trace-cpu", cpuTrace});
+        ASSERT_TRUE(sim.ready());
+        sim.load(compiledText("MODEL 510\nPRINT \"looping\"\nASM $\nloop    inc $9000\n        bra loop\n        end"));
+        sim.send(0x12);
+        sim.readUntil("looping\r\n");
+        sim.send(0x13);  // identify, while the routine runs
+        EXPECT_NE(sim.readUntil("SIMULATED").find("BRACKWATER 510 Maple-R SIMULATED"), std::string::npos);
+        sim.send(0x03);
+        EXPECT_NE(sim.readUntil("line 3\r\n\r\n#").find("*** Break at code offset 0x0015, line 3\r\n\r\n#"),
+                  std::string::npos);
+
+        sim.forget();
+        sim.load(compiledText("MODEL 510\nASM $\n        ldab #7\n        fcb $41\n        end\nPRINT \"not here\""));
+        sim.send(0x12);
+        EXPECT_NE(sim.readUntil("stopped\r\n\r\n#")
+                      .find("*** Machine code stopped: illegal opcode 41 at address 0x8157 (called at code offset "
+                            "0x0006, line 2); program stopped\r\n\r\n#"),
+                  std::string::npos);
+        sim.forget();
+        sim.send(0x13);
+        EXPECT_NE(sim.readUntil("SIMULATED").find("BRACKWATER 510 Maple-R SIMULATED"), std::string::npos);
+    }
+    std::ifstream trace(cpuTrace);
+    std::string first;
+    std::getline(trace, first);
+    EXPECT_EQ(first.substr(0, 34), "8164  7C 90 00  inc $9000         ");
+    std::filesystem::remove_all(dir);
+}
+
 #ifdef LOGGERLINK_BINARY
 // Each example, loaded and started by `loggerlink load FILE --run` as a user at a shell would, on a
 // simulator of the model the program names; the test reads the terminal side of the line afterwards.
@@ -259,12 +296,10 @@ const ExampleCase kExamples[] = {
     {"pins_and_timing.qob", "230", "200", "pin 6 square 0 1 60\n", "", "", {"t=0 period=1000 events=0\r\n", "stopped\r\n\r\n#"}},
     {"sampler.qob", "510", "100000", "", "", "", {"sample     0  T=  20  V= 6.887\r\n", "sample  1439  T=", "day complete\r\n\r\n#"}},
     {"sample_and_store.qob", "510", "100000", "", "", "", {"\r\n#"}},
-    {"asm_call.qob", "510", "1000", "pin 6 const 1\n", "", "",
-     {"*** Call (opcode 94) at code offset 0x004D, line 41 is not modelled by the simulator; program stopped\r\n\r\n#"}},
-    {"switchcount.qob", "510", "1000", "", "", "",
-     {"*** AsmGo (opcode 92) at code offset 0x0012, line 7 is not modelled by the simulator; program stopped\r\n\r\n#"}},
-    {"datafile.qob", "400", "1000", "", "", "",
-     {"*** Burst (opcode 72) at code offset 0x004A, line 13 is not modelled by the simulator; program stopped\r\n\r\n#"}},
+    {"asm_call.qob", "510", "1000", "pin 6 square 0 1 4\n", "", "", {"events: 100\r\n", "events: 200\r\n"}},
+    {"switchcount.qob", "510", "100", "pin 13 square 0 1 2\n", "", "",
+     {"closures so far: 0\r\n", "closures so far: 1\r\n", "closures so far: 2\r\n"}},
+    {"datafile.qob", "400", "1000", "", "", "", {"stored 10 bursts\r\n", "stored 100 bursts\r\n"}},
 };
 
 TEST(LoggersimRuns, EveryExampleRunsFromLoggerlinkLoadRun) {
@@ -305,11 +340,77 @@ TEST(LoggersimRuns, EveryExampleRunsFromLoggerlinkLoadRun) {
 }
 #endif
 
-TEST(LoggersimRuns, BadInputsFileIsAUsageError) {
-    const std::string command = std::string(LOGGERSIM_BINARY) + " --inputs /nonexistent/inputs.txt 2>/dev/null";
-    const int status = std::system(command.c_str());
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 2);
+#ifdef LOGGERLINK_BINARY
+// The options ./run.sh gives the simulator it starts (examples/simulator.options), paths made absolute.
+std::vector<std::string> runShSimulatorOptions() {
+    std::ifstream in(ORRERY_SOURCE_DIR "/examples/simulator.options");
+    std::vector<std::string> words;
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        if (line.rfind("examples/", 0) == 0) line = ORRERY_SOURCE_DIR "/" + line;
+        words.push_back(line);
+    }
+    return words;
+}
+
+// Every example on the simulator as ./run.sh starts it (model 510, its speed and inputs), loaded and
+// started by loggerlink: each shows its behaviour soon after the run byte.
+TEST(LoggersimRuns, EveryExampleShowsItsOutputOnTheSimulatorRunShStarts) {
+    struct Case {
+        const char* file;
+        const char* waitFor;
+        const char* typed;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"formatted_print.qob", "", "", "done after 8 rows\r\n"},
+        {"strings.qob", "command", "RATE=30\r", "letter A by its code\r\n"},
+        {"hazel.qob", "interval (s)", "2\r", "row 2\r\n"},
+        {"pins_and_timing.qob", "", "", "stopped\r\n"},
+        {"sampler.qob", "", "", "sample    10  T="},
+        {"sample_and_store.qob", "", "", "\r\n\r\n#"},
+        {"asm_call.qob", "", "", "events: 100\r\n"},
+        {"switchcount.qob", "", "", "closures so far: 1\r\n"},
+        {"datafile.qob", "", "", "stored 10 bursts\r\n"},
+    };
+    const auto options = runShSimulatorOptions();
+    ASSERT_GE(options.size(), 4u);
+    char pattern[] = "/tmp/loggervm-e2e-XXXXXX";
+    const char* dir = mkdtemp(pattern);
+    ASSERT_NE(dir, nullptr);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string trace = std::string(dir) + "/trace-" + c.file;
+        std::vector<std::string> args = options;
+        args.insert(args.end(), {"--trace", trace});
+        Simulator sim(args);
+        ASSERT_TRUE(sim.ready());
+        const std::string command = "ORRERY_SETTINGS=" + std::string(dir) + "/settings.ini " LOGGERLINK_BINARY " --port " +
+                                    sim.device() + " --quiet load " ORRERY_SOURCE_DIR "/examples/" + c.file + " --run";
+        const int status = std::system(command.c_str());
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << command;
+        sim.makeRaw();
+        if (*c.waitFor) {
+            sim.sentUntil(trace, c.waitFor);
+            sim.send(c.typed);
+        }
+        std::string out = sim.sentUntil(trace, c.expected);
+        out.erase(0, out.find("Running "));
+        EXPECT_NE(out.find(c.expected), std::string::npos) << out.substr(0, 2000);
+        EXPECT_EQ(out.find("not modelled"), std::string::npos);
+    }
+    std::filesystem::remove_all(dir);
+}
+
+#endif
+
+TEST(LoggersimRuns, BadInputsOrTraceFileIsAUsageError) {
+    for (const char* option : {" --inputs /nonexistent/inputs.txt", " --trace-cpu /nonexistent/cpu.txt"}) {
+        const std::string command = std::string(LOGGERSIM_BINARY) + option + " 2>/dev/null";
+        const int status = std::system(command.c_str());
+        ASSERT_TRUE(WIFEXITED(status)) << option;
+        EXPECT_EQ(WEXITSTATUS(status), 2) << option;
+    }
 }
 
 }  // namespace

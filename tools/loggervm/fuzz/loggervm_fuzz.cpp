@@ -6,9 +6,13 @@
 //   bit 1      a typed line and a Ctrl+C arrive while the program runs
 //   bits 2-7   how many slices of 500 steps run (1 to 64)
 // Every fifth input is taken whole as an image instead, header included, to reach the header checks.
+// Every seventh is machine code for the processor: an ASM $ block of those bytes on model 510, then a
+// CALL of the block with a value and a variable (machineCodeImage).
 
 #include <cstddef>
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -37,6 +41,7 @@ public:
     std::int64_t nowMs() override { return now; }
     std::uint32_t dataSize() override { return static_cast<std::uint32_t>(data.size()); }
     void writeData(std::uint32_t offset, std::uint8_t byte) override { data.at(offset) = byte; }
+    int readData(std::uint32_t offset) override { return offset < data.size() ? data[offset] : -1; }
     std::int32_t sense(Sensor, int number) override { return number & 0xFFF; }
 };
 
@@ -58,13 +63,24 @@ std::vector<std::uint8_t> imageFor(const std::uint8_t* code, std::size_t size, b
     return image;
 }
 
+// WordPush n, AsmGo, the n bytes; WordPush 0x8152 (the block), BytePush 7, VarAddr 0x74BC, Call; Stop.
+std::vector<std::uint8_t> machineCodeImage(const std::uint8_t* code, std::size_t size) {
+    size = std::min<std::size_t>(size, 4096);
+    std::vector<std::uint8_t> body = {7, static_cast<std::uint8_t>(size >> 8), static_cast<std::uint8_t>(size), 146};
+    body.insert(body.end(), code, code + size);
+    const std::uint8_t call[] = {7, 0x81, 0x52, 6, 7, 12, 0x74, 0xBC, 148, 25};
+    body.insert(body.end(), std::begin(call), std::end(call));
+    return imageFor(body.data(), body.size(), false);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 1 || size > 60000) return 0;
     const std::uint8_t setup = data[0];
-    const std::vector<std::uint8_t> image =
-        size % 5 == 0 ? std::vector<std::uint8_t>(data, data + size) : imageFor(data + 1, size - 1, setup & 1);
+    const std::vector<std::uint8_t> image = size % 5 == 0   ? std::vector<std::uint8_t>(data, data + size)
+                                            : size % 7 == 0 ? machineCodeImage(data + 1, size - 1)
+                                                            : imageFor(data + 1, size - 1, setup & 1);
     FuzzHost host;
     Interpreter vm(host);
     std::string error;

@@ -165,12 +165,13 @@ TEST(LoggerRunner, TypedLinesReachInputAndFaultsEndWithALine) {
                                "\r\nRunning RUNME.qob\r\nn0\r\n\r\n*** Division by zero at code offset 0x0022, line 3\r\n\r\n#");
 }
 
-TEST(LoggerRunner, AProgramItCannotModelStopsWithItsName) {
+TEST(LoggerRunner, MachineCodeThatStopsEndsTheProgramWithALine) {
     Logger logger;
-    logger.load(compiled("MODEL 510\nPRINT \"a\"\nTONE 1, 2\nPRINT \"b\""));
+    logger.load(compiled("MODEL 510\nPRINT \"a\"\nASM $\n        swi\n        end\nPRINT \"b\""));
     logger.send(kRun);
     logger.runFor(kSecond);
-    EXPECT_NE(logger.output().find("a\r\n\r\n*** Tone (opcode 77) at code offset"), std::string::npos);
+    EXPECT_NE(logger.output().find("a\r\n\r\n*** Machine code stopped: SWI (opcode 3F) at address 0x"), std::string::npos);
+    EXPECT_EQ(logger.output().substr(logger.output().size() - 3), "\r\n#");
     EXPECT_FALSE(logger.model().programRunning());
 }
 
@@ -183,11 +184,14 @@ TEST(LoggerRunner, SpeedAndInputsOptionsOfTheSimulator) {
         {{"--speed", "1.5"}, "--speed: 1.5 is not a factor from 1 to 1000000"},
         {{"--speed"}, "--speed needs a value"},
         {{"--inputs"}, "--inputs needs a value"},
+        {{"--trace-cpu"}, "--trace-cpu needs a value"},
     };
     for (const auto& c : refused) EXPECT_EQ(loggersim::parseArguments(c.args).error, c.error);
-    const auto parsed = loggersim::parseArguments({"--speed", "60", "--inputs", "sensors.txt"});
+    const auto parsed =
+        loggersim::parseArguments({"--speed", "60", "--inputs", "sensors.txt", "--speed", "70", "--trace-cpu", "t"});
     EXPECT_EQ(parsed.error, "");
-    EXPECT_EQ(parsed.options.speed, 60);
+    EXPECT_EQ(parsed.options.cpuTracePath, "t");
+    EXPECT_EQ(parsed.options.speed, 70);  // the last one wins, so ./run.sh -- --speed N overrides its default
     EXPECT_EQ(parsed.options.inputsPath, "sensors.txt");
     EXPECT_EQ(loggersim::parseArguments({}).options.speed, 1);
 }

@@ -1,6 +1,7 @@
 // Every program in examples/ run on the interpreter, its output checked against what its text says it
 // prints, with the sensors and the typed lines each one needs.
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -15,7 +16,8 @@ struct ExampleRun {
     std::vector<std::uint8_t> data;
 };
 
-ExampleRun runExample(const std::string& name, const std::string& typed = {}, const std::string& inputs = {}) {
+ExampleRun runExample(const std::string& name, const std::string& typed = {}, const std::string& inputs = {},
+                      int budget = 2'000'000) {
     std::ifstream in(std::string(ORRERY_SOURCE_DIR "/examples/") + name, std::ios::binary);
     std::stringstream text;
     text << in.rdbuf();
@@ -26,7 +28,7 @@ ExampleRun runExample(const std::string& name, const std::string& typed = {}, co
     EXPECT_TRUE(host.inputs.parse(inputs, error)) << error;
     Interpreter vm(host);
     EXPECT_TRUE(vm.start(compileOrFail(text.str()), error)) << error;
-    runToRest(vm, host, 2'000'000);
+    runToRest(vm, host, budget);
     return {host.output, vm.endReason(), host.data};
 }
 
@@ -113,21 +115,51 @@ TEST(Examples, SampleAndStoreFillsTheDataFile) {
     EXPECT_EQ(run.data[10 * 1439 + 1], 1439 % 256);  // Samples of the last record, low byte
 }
 
-TEST(Examples, ProgramsWithMachineCodeOrBurstsStopAtTheFirstSuchInstruction) {
-    struct {
-        const char* name;
-        const char* inputs;
-        const char* line;
-    } const cases[] = {
-        {"asm_call.qob", "pin 6 const 1", "\r\n*** Call (opcode 94) at code offset 0x004D, line 41 is not modelled by the simulator; program stopped\r\n"},
-        {"switchcount.qob", "", "\r\n*** AsmGo (opcode 92) at code offset 0x0012, line 7 is not modelled by the simulator; program stopped\r\n"},
-        {"datafile.qob", "", "\r\n*** Burst (opcode 72) at code offset 0x004A, line 13 is not modelled by the simulator; program stopped\r\n"},
-    };
-    for (const auto& c : cases) {
-        const auto run = runExample(c.name, {}, c.inputs);
-        EXPECT_EQ(run.output, c.line) << c.name;
-        EXPECT_EQ(run.end, EndReason::NotModelled) << c.name;
+// The routine adds one to the 32-bit Events for every second that pin 6 is high.
+TEST(Examples, AsmCallCountsEventsInMachineCode) {
+    const auto run = runExample("asm_call.qob", {}, "pin 6 const 1", 400'000);
+    EXPECT_EQ(run.output.substr(0, 39), "events: 100\r\nevents: 200\r\nevents: 300\r\n");
+    EXPECT_EQ(run.end, EndReason::None);  // still counting when the budget ran out
+}
+
+// Port 2 bit 0 is pin 13; the routine counts its rising edges while the clock moves on between turns.
+TEST(Examples, SwitchcountCountsClosuresOfPin13) {
+    std::ifstream in(ORRERY_SOURCE_DIR "/examples/switchcount.qob", std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    FakeHost host;
+    std::string error;
+    ASSERT_TRUE(host.inputs.parse("pin 13 square 0 1 1", error)) << error;
+    Interpreter vm(host);
+    ASSERT_TRUE(vm.start(compileOrFail(text.str()), error)) << error;
+    std::vector<long> counts;
+    for (int turn = 0; turn < 2000 && counts.size() < 4; ++turn) {
+        vm.run(1000);
+        host.now += 300;
+        for (auto at = host.output.find("closures so far: "); at != std::string::npos; at = host.output.find("closures so far: ")) {
+            const auto end = host.output.find("\r\n", at);
+            if (end == std::string::npos) break;
+            counts.push_back(std::stol(host.output.substr(at + 17, end - at - 17)));
+            host.output.erase(0, end + 2);
+        }
     }
+    ASSERT_EQ(counts.size(), 4u) << host.output;
+    EXPECT_TRUE(std::is_sorted(counts.begin(), counts.end()));
+    EXPECT_GT(counts.back(), counts.front());
+    EXPECT_EQ(vm.state(), RunState::Running);
+}
+
+// BURST leaves the mean of its readings of channel 0; OFFLD sends the data file on the line.
+TEST(Examples, DatafileStoresBurstsAndOffloadsThem) {
+    const auto run = runExample("datafile.qob");
+    std::string expected;
+    for (int n = 10; n <= 100; n += 10) expected += "stored " + std::to_string(n) + " bursts\r\n";
+    ASSERT_EQ(run.output.substr(0, expected.size()), expected);
+    const std::string offloaded = run.output.substr(expected.size());
+    ASSERT_EQ(offloaded.size(), 4096u);
+    EXPECT_EQ(offloaded.substr(0, 4), std::string("\0\0\x08\0", 4));  // channel 0 at time 0: 2048
+    EXPECT_EQ(std::string(run.data.begin(), run.data.begin() + 4096), offloaded);
+    EXPECT_EQ(run.end, EndReason::Stop);
 }
 
 }  // namespace

@@ -32,6 +32,7 @@ public:
     std::int64_t nowMs() override { return now; }
     std::uint32_t dataSize() override { return static_cast<std::uint32_t>(data.size()); }
     void writeData(std::uint32_t offset, std::uint8_t byte) override { data.at(offset) = byte; }
+    int readData(std::uint32_t offset) override { return offset < data.size() ? data[offset] : -1; }
     std::int32_t sense(Sensor sensor, int number) override { return inputs.value(sensor, number, now / 1000.0); }
 
     std::int32_t longAt(std::size_t address) const {
