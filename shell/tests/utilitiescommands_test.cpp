@@ -94,9 +94,9 @@ TEST_F(EditorCommandsTest, SyntaxCheckShowsTheSummaryOrTheError) {
     TEditor* bad = open("bad.qob", "MODEL 700\r\nX = 1\r\n  Y = = 2\r\n");
     trigger("Syntaxcheck1");
     EXPECT_EQ(shown.size(), 1);
-    EXPECT_EQ(prompts.messages(), QStringList{"bad.qob:3:6: parse error"});
+    EXPECT_EQ(prompts.messages(), QStringList{"bad.qob:3:7: parse error"});
     EXPECT_EQ(bad->control().caretLine(), 3);
-    EXPECT_EQ(bad->control().caretColumn(), 6);
+    EXPECT_EQ(bad->control().caretColumn(), 7);
     EXPECT_EQ(prompts.scriptedProgress().captions, (QStringList{"Tokenizing File", "Tokenizing File"}));
 }
 
