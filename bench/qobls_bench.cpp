@@ -25,13 +25,13 @@ double processorSeconds() {
 }
 
 std::string document(int lines, bool withError) {
-    std::string text = "MODEL 510\nDIM T!(16)\n";
-    for (int i = 2; i < lines - 1; ++i) {
+    std::string text = "MODEL 510\nDIM T!(16)\nL0:\n";
+    for (int i = 3; i < lines - 1; ++i) {
         switch (i % 5) {
             case 0: text += "L" + std::to_string(i) + ":\n"; break;
             case 1: text += "  X = X + " + std::to_string(i) + " : T!(X % 16) = X / 3.5\n"; break;
             case 2: text += "  IF X > 100 GOTO L" + std::to_string(i - 2) + "\n"; break;
-            case 3: text += "  PRINT #5, X; \"value \"; T!(1)  // a comment\n"; break;
+            case 3: text += "  PRINT X, \"value \", T!(1)  // a comment\n"; break;
             default: text += "  REM nothing here\n"; break;
         }
     }
