@@ -32,7 +32,8 @@ std::string errorCodeName(std::string_view message) {
         pendingSeparator = false;
         name += c;
     }
-    return name;
+    // A message of nothing but a quoted name still needs a kind.
+    return name.empty() ? std::string(kErrorNames[static_cast<int>(Err::unknown_error)]) : name;
 }
 
 }  // namespace orrery::compiler

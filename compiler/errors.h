@@ -62,7 +62,7 @@ std::string userText(Err error);
 // The name of the error a message reports, for tools that sort errors by kind (a language server's
 // diagnostic code): the table's name for a named error ("FOR_NEXT_not_terminated"); for a free text, the
 // text without its quoted names, with every run of other characters than letters and digits as one
-// underscore ("parse_error", "Undefined_label_reference").
+// underscore ("parse_error", "Undefined_label_reference"); "unknown_error" when nothing is left.
 std::string errorCodeName(std::string_view message);
 
 // Free-text messages, word for word.
