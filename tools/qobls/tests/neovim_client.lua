@@ -26,6 +26,14 @@ vim.api.nvim_create_autocmd("VimEnter", {
       local items = response.result or {}
       for _, item in ipairs(items.items or items) do table.insert(result.completion, item.label) end
     end
+    -- Hover and go to definition on the variable at the start of the same line.
+    params.position.character = 3
+    for _, response in pairs(vim.lsp.buf_request_sync(0, "textDocument/hover", params, 10000) or {}) do
+      if response.result then result.hover = response.result.contents.value end
+    end
+    for _, response in pairs(vim.lsp.buf_request_sync(0, "textDocument/definition", params, 10000) or {}) do
+      if response.result then result.definition = response.result.range.start.line end
+    end
     finish()
   end,
 })

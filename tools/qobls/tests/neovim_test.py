@@ -5,7 +5,7 @@ Usage: neovim_test.py --qobls PATH --qobc PATH --examples DIR
 
 Each example gets an error line injected in its middle; Neovim opens it, and the diagnostic it holds
 (vim.diagnostic.get()) must sit at the line and column qobc prints for the same file, with the same
-message. A completion request through Neovim's client must offer the statements. Exits with 77
+message. Completion, hover and go to definition through Neovim's client must answer. Exits with 77
 (skipped) when Neovim is not installed.
 """
 import argparse
@@ -73,6 +73,8 @@ class NeovimShowsQoblsDiagnostics(unittest.TestCase):
                 self.assertEqual(diagnostic["source"], "qobc")
                 self.assertIn("PRINT", result["completion"])
                 self.assertIn("GOSUB", result["completion"])
+                self.assertIn("**Total**", result.get("hover", ""))
+                self.assertLessEqual(result.get("definition", index + 1), index, "Total is defined up to its line")
 
 
 def main():
