@@ -28,11 +28,21 @@ std::string document(int lines, bool withError) {
     std::string text = "MODEL 510\nDIM T!(16)\nL0:\n";
     for (int i = 3; i < lines - 1; ++i) {
         switch (i % 5) {
-            case 0: text += "L" + std::to_string(i) + ":\n"; break;
-            case 1: text += "  X = X + " + std::to_string(i) + " : T!(X % 16) = X / 3.5\n"; break;
-            case 2: text += "  IF X > 100 GOTO L" + std::to_string(i - 2) + "\n"; break;
-            case 3: text += "  PRINT X, \"value \", T!(1)  // a comment\n"; break;
-            default: text += "  REM nothing here\n"; break;
+            case 0:
+                text += "L" + std::to_string(i) + ":\n";
+                break;
+            case 1:
+                text += "  X = X + " + std::to_string(i) + " : T!(X % 16) = X / 3.5\n";
+                break;
+            case 2:
+                text += "  IF X > 100 GOTO L" + std::to_string(i - 2) + "\n";
+                break;
+            case 3:
+                text += "  PRINT X, \"value \", T!(1)  // a comment\n";
+                break;
+            default:
+                text += "  REM nothing here\n";
+                break;
         }
     }
     text += withError ? "  Total = Total + * I\n" : "  STOP\n";
@@ -57,16 +67,18 @@ int main(int argc, char** argv) {
     int lines = 50000;
     int runs = 5;
     for (int i = 1; i + 1 < argc; i += 2) {
-        if (std::strcmp(argv[i], "--lines") == 0) lines = std::max(10, std::atoi(argv[i + 1]));
-        if (std::strcmp(argv[i], "--repeat") == 0) runs = std::max(1, std::atoi(argv[i + 1]));
+        if (std::strcmp(argv[i], "--lines") == 0)
+            lines = std::max(10, std::atoi(argv[i + 1]));
+        if (std::strcmp(argv[i], "--repeat") == 0)
+            runs = std::max(1, std::atoi(argv[i + 1]));
     }
     for (bool withError : {true, false}) {
         const std::string text = document(lines, withError);
         const orrery::qobls::Analysis* analysis = nullptr;
         const double seconds = bestOf(runs, text, &analysis);
         std::printf("%d lines%s: %.1f ms (best of %d), %zu names, first error: %s at line %d\n", lines,
-                    withError ? " with an error on the last" : "", seconds * 1000.0, runs, analysis->names.size(),
-                    analysis->error ? analysis->error->message.c_str() : "none",
+                    withError ? " with an error on the last" : "", seconds * 1000.0, runs,
+                    analysis->names.size(), analysis->error ? analysis->error->message.c_str() : "none",
                     analysis->error ? analysis->error->range.line + 1 : 0);
     }
     return 0;

@@ -140,7 +140,8 @@ constexpr bool keywordDocsFollowTheKeywordTable() {
     }
     return true;
 }
-static_assert(keywordDocsFollowTheKeywordTable(), "one documented row per keyword, in the keyword table's order");
+static_assert(keywordDocsFollowTheKeywordTable(),
+              "one documented row per keyword, in the keyword table's order");
 
 // The row of a keyword in any mix of case, or nullptr.
 const KeywordDoc* keywordDoc(std::string_view name);

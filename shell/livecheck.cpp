@@ -24,7 +24,8 @@ LiveCheck::LiveCheck(EditorControl& editor, OptionsSource options)
     connect(&m_pause, &QTimer::timeout, this, &LiveCheck::checkNow);
     // Every change restarts the pause, so a fast typist's text is compiled once, when they stop.
     connect(&editor, &QPlainTextEdit::textChanged, this, [this] {
-        if (m_enabled) m_pause.start();
+        if (m_enabled)
+            m_pause.start();
     });
 }
 
@@ -39,7 +40,8 @@ void LiveCheck::setEnabled(bool on) {
 }
 
 void LiveCheck::checkNow() {
-    if (!m_enabled) return;
+    if (!m_enabled)
+        return;
     m_editor.setErrorMark(liveErrorMark(m_editor.text(), m_options()));
 }
 

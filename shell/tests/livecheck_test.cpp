@@ -11,12 +11,12 @@
 #include "editor.h"
 #include "livecheck.h"
 #include "mainform.h"
+#include "mainformterminal.h"
 #include "pairbackend.h"
 #include "qstringprint.h"
 #include "scriptedprompts.h"
 #include "terminaloptionsform.h"
 #include "terminalwin.h"
-#include "mainformterminal.h"
 #include "utilitiescommands.h"
 
 using namespace orrery;
@@ -40,8 +40,11 @@ TEST(LiveErrorMark, TheOffendingTokenOrNothing) {
 
 class NoPortDialogs : public PortDialogs {
 public:
-    std::optional<QString> selectPort(const QStringList&, const serial::PortMap&) override { return std::nullopt; }
-    std::optional<CommSettings> portSettings(const CommSettings&, const QStringList&, const serial::PortMap&) override {
+    std::optional<QString> selectPort(const QStringList&, const serial::PortMap&) override {
+        return std::nullopt;
+    }
+    std::optional<CommSettings> portSettings(const CommSettings&, const QStringList&,
+                                             const serial::PortMap&) override {
         return std::nullopt;
     }
 };
@@ -55,7 +58,8 @@ struct Workbench {
         form->ApdComPort1.setBackendFactory(bench->factory());
         terminal = new terminal::TTerminalForm(form->ApdComPort1, prompts);
         options = new terminal::TTerminalOptionsDialog(form.get());
-        attachTerminal(*form, *terminal, *options, prompts, [](terminal::TTerminalOptionsDialog&) { return false; });
+        attachTerminal(*form, *terminal, *options, prompts,
+                       [](terminal::TTerminalOptionsDialog&) { return false; });
         new shell::EditorCommands(*form, prompts);
         QSignalSpy loaded(form.get(), &TMainForm::settingsLoaded);
         form->show();
@@ -77,7 +81,8 @@ struct Workbench {
 
 bool wavyUnderlineOver(const EditorControl& control, const QString& text) {
     for (const QTextEdit::ExtraSelection& s : control.extraSelections()) {
-        if (s.format.underlineStyle() == QTextCharFormat::WaveUnderline && s.cursor.selectedText() == text) return true;
+        if (s.format.underlineStyle() == QTextCharFormat::WaveUnderline && s.cursor.selectedText() == text)
+            return true;
     }
     return false;
 }

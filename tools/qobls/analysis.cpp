@@ -15,11 +15,16 @@ namespace {
 bool isNameChar(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '@';
 }
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-bool isKeyword(int code) { return code >= compiler::kFirstKeyword && code < compiler::kLastKeyword; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+bool isKeyword(int code) {
+    return code >= compiler::kFirstKeyword && code < compiler::kLastKeyword;
+}
 
 std::string_view withoutSuffix(std::string_view name) {
-    if (!name.empty() && (name.back() == '$' || name.back() == '!')) name.remove_suffix(1);
+    if (!name.empty() && (name.back() == '$' || name.back() == '!'))
+        name.remove_suffix(1);
     return name;
 }
 
@@ -32,12 +37,14 @@ bool equalsNoCase(std::string_view a, std::string_view b) {
 // Walks the program's tokens with the compiler's scanner, line by line, and records every name.
 class Indexer {
 public:
-    explicit Indexer(std::string_view text) : m_text(text), m_clean(clearBit7(text)), m_scanner(m_clean, m_text) {}
+    explicit Indexer(std::string_view text)
+        : m_text(text), m_clean(clearBit7(text)), m_scanner(m_clean, m_text) {}
 
     std::map<std::string, NameEntry> run() {
         for (;;) {
             const compiler::Token token = m_scanner.next();
-            if (token.code == compiler::kEnd) break;
+            if (token.code == compiler::kEnd)
+                break;
             take(token);
         }
         settleKinds();
@@ -47,7 +54,8 @@ public:
 private:
     static std::string clearBit7(std::string_view text) {
         std::string clean(text);
-        for (char& c : clean) c = static_cast<char>(c & 0x7F);
+        for (char& c : clean)
+            c = static_cast<char>(c & 0x7F);
         return clean;
     }
 
@@ -61,12 +69,15 @@ private:
             newLine(token.start + token.length);
             return;
         }
-        if (code == compiler::COMMENT || code == compiler::COMMENT2) return;
+        if (code == compiler::COMMENT || code == compiler::COMMENT2)
+            return;
         if (code == compiler::LABELDEF) {
             std::size_t start = token.start;
-            while (isBlank(m_clean[start])) ++start;
+            while (isBlank(m_clean[start]))
+                ++start;
             const std::size_t length = token.start + token.length - 1 - start;
-            note(std::string_view(m_clean).substr(start, length), rangeOf(start, length), Role::LabelDefinition);
+            note(std::string_view(m_clean).substr(start, length), rangeOf(start, length),
+                 Role::LabelDefinition);
         } else if (code == compiler::SYMBOL) {
             const std::string_view name = withoutSuffix(m_scanner.text(token));
             note(name, rangeOf(token.start, name.size()), roleOfName());
@@ -74,11 +85,15 @@ private:
             skipAssemblerBlock();
             return;
         }
-        if (code == '(') ++m_depth;
-        if (code == ')') --m_depth;
-        if (m_atStatementStart && isKeyword(code)) m_statementKeyword = code;
+        if (code == '(')
+            ++m_depth;
+        if (code == ')')
+            --m_depth;
+        if (m_atStatementStart && isKeyword(code))
+            m_statementKeyword = code;
         m_atStatementStart = code == ':' || code == compiler::LABELDEF;
-        if (code == ':') m_statementKeyword = 0;
+        if (code == ':')
+            m_statementKeyword = 0;
         m_beforePrevious = m_previous;
         m_previous = code;
     }
@@ -92,13 +107,17 @@ private:
             case kw::Gosub:
             case kw::Run:
             case kw::Onerr:
-            case kw::Cbreak: return Role::LabelUse;
+            case kw::Cbreak:
+                return Role::LabelUse;
             case '(':
-                if (m_beforePrevious == kw::Labptr) return Role::LabelUse;
+                if (m_beforePrevious == kw::Labptr)
+                    return Role::LabelUse;
                 break;
-            default: break;
+            default:
+                break;
         }
-        if (m_statementKeyword == kw::Dim && m_depth == 0) return Role::ArrayDefinition;
+        if (m_statementKeyword == kw::Dim && m_depth == 0)
+            return Role::ArrayDefinition;
         return Role::Use;
     }
 
@@ -111,13 +130,16 @@ private:
                 m_labels.insert(entry.name);
                 m_labelDefinitions.emplace(entry.name, range);
                 break;
-            case Role::LabelUse: m_labels.insert(entry.name); break;
+            case Role::LabelUse:
+                m_labels.insert(entry.name);
+                break;
             case Role::ArrayDefinition:
                 entry.kind = NameKind::Array;
                 entry.definition = range;
                 break;
             case Role::Use:
-                if (!entry.definition) entry.definition = range;
+                if (!entry.definition)
+                    entry.definition = range;
                 break;
         }
     }
@@ -148,7 +170,8 @@ private:
             const std::string_view line = std::string_view(m_clean).substr(pos, end - pos);
             if (!line.empty() && isNameChar(line[0])) {
                 std::size_t length = 0;
-                while (length < line.size() && isNameChar(line[length])) ++length;
+                while (length < line.size() && isNameChar(line[length]))
+                    ++length;
                 NameEntry& entry = m_names[std::string(line.substr(0, length))];
                 entry.name = std::string(line.substr(0, length));
                 entry.kind = NameKind::AsmLabel;
@@ -157,9 +180,11 @@ private:
                 m_asmLabels.insert(entry.name);
             } else {
                 std::size_t word = 0;
-                while (word < line.size() && isBlank(line[word])) ++word;
+                while (word < line.size() && isBlank(line[word]))
+                    ++word;
                 std::size_t wordEnd = word;
-                while (wordEnd < line.size() && isNameChar(line[wordEnd])) ++wordEnd;
+                while (wordEnd < line.size() && isNameChar(line[wordEnd]))
+                    ++wordEnd;
                 if (word > 0 && equalsNoCase(line.substr(word, wordEnd - word), "end")) {
                     m_scanner.setPosition(end);
                     return;
@@ -180,7 +205,8 @@ private:
                 entry.kind = NameKind::Label;
                 const auto defined = m_labelDefinitions.find(name);
                 entry.definition.reset();
-                if (defined != m_labelDefinitions.end()) entry.definition = defined->second;
+                if (defined != m_labelDefinitions.end())
+                    entry.definition = defined->second;
             }
         }
     }
@@ -204,12 +230,14 @@ private:
 std::map<std::string, SymbolFacts> symbolsOf(const compiler::CompileJob& job) {
     std::map<std::string, SymbolFacts> symbols;
     const compiler::SymbolTable* table = compiler::symbolTable(job);
-    if (!table) return symbols;
+    if (!table)
+        return symbols;
     const int step = table->area().step;
     for (const compiler::SymbolEntry& entry : table->entries()) {
-        if (entry.fullName.rfind("tocStringVar", 0) == 0) continue;  // the compiler's temporary strings
-        const compiler::SymbolRecord record =
-            compiler::summaryRecordOf({entry.name, entry.flags, entry.type, entry.address, entry.second}, step);
+        if (entry.fullName.rfind("tocStringVar", 0) == 0)
+            continue;  // the compiler's temporary strings
+        const compiler::SymbolRecord record = compiler::summaryRecordOf(
+            {entry.name, entry.flags, entry.type, entry.address, entry.second}, step);
         SymbolFacts facts;
         facts.kind = record.kind;
         facts.type = record.type;
@@ -224,7 +252,8 @@ std::map<std::string, SymbolFacts> symbolsOf(const compiler::CompileJob& job) {
         std::snprintf(line, sizeof line, "%s %c %c %04X", record.name.c_str(), record.kind, record.type,
                       static_cast<unsigned>(record.address));
         facts.symbolFileLine = line;
-        if (record.kind == 'A') facts.symbolFileLine += " " + std::to_string(record.count);
+        if (record.kind == 'A')
+            facts.symbolFileLine += " " + std::to_string(record.count);
         symbols.emplace(entry.fullName, std::move(facts));
     }
     return symbols;
@@ -235,7 +264,8 @@ std::map<std::string, SymbolFacts> symbolsOf(const compiler::CompileJob& job) {
 const NameEntry* Analysis::nameAt(int line, int column) const {
     for (const auto& [name, entry] : names) {
         for (const TextRange& r : entry.references) {
-            if (r.line == line && column >= r.column && column <= r.column + r.length) return &entry;
+            if (r.line == line && column >= r.column && column <= r.column + r.length)
+                return &entry;
         }
     }
     return nullptr;
@@ -261,7 +291,8 @@ Analysis analyse(std::string_view text, const compiler::CompilerOptions& options
         error.message = job.errorMessage;
         error.name = job.errorName;
         analysis.error = std::move(error);
-        if (previous) analysis.symbols = previous->symbols;
+        if (previous)
+            analysis.symbols = previous->symbols;
     }
     compiler::releaseJob(job);
     analysis.names = Indexer(text).run();
@@ -269,15 +300,21 @@ Analysis analyse(std::string_view text, const compiler::CompilerOptions& options
 }
 
 std::string_view wordAt(std::string_view line, int column, int* start) {
-    if (column < 0 || static_cast<std::size_t>(column) > line.size()) return {};
+    if (column < 0 || static_cast<std::size_t>(column) > line.size())
+        return {};
     std::size_t begin = static_cast<std::size_t>(column);
     // On a type suffix the word is the name before it.
-    if (begin < line.size() && (line[begin] == '$' || line[begin] == '!') && begin > 0) --begin;
+    if (begin < line.size() && (line[begin] == '$' || line[begin] == '!') && begin > 0)
+        --begin;
     std::size_t end = begin;
-    while (begin > 0 && isNameChar(line[begin - 1])) --begin;
-    while (end < line.size() && isNameChar(line[end])) ++end;
-    if (end < line.size() && end > begin && (line[end] == '$' || line[end] == '!')) ++end;
-    if (start) *start = static_cast<int>(begin);
+    while (begin > 0 && isNameChar(line[begin - 1]))
+        --begin;
+    while (end < line.size() && isNameChar(line[end]))
+        ++end;
+    if (end < line.size() && end > begin && (line[end] == '$' || line[end] == '!'))
+        ++end;
+    if (start)
+        *start = static_cast<int>(begin);
     return line.substr(begin, end - begin);
 }
 
@@ -286,10 +323,13 @@ std::vector<std::string_view> splitLines(std::string_view text) {
     std::size_t pos = 0;
     for (;;) {
         const std::size_t end = text.find('\n', pos);
-        std::string_view line = text.substr(pos, end == std::string_view::npos ? std::string_view::npos : end - pos);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        std::string_view line =
+            text.substr(pos, end == std::string_view::npos ? std::string_view::npos : end - pos);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
         lines.push_back(line);
-        if (end == std::string_view::npos) break;
+        if (end == std::string_view::npos)
+            break;
         pos = end + 1;
     }
     return lines;

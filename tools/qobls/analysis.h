@@ -53,11 +53,11 @@ struct SymbolFacts {
     char kind = 'V';  // V variable, A array, L label, E extension
     char type = 'I';  // I integer, F float, S string; labels B (Quobol) or A (assembler)
     std::uint16_t address = 0;
-    int count = 1;       // elements of an array
-    int dim1 = 0;        // the DIM dimensions of an array (dim2 is 0 for one dimension)
+    int count = 1;  // elements of an array
+    int dim1 = 0;   // the DIM dimensions of an array (dim2 is 0 for one dimension)
     int dim2 = 0;
     bool slotAddressing = false;  // models 700 and 800 number four-byte slots instead of addresses
-    std::string symbolFileLine;  // the line the symbol file holds for it, e.g. "COUNT V I 74BC"
+    std::string symbolFileLine;   // the line the symbol file holds for it, e.g. "COUNT V I 74BC"
 };
 
 struct Analysis {
@@ -74,7 +74,8 @@ std::string compilerText(std::u16string_view text);
 
 // Compiles the text with the options qobc would use and indexes it. previous: the analysis of an
 // earlier version of the document, whose symbols are kept when this one does not compile.
-Analysis analyse(std::string_view text, const compiler::CompilerOptions& options, const Analysis* previous = nullptr);
+Analysis analyse(std::string_view text, const compiler::CompilerOptions& options,
+                 const Analysis* previous = nullptr);
 
 // The word (letters, digits, _, @, and a trailing $ or !) around a column of a line, or empty.
 std::string_view wordAt(std::string_view line, int column, int* start = nullptr);

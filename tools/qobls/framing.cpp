@@ -7,10 +7,12 @@ namespace orrery::qobls {
 namespace {
 
 bool startsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) return false;
+    if (text.size() < prefix.size())
+        return false;
     for (std::size_t i = 0; i < prefix.size(); ++i) {
         const char a = text[i] >= 'A' && text[i] <= 'Z' ? char(text[i] - 'A' + 'a') : text[i];
-        if (a != prefix[i]) return false;
+        if (a != prefix[i])
+            return false;
     }
     return true;
 }
@@ -21,16 +23,21 @@ long long contentLength(std::string_view header) {
     std::size_t pos = 0;
     while (pos < header.size()) {
         std::size_t end = header.find("\r\n", pos);
-        if (end == std::string_view::npos) end = header.size();
+        if (end == std::string_view::npos)
+            end = header.size();
         std::string_view line = header.substr(pos, end - pos);
         if (startsWithNoCase(line, "content-length:")) {
             line.remove_prefix(15);
-            while (!line.empty() && line.front() == ' ') line.remove_prefix(1);
-            while (!line.empty() && line.back() == ' ') line.remove_suffix(1);
-            if (line.empty() || line.size() > 12) return -1;
+            while (!line.empty() && line.front() == ' ')
+                line.remove_prefix(1);
+            while (!line.empty() && line.back() == ' ')
+                line.remove_suffix(1);
+            if (line.empty() || line.size() > 12)
+                return -1;
             long long value = 0;
             for (char c : line) {
-                if (c < '0' || c > '9') return -1;
+                if (c < '0' || c > '9')
+                    return -1;
                 value = value * 10 + (c - '0');
             }
             length = value;
@@ -45,7 +52,8 @@ long long contentLength(std::string_view header) {
 MessageReader::Status MessageReader::next(std::string& body) {
     const std::size_t headerEnd = m_buffer.find("\r\n\r\n");
     if (headerEnd == std::string::npos) {
-        if (m_buffer.size() <= kMaxHeaderBytes) return Status::NeedMore;
+        if (m_buffer.size() <= kMaxHeaderBytes)
+            return Status::NeedMore;
         m_buffer.clear();
         return Status::BadHeader;
     }
@@ -55,7 +63,8 @@ MessageReader::Status MessageReader::next(std::string& body) {
         return Status::BadHeader;
     }
     const std::size_t bodyStart = headerEnd + 4;
-    if (m_buffer.size() - bodyStart < static_cast<std::size_t>(length)) return Status::NeedMore;
+    if (m_buffer.size() - bodyStart < static_cast<std::size_t>(length))
+        return Status::NeedMore;
     body.assign(m_buffer, bodyStart, static_cast<std::size_t>(length));
     m_buffer.erase(0, bodyStart + static_cast<std::size_t>(length));
     return Status::Message;

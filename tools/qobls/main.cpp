@@ -1,6 +1,7 @@
 // qobls: the Quobol language server on stdin and stdout. Nothing but protocol messages goes to stdout;
 // usage errors and --help/--version are the only other output (before the session starts).
 
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QJsonDocument>
 #include <QSocketNotifier>
@@ -9,7 +10,6 @@
 #include <cstring>
 #include <iostream>
 #include <string>
-#include <unistd.h>
 
 #include "framing.h"
 #include "orrery_version.h"
@@ -45,8 +45,10 @@ void writeAll(const std::string& bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(STDOUT_FILENO, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) std::_Exit(1);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            std::_Exit(1);
         done += std::size_t(n);
     }
 }
@@ -82,7 +84,8 @@ int main(int argc, char** argv) {
 
     QCoreApplication app(argc, argv);
     orrery::qobls::LanguageServer server(options, [](const QJsonObject& message) {
-        writeAll(orrery::qobls::frameMessage(QJsonDocument(message).toJson(QJsonDocument::Compact).toStdString()));
+        writeAll(
+            orrery::qobls::frameMessage(QJsonDocument(message).toJson(QJsonDocument::Compact).toStdString()));
     });
     QObject::connect(&server, &orrery::qobls::LanguageServer::exitRequested, &app,
                      [&] { app.exit(server.exitCode()); });
@@ -92,7 +95,8 @@ int main(int argc, char** argv) {
     QObject::connect(&input, &QSocketNotifier::activated, &app, [&] {
         char buffer[65536];
         const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-        if (n < 0 && (errno == EINTR || errno == EAGAIN)) return;
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            return;
         if (n <= 0) {
             // The client closed our input without "exit": end as the protocol says, with code 1.
             input.setEnabled(false);
@@ -103,13 +107,15 @@ int main(int argc, char** argv) {
         std::string body;
         for (;;) {
             const auto status = reader.next(body);
-            if (status == orrery::qobls::MessageReader::Status::NeedMore) break;
+            if (status == orrery::qobls::MessageReader::Status::NeedMore)
+                break;
             if (status == orrery::qobls::MessageReader::Status::BadHeader) {
                 server.handleMessage(QByteArray());  // answered as a parse error
                 continue;
             }
             server.handleMessage(QByteArray::fromStdString(body));
-            if (server.exitCode() >= 0) break;
+            if (server.exitCode() >= 0)
+                break;
         }
     });
     return app.exec();

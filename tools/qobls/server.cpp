@@ -24,9 +24,13 @@ constexpr int kSymbolFunction = 12;
 constexpr int kSymbolConstant = 14;
 constexpr int kSymbolArray = 18;
 
-QString fromBytes(std::string_view text) { return QString::fromLatin1(text.data(), qsizetype(text.size())); }
+QString fromBytes(std::string_view text) {
+    return QString::fromLatin1(text.data(), qsizetype(text.size()));
+}
 
-QJsonObject position(int line, int character) { return {{"line", line}, {"character", character}}; }
+QJsonObject position(int line, int character) {
+    return {{"line", line}, {"character", character}};
+}
 
 QJsonObject rangeJson(const TextRange& r) {
     return {{"start", position(r.line, r.column)}, {"end", position(r.line, r.column + r.length)}};
@@ -35,8 +39,8 @@ QJsonObject rangeJson(const TextRange& r) {
 // The statements that take a label as their next word.
 bool takesLabel(std::string_view word) {
     for (std::string_view keyword : {"GOTO", "GOSUB", "RUN", "ONERR", "CBREAK"}) {
-        if (word.size() == keyword.size() &&
-            std::equal(word.begin(), word.end(), keyword.begin(), [](char a, char b) { return (a & ~0x20) == b; }))
+        if (word.size() == keyword.size() && std::equal(word.begin(), word.end(), keyword.begin(),
+                                                        [](char a, char b) { return (a & ~0x20) == b; }))
             return true;
     }
     return false;
@@ -44,16 +48,22 @@ bool takesLabel(std::string_view word) {
 
 QString typeName(char type) {
     switch (type) {
-        case 'I': return QStringLiteral("integer");
-        case 'F': return QStringLiteral("float");
-        case 'S': return QStringLiteral("string");
-        default: return QStringLiteral("other");
+        case 'I':
+            return QStringLiteral("integer");
+        case 'F':
+            return QStringLiteral("float");
+        case 'S':
+            return QStringLiteral("string");
+        default:
+            return QStringLiteral("other");
     }
 }
 
 QString storageText(const SymbolFacts& facts) {
-    const QString hex = QStringLiteral("0x%1").arg(facts.address, 4, 16, QLatin1Char('0')).toUpper().replace("0X", "0x");
-    return facts.slotAddressing ? QStringLiteral("slot %1 (%2)").arg(facts.address).arg(hex) : QStringLiteral("address %1").arg(hex);
+    const QString hex =
+        QStringLiteral("0x%1").arg(facts.address, 4, 16, QLatin1Char('0')).toUpper().replace("0X", "0x");
+    return facts.slotAddressing ? QStringLiteral("slot %1 (%2)").arg(facts.address).arg(hex)
+                                : QStringLiteral("address %1").arg(hex);
 }
 
 QString variableHover(const NameEntry& entry, const SymbolFacts* facts) {
@@ -65,28 +75,35 @@ QString variableHover(const NameEntry& entry, const SymbolFacts* facts) {
     if (facts->kind == 'A') {
         const QString dims = facts->dim2 > 0 ? QStringLiteral("%1 x %2").arg(facts->dim1).arg(facts->dim2)
                                              : QString::number(facts->dim1);
-        what = QStringLiteral("%1 array (%2), %3 elements").arg(typeName(facts->type), dims).arg(facts->count);
+        what =
+            QStringLiteral("%1 array (%2), %3 elements").arg(typeName(facts->type), dims).arg(facts->count);
     } else if (facts->kind == 'E') {
         what = QStringLiteral("extension number %1").arg(facts->address);
     } else {
         what = QStringLiteral("%1 variable").arg(typeName(facts->type));
     }
     QString text = QStringLiteral("**%1** %2").arg(fromBytes(entry.name), what);
-    if (facts->kind != 'E') text += QStringLiteral(", %1").arg(storageText(*facts));
+    if (facts->kind != 'E')
+        text += QStringLiteral(", %1").arg(storageText(*facts));
     return text + QStringLiteral("\n\nSymbol file: `%1`").arg(fromBytes(facts->symbolFileLine));
 }
 
 QString labelHover(const NameEntry& entry) {
     const QString kind = entry.kind == NameKind::AsmLabel ? "assembler label" : "label";
-    if (!entry.definition) return QStringLiteral("%1 **%2**, not defined").arg(kind, fromBytes(entry.name));
-    return QStringLiteral("%1 **%2**, defined on line %3").arg(kind, fromBytes(entry.name)).arg(entry.definition->line + 1);
+    if (!entry.definition)
+        return QStringLiteral("%1 **%2**, not defined").arg(kind, fromBytes(entry.name));
+    return QStringLiteral("%1 **%2**, defined on line %3")
+        .arg(kind, fromBytes(entry.name))
+        .arg(entry.definition->line + 1);
 }
 
 QString keywordHover(const compiler::KeywordDoc& doc) {
     return QStringLiteral("```quobol\n%1\n```\n%2").arg(fromBytes(doc.syntax), fromBytes(doc.summary));
 }
 
-QJsonObject markdown(const QString& text) { return {{"kind", "markdown"}, {"value", text}}; }
+QJsonObject markdown(const QString& text) {
+    return {{"kind", "markdown"}, {"value", text}};
+}
 
 }  // namespace
 
@@ -106,7 +123,8 @@ struct LanguageServer::Document {
         stale = true;
     }
     void refresh(const compiler::CompilerOptions& options) {
-        if (!stale) return;
+        if (!stale)
+            return;
         analysis = analyse(text, options, &analysis);
         stale = false;
     }
@@ -125,8 +143,9 @@ void LanguageServer::handleMessage(const QByteArray& body) {
     const QJsonDocument document = QJsonDocument::fromJson(body, &error);
     if (error.error != QJsonParseError::NoError || !document.isObject()) {
         replyError(QJsonValue::Null, error.error != QJsonParseError::NoError ? kParseError : kInvalidRequest,
-                   error.error != QJsonParseError::NoError ? "Parse error: " + error.errorString()
-                                                           : QStringLiteral("Invalid request: not an object"));
+                   error.error != QJsonParseError::NoError
+                       ? "Parse error: " + error.errorString()
+                       : QStringLiteral("Invalid request: not an object"));
         return;
     }
     const QJsonObject message = document.object();
@@ -135,7 +154,8 @@ void LanguageServer::handleMessage(const QByteArray& body) {
     if (!method.isString()) {
         // A reply to a request of ours (we send none) or garbage: only a request gets an answer.
         if (!message.contains("result") && !message.contains("error"))
-            replyError(id.isUndefined() ? QJsonValue::Null : id, kInvalidRequest, "Invalid request: no method");
+            replyError(id.isUndefined() ? QJsonValue::Null : id, kInvalidRequest,
+                       "Invalid request: no method");
         return;
     }
     const QJsonObject params = message.value("params").toObject();
@@ -155,7 +175,8 @@ void LanguageServer::replyError(const QJsonValue& id, int code, const QString& m
 }
 
 QJsonObject LanguageServer::initializeResult() const {
-    const QJsonObject sync{{"openClose", true}, {"change", kSyncFull}, {"save", QJsonObject{{"includeText", true}}}};
+    const QJsonObject sync{
+        {"openClose", true}, {"change", kSyncFull}, {"save", QJsonObject{{"includeText", true}}}};
     const QJsonObject capabilities{{"textDocumentSync", sync},
                                    {"hoverProvider", true},
                                    {"completionProvider", QJsonObject{{"resolveProvider", false}}},
@@ -211,15 +232,18 @@ void LanguageServer::handleNotification(const QString& method, const QJsonObject
         emit exitRequested();
         return;
     }
-    if (!m_initialized || m_shutdown) return;
+    if (!m_initialized || m_shutdown)
+        return;
     if (method == "textDocument/didOpen") {
         openDocument(params);
     } else if (method == "textDocument/didChange") {
         changeDocument(params);
     } else if (method == "textDocument/didSave") {
         Document* document = documentOf(params);
-        if (!document) return;
-        if (params.contains("text")) document->setText(params.value("text").toString());
+        if (!document)
+            return;
+        if (params.contains("text"))
+            document->setText(params.value("text").toString());
         document->debounce.stop();
         publishDiagnostics(document->uri);
     } else if (method == "textDocument/didClose") {
@@ -257,7 +281,8 @@ void LanguageServer::openDocument(const QJsonObject& params) {
 void LanguageServer::changeDocument(const QJsonObject& params) {
     Document* document = documentOf(params);
     const QJsonArray changes = params.value("contentChanges").toArray();
-    if (!document || changes.isEmpty()) return;
+    if (!document || changes.isEmpty())
+        return;
     document->version = params.value("textDocument").toObject().value("version").toInt(document->version);
     document->setText(changes.last().toObject().value("text").toString());
     document->debounce.start();
@@ -265,7 +290,8 @@ void LanguageServer::changeDocument(const QJsonObject& params) {
 
 void LanguageServer::publishDiagnostics(const QString& uri) {
     const auto found = m_documents.constFind(uri);
-    if (found == m_documents.constEnd()) return;
+    if (found == m_documents.constEnd())
+        return;
     Document& document = *found.value();
     document.refresh(m_options);
     QJsonArray diagnostics;
@@ -276,9 +302,10 @@ void LanguageServer::publishDiagnostics(const QString& uri) {
                                        {"code", fromBytes(error->name)},
                                        {"message", fromBytes(error->message)}});
     }
-    m_send({{"jsonrpc", "2.0"},
-            {"method", "textDocument/publishDiagnostics"},
-            {"params", QJsonObject{{"uri", uri}, {"version", document.version}, {"diagnostics", diagnostics}}}});
+    m_send(
+        {{"jsonrpc", "2.0"},
+         {"method", "textDocument/publishDiagnostics"},
+         {"params", QJsonObject{{"uri", uri}, {"version", document.version}, {"diagnostics", diagnostics}}}});
 }
 
 namespace {
@@ -298,7 +325,8 @@ QJsonValue LanguageServer::hover(const QJsonObject& params) {
     const Place at = placeOf(params);
     int start = 0;
     const std::string_view word = wordAt(document.line(at.line), at.character, &start);
-    if (word.empty()) return QJsonValue::Null;
+    if (word.empty())
+        return QJsonValue::Null;
     QString text;
     if (const NameEntry* entry = document.analysis.nameAt(at.line, at.character)) {
         if (entry->kind == NameKind::Label || entry->kind == NameKind::AsmLabel) {
@@ -323,15 +351,18 @@ QJsonValue LanguageServer::completion(const QJsonObject& params) {
     const std::string_view line = document.line(at.line);
     // The word before the one being typed decides what fits here.
     std::size_t end = std::min<std::size_t>(std::size_t(std::max(at.character, 0)), line.size());
-    while (end > 0 && !(line[end - 1] == ' ' || line[end - 1] == '\t' || line[end - 1] == '(')) --end;
+    while (end > 0 && !(line[end - 1] == ' ' || line[end - 1] == '\t' || line[end - 1] == '('))
+        --end;
     const bool afterParen = end > 0 && line[end - 1] == '(';
-    while (end > 0 && (line[end - 1] == ' ' || line[end - 1] == '\t' || line[end - 1] == '(')) --end;
+    while (end > 0 && (line[end - 1] == ' ' || line[end - 1] == '\t' || line[end - 1] == '('))
+        --end;
     const std::string_view before = wordAt(line.substr(0, end), int(end));
 
     QJsonArray items;
     auto add = [&items](const QString& label, int kind, const QString& detail, const QString& doc = {}) {
         QJsonObject item{{"label", label}, {"kind", kind}, {"detail", detail}};
-        if (!doc.isEmpty()) item.insert("documentation", markdown(doc));
+        if (!doc.isEmpty())
+            item.insert("documentation", markdown(doc));
         items.append(item);
     };
     const bool labelsOnly = takesLabel(before) || (afterParen && compiler::keywordDoc(before) &&
@@ -339,7 +370,8 @@ QJsonValue LanguageServer::completion(const QJsonObject& params) {
     if (labelsOnly) {
         for (const auto& [name, entry] : document.analysis.names) {
             if (entry.kind == NameKind::Label && entry.definition)
-                add(fromBytes(name), kCompletionReference, QStringLiteral("label, line %1").arg(entry.definition->line + 1));
+                add(fromBytes(name), kCompletionReference,
+                    QStringLiteral("label, line %1").arg(entry.definition->line + 1));
         }
         return items;
     }
@@ -350,11 +382,13 @@ QJsonValue LanguageServer::completion(const QJsonObject& params) {
         return items;
     }
     for (const compiler::KeywordDoc& doc : compiler::kKeywordDocs) {
-        add(fromBytes(doc.name), doc.role == compiler::KeywordRole::Function ? kCompletionFunction : kCompletionKeyword,
+        add(fromBytes(doc.name),
+            doc.role == compiler::KeywordRole::Function ? kCompletionFunction : kCompletionKeyword,
             fromBytes(doc.syntax), fromBytes(doc.summary));
     }
     for (const auto& [name, entry] : document.analysis.names) {
-        if (entry.kind != NameKind::Variable && entry.kind != NameKind::Array) continue;
+        if (entry.kind != NameKind::Variable && entry.kind != NameKind::Array)
+            continue;
         const auto facts = document.analysis.symbols.find(name);
         const QString detail = facts == document.analysis.symbols.end()
                                    ? QString(entry.kind == NameKind::Array ? "array" : "variable")
@@ -369,7 +403,8 @@ QJsonValue LanguageServer::definition(const QJsonObject& params) {
     document.refresh(m_options);
     const Place at = placeOf(params);
     const NameEntry* entry = document.analysis.nameAt(at.line, at.character);
-    if (!entry || !entry->definition) return QJsonValue::Null;
+    if (!entry || !entry->definition)
+        return QJsonValue::Null;
     return QJsonObject{{"uri", document.uri}, {"range", rangeJson(*entry->definition)}};
 }
 
@@ -379,10 +414,12 @@ QJsonValue LanguageServer::references(const QJsonObject& params) {
     const Place at = placeOf(params);
     const NameEntry* entry = document.analysis.nameAt(at.line, at.character);
     QJsonArray locations;
-    if (!entry) return locations;
+    if (!entry)
+        return locations;
     const bool withDeclaration = params.value("context").toObject().value("includeDeclaration").toBool(true);
     for (const TextRange& r : entry->references) {
-        if (!withDeclaration && entry->definition && r == *entry->definition) continue;
+        if (!withDeclaration && entry->definition && r == *entry->definition)
+            continue;
         locations.append(QJsonObject{{"uri", document.uri}, {"range", rangeJson(r)}});
     }
     return locations;
@@ -393,11 +430,14 @@ QJsonValue LanguageServer::documentSymbols(const QJsonObject& params) {
     document.refresh(m_options);
     QJsonArray symbols;
     for (const auto& [name, entry] : document.analysis.names) {
-        if (!entry.definition || entry.kind == NameKind::Variable) continue;
-        const int kind = entry.kind == NameKind::Label ? kSymbolFunction
-                         : entry.kind == NameKind::Array ? kSymbolArray : kSymbolConstant;
+        if (!entry.definition || entry.kind == NameKind::Variable)
+            continue;
+        const int kind = entry.kind == NameKind::Label   ? kSymbolFunction
+                         : entry.kind == NameKind::Array ? kSymbolArray
+                                                         : kSymbolConstant;
         const QJsonObject range = rangeJson(*entry.definition);
-        symbols.append(QJsonObject{{"name", fromBytes(name)}, {"kind", kind}, {"range", range}, {"selectionRange", range}});
+        symbols.append(QJsonObject{
+            {"name", fromBytes(name)}, {"kind", kind}, {"range", range}, {"selectionRange", range}});
     }
     return symbols;
 }

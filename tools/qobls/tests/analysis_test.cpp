@@ -10,13 +10,13 @@ namespace {
 TEST(Analysis, NamesTheirKindsDefinitionsAndUses) {
     const char* program =
         "MODEL 510 : GOSUB Later : X = LABPTR(Later)\n"  // 0: a label used before its definition
-        "DIM A!(3), B(2, 2) : N$ = \"a\"\n"      // 1: arrays, a string variable
-        "A!(1) = 2.5 : N$ = N$ + \"b\"\n"        // 2
-        "ASM $\n"                                // 3
-        "loop    ldaa X+3   ; X is a variable\n" // 4: assembler label; mnemonics are no names
-        "        bne  loop\n"                    // 5
-        "        end\n"                          // 6
-        "Later:\n"                               // 7
+        "DIM A!(3), B(2, 2) : N$ = \"a\"\n"              // 1: arrays, a string variable
+        "A!(1) = 2.5 : N$ = N$ + \"b\"\n"                // 2
+        "ASM $\n"                                        // 3
+        "loop    ldaa X+3   ; X is a variable\n"         // 4: assembler label; mnemonics are no names
+        "        bne  loop\n"                            // 5
+        "        end\n"                                  // 6
+        "Later:\n"                                       // 7
         "  RETURN\n";
     const Analysis analysis = analyse(program, {});
     const struct {
@@ -25,12 +25,9 @@ TEST(Analysis, NamesTheirKindsDefinitionsAndUses) {
         TextRange definition;
         std::size_t uses;
     } cases[] = {
-        {"Later", NameKind::Label, {7, 0, 5}, 3},
-        {"A", NameKind::Array, {1, 4, 1}, 2},
-        {"B", NameKind::Array, {1, 11, 1}, 1},
-        {"N", NameKind::Variable, {1, 21, 1}, 3},
-        {"X", NameKind::Variable, {0, 26, 1}, 1},
-        {"loop", NameKind::AsmLabel, {4, 0, 4}, 1},
+        {"Later", NameKind::Label, {7, 0, 5}, 3}, {"A", NameKind::Array, {1, 4, 1}, 2},
+        {"B", NameKind::Array, {1, 11, 1}, 1},    {"N", NameKind::Variable, {1, 21, 1}, 3},
+        {"X", NameKind::Variable, {0, 26, 1}, 1}, {"loop", NameKind::AsmLabel, {4, 0, 4}, 1},
     };
     for (const auto& c : cases) {
         const auto found = analysis.names.find(c.name);

@@ -48,10 +48,12 @@ public:
         QDeadlineTimer deadline(10000);
         for (;;) {
             for (qsizetype i = 0; i < m_received.size(); ++i) {
-                if (matches(m_received[i])) return m_received.takeAt(i);
+                if (matches(m_received[i]))
+                    return m_received.takeAt(i);
             }
             if (deadline.hasExpired() || !m_process.waitForReadyRead(int(deadline.remainingTime()))) {
-                ADD_FAILURE() << "no matching message; stderr: " << m_process.readAllStandardError().toStdString();
+                ADD_FAILURE() << "no matching message; stderr: "
+                              << m_process.readAllStandardError().toStdString();
                 return {};
             }
             m_reader.append(m_process.readAllStandardOutput().toStdString());
@@ -65,12 +67,16 @@ public:
             }
         }
     }
-    QJsonArray diagnosticsFor(const QString& uri, const Predicate& also = [](const QJsonObject&) { return true; }) {
+    QJsonArray diagnosticsFor(
+        const QString& uri, const Predicate& also = [](const QJsonObject&) { return true; }) {
         return waitFor([&](const QJsonObject& m) {
                    return m.value("method") == "textDocument/publishDiagnostics" &&
                           m.value("params").toObject().value("uri") == uri && also(m);
                })
-            .value("params").toObject().value("diagnostics").toArray();
+            .value("params")
+            .toObject()
+            .value("diagnostics")
+            .toArray();
     }
     QProcess& process() { return m_process; }
 
@@ -85,7 +91,8 @@ QCoreApplication& application() {
     static int argc = 1;
     static char name[] = "qobls_tests";
     static char* argv[] = {name, nullptr};
-    if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
+    if (!QCoreApplication::instance())
+        new QCoreApplication(argc, argv);
     return *QCoreApplication::instance();
 }
 
@@ -95,18 +102,21 @@ QJsonObject at(const QString& uri, int line, int character) {
 }
 
 QJsonObject opened(const QString& uri, const QString& text) {
-    return {{"textDocument", QJsonObject{{"uri", uri}, {"languageId", "quobol"}, {"version", 1}, {"text", text}}}};
+    return {{"textDocument",
+             QJsonObject{{"uri", uri}, {"languageId", "quobol"}, {"version", 1}, {"text", text}}}};
 }
 
 QJsonObject initialized(Client& client) {
-    const QJsonObject reply = client.request("initialize", {{"processId", QJsonValue::Null}, {"capabilities", QJsonObject{}}});
+    const QJsonObject reply =
+        client.request("initialize", {{"processId", QJsonValue::Null}, {"capabilities", QJsonObject{}}});
     client.notify("initialized", {});
     return reply;
 }
 
 QStringList labelsOf(const QJsonValue& items) {
     QStringList labels;
-    for (const QJsonValue& item : items.toArray()) labels << item.toObject().value("label").toString();
+    for (const QJsonValue& item : items.toArray())
+        labels << item.toObject().value("label").toString();
     return labels;
 }
 
@@ -115,7 +125,8 @@ const QString kUri = "file:///tmp/prog.qob";
 TEST(QoblsProtocol, DiagnosticsFollowTheTextAndTheSessionEndsCleanly) {
     application();
     Client client;
-    const QJsonObject capabilities = initialized(client).value("result").toObject().value("capabilities").toObject();
+    const QJsonObject capabilities =
+        initialized(client).value("result").toObject().value("capabilities").toObject();
     EXPECT_EQ(capabilities.value("textDocumentSync").toObject().value("change").toInt(), 1);
     EXPECT_TRUE(capabilities.value("hoverProvider").toBool());
 
@@ -132,20 +143,25 @@ TEST(QoblsProtocol, DiagnosticsFollowTheTextAndTheSessionEndsCleanly) {
     EXPECT_EQ(range.value("end").toObject(), (QJsonObject{{"line", 3}, {"character", 19}}));
 
     // Two quick changes: the text after the last one is what gets diagnosed.
-    client.notify("textDocument/didChange", {{"textDocument", QJsonObject{{"uri", kUri}, {"version", 2}}},
-                                             {"contentChanges", QJsonArray{QJsonObject{{"text", "GOTO Nowhere\n"}}}}});
-    client.notify("textDocument/didChange", {{"textDocument", QJsonObject{{"uri", kUri}, {"version", 3}}},
-                                             {"contentChanges", QJsonArray{QJsonObject{{"text", "X = 1\n"}}}}});
+    client.notify("textDocument/didChange",
+                  {{"textDocument", QJsonObject{{"uri", kUri}, {"version", 2}}},
+                   {"contentChanges", QJsonArray{QJsonObject{{"text", "GOTO Nowhere\n"}}}}});
+    client.notify("textDocument/didChange",
+                  {{"textDocument", QJsonObject{{"uri", kUri}, {"version", 3}}},
+                   {"contentChanges", QJsonArray{QJsonObject{{"text", "X = 1\n"}}}}});
     EXPECT_EQ(client.diagnosticsFor(kUri), QJsonArray{});
 
-    client.notify("textDocument/didChange", {{"textDocument", QJsonObject{{"uri", kUri}, {"version", 4}}},
-                                             {"contentChanges", QJsonArray{QJsonObject{{"text", "FOR I = 1 TO 2\n"}}}}});
+    client.notify("textDocument/didChange",
+                  {{"textDocument", QJsonObject{{"uri", kUri}, {"version", 4}}},
+                   {"contentChanges", QJsonArray{QJsonObject{{"text", "FOR I = 1 TO 2\n"}}}}});
     const QJsonArray open = client.diagnosticsFor(kUri);
     ASSERT_EQ(open.size(), 1);
     EXPECT_EQ(open[0].toObject().value("code").toString(), "FOR_NEXT_not_terminated");
 
     EXPECT_EQ(client.request("shutdown", {}).value("result"), QJsonValue::Null);
-    EXPECT_EQ(client.request("textDocument/hover", at(kUri, 0, 0)).value("error").toObject().value("code").toInt(), -32600);
+    EXPECT_EQ(
+        client.request("textDocument/hover", at(kUri, 0, 0)).value("error").toObject().value("code").toInt(),
+        -32600);
     client.notify("exit", {});
     ASSERT_TRUE(client.process().waitForFinished(10000));
     EXPECT_EQ(client.process().exitCode(), 0);
@@ -154,7 +170,9 @@ TEST(QoblsProtocol, DiagnosticsFollowTheTextAndTheSessionEndsCleanly) {
 TEST(QoblsProtocol, BadMessagesAreAnsweredAndTheServerStaysUp) {
     application();
     Client client;
-    EXPECT_EQ(client.request("textDocument/hover", at(kUri, 0, 0)).value("error").toObject().value("code").toInt(), -32002)
+    EXPECT_EQ(
+        client.request("textDocument/hover", at(kUri, 0, 0)).value("error").toObject().value("code").toInt(),
+        -32002)
         << "nothing before initialize";
     initialized(client);
     client.sendRaw("Content-Length: 9\r\n\r\n{\"id\": 1,");
@@ -167,7 +185,11 @@ TEST(QoblsProtocol, BadMessagesAreAnsweredAndTheServerStaysUp) {
 
     reply = client.request("workspace/unheardOf", {});
     EXPECT_EQ(reply.value("error").toObject().value("code").toInt(), -32601);
-    EXPECT_EQ(client.request("textDocument/hover", at("file:///never-opened.qob", 0, 0)).value("error").toObject().value("code").toInt(),
+    EXPECT_EQ(client.request("textDocument/hover", at("file:///never-opened.qob", 0, 0))
+                  .value("error")
+                  .toObject()
+                  .value("code")
+                  .toInt(),
               -32602);
 
     client.notify("textDocument/didOpen", opened(kUri, "PRINT 1\n"));
@@ -203,33 +225,48 @@ TEST(QoblsProtocol, HoverCompletionDefinitionReferencesAndSymbols) {
 
     auto hoverText = [&](int line, int character) {
         return client.request("textDocument/hover", at(kUri, line, character))
-            .value("result").toObject().value("contents").toObject().value("value").toString();
+            .value("result")
+            .toObject()
+            .value("contents")
+            .toObject()
+            .value("value")
+            .toString();
     };
     EXPECT_TRUE(hoverText(5, 4).contains("PRINT [item, ...] [;]")) << hoverText(5, 4).toStdString();
     EXPECT_TRUE(hoverText(2, 1).contains("integer variable, address 0x")) << hoverText(2, 1).toStdString();
     EXPECT_TRUE(hoverText(2, 1).contains("`Total V I ")) << hoverText(2, 1).toStdString();
     EXPECT_TRUE(hoverText(1, 5).contains("float array (10), 10 elements")) << hoverText(1, 5).toStdString();
-    EXPECT_TRUE(hoverText(1, 18).contains("integer array (4 x 3), 12 elements")) << hoverText(1, 18).toStdString();
-    EXPECT_TRUE(hoverText(6, 22).contains("label **Start**, defined on line 4")) << hoverText(6, 22).toStdString();
+    EXPECT_TRUE(hoverText(1, 18).contains("integer array (4 x 3), 12 elements"))
+        << hoverText(1, 18).toStdString();
+    EXPECT_TRUE(hoverText(6, 22).contains("label **Start**, defined on line 4"))
+        << hoverText(6, 22).toStdString();
 
     const QStringList afterGoto =
         labelsOf(client.request("textDocument/completion", at(kUri, 6, 21)).value("result"));
     EXPECT_EQ(afterGoto, (QStringList{"Show", "Start"}));
-    const QStringList anywhere = labelsOf(client.request("textDocument/completion", at(kUri, 5, 2)).value("result"));
+    const QStringList anywhere =
+        labelsOf(client.request("textDocument/completion", at(kUri, 5, 2)).value("result"));
     EXPECT_TRUE(anywhere.contains("PRINT") && anywhere.contains("LEFT") && anywhere.contains("Total") &&
                 anywhere.contains("Temps"));
     EXPECT_FALSE(anywhere.contains("Start")) << "labels only where a label is expected";
-    EXPECT_TRUE(labelsOf(client.request("textDocument/completion", at(kUri, 0, 6)).value("result")).contains("510"));
+    EXPECT_TRUE(
+        labelsOf(client.request("textDocument/completion", at(kUri, 0, 6)).value("result")).contains("510"));
 
-    const QJsonObject definition = client.request("textDocument/definition", at(kUri, 7, 9)).value("result").toObject();
-    EXPECT_EQ(definition.value("range").toObject().value("start").toObject(), (QJsonObject{{"line", 9}, {"character", 0}}));
-    const QJsonArray uses = client.request("textDocument/references", at(kUri, 3, 1)).value("result").toArray();
+    const QJsonObject definition =
+        client.request("textDocument/definition", at(kUri, 7, 9)).value("result").toObject();
+    EXPECT_EQ(definition.value("range").toObject().value("start").toObject(),
+              (QJsonObject{{"line", 9}, {"character", 0}}));
+    const QJsonArray uses =
+        client.request("textDocument/references", at(kUri, 3, 1)).value("result").toArray();
     EXPECT_EQ(uses.size(), 2) << "Start: its definition and the GOTO";
 
     QStringList symbols;
-    for (const QJsonValue& s : client.request("textDocument/documentSymbol", {{"textDocument", QJsonObject{{"uri", kUri}}}})
-                                   .value("result").toArray())
-        symbols << s.toObject().value("name").toString() + "/" + QString::number(s.toObject().value("kind").toInt());
+    for (const QJsonValue& s :
+         client.request("textDocument/documentSymbol", {{"textDocument", QJsonObject{{"uri", kUri}}}})
+             .value("result")
+             .toArray())
+        symbols << s.toObject().value("name").toString() + "/" +
+                       QString::number(s.toObject().value("kind").toInt());
     symbols.sort();
     EXPECT_EQ(symbols, (QStringList{"Grid/18", "Show/12", "Start/12", "Temps/18", "again/14"}));
 }
