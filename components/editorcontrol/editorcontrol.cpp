@@ -74,7 +74,8 @@ QPair<int, int> EditorControl::errorMarkSpan() const {
 }
 
 void EditorControl::setErrorMark(const ErrorMark& mark) {
-    if (mark == m_errorMark) return;
+    // Drawn again even when the mark is the same: an edit since may have collapsed the old underline
+    // (the marked token deleted and typed again).
     m_errorMark = mark;
     QList<QTextEdit::ExtraSelection> selections;
     const auto [position, length] = errorMarkSpan();
