@@ -10,7 +10,7 @@
 include(GNUInstallDirs)
 
 # The programs of the package; each is installed when this build defines it.
-set(ORRERY_PROGRAMS orrery qobc loggerlink loggersim)
+set(ORRERY_PROGRAMS orrery qobc qobls loggerlink loggersim)
 set(ORRERY_SHARE_DIR ${CMAKE_INSTALL_DATADIR}/orrery)
 set(ORRERY_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/orrery)
 set(packaging_dir ${PROJECT_SOURCE_DIR}/packaging)
@@ -86,8 +86,9 @@ over a serial line. A serial terminal talks to the logger, and recorded
 data comes back into files.
 
 The package holds the workbench (orrery), the command-line compiler
-(qobc), the logger link for scripts (loggerlink) and a simulated logger
-for trying it all without one (loggersim), with example programs.
+(qobc), the Quobol language server for other editors (qobls), the logger
+link for scripts (loggerlink) and a simulated logger for trying it all
+without one (loggersim), with example programs.
 
 Serial ports belong to the group dialout: to reach a logger, add your
 user to it (sudo adduser $USER dialout) and log in again.")

@@ -33,15 +33,43 @@ CompileContext::CompileContext(CompileJob& compileJob)
       code(std::min(cleanSource.size() + kImageReserve - kHeaderRoom, kMaxCodeSize)),
       scanner(cleanSource, originalSource) {}
 
+namespace {
+// The offending token's extent as shown to people: its first character's 1-based column and length.
+void setTokenPosition(CompileJob& job, long offsetInLine, std::size_t length) {
+    job.errorTokenColumn = static_cast<std::uint16_t>(std::clamp<long>(offsetInLine + 1, 1, 0xFFFF));
+    job.errorTokenLength = static_cast<std::uint16_t>(std::min<std::size_t>(length, 0xFFFF));
+}
+
+bool isNameCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '@';
+}
+
+// What reportAt() points at: a name (an undefined label, an assembler symbol) or one character.
+std::size_t extentAt(std::string_view text, std::size_t position) {
+    std::size_t end = position;
+    while (end < text.size() && isNameCharacter(text[end])) ++end;
+    if (end > position) return end - position;
+    return position < text.size() && text[position] != '\n' && text[position] != '\r' ? 1 : 0;
+}
+}  // namespace
+
 void CompileContext::report(std::string_view message) {
     if (errorSeen || !job) return;
     errorSeen = true;
     stop = true;
     job->errorCode = kCompileFailed;
     job->errorMessage = std::string(message.substr(0, 127));
+    job->errorName = errorCodeName(message);
     const long column = static_cast<long>(lastToken.start) - static_cast<long>(lineStart);
     job->errorColumn = static_cast<std::uint16_t>(std::clamp<long>(column, 1, 0xFFFF));
     job->errorLine = static_cast<std::int32_t>(line);
+    // A line end or the end of the source has no characters to point at; the error sits just after the
+    // line's last character (or at column 1 of the line after the last).
+    const bool atLineEnd = lastToken.code == kNewline || lastToken.code == kEnd;
+    std::size_t length = atLineEnd ? 0 : lastToken.length;
+    // A comment runs to the line end, whose CR is no character of the line.
+    while (length > 0 && cleanSource[lastToken.start + length - 1] == '\r') --length;
+    setTokenPosition(*job, std::max(column, 0L), length);
 }
 
 void CompileContext::reportAt(std::string_view message, std::size_t sourcePosition) {
@@ -54,6 +82,7 @@ void CompileContext::reportAt(std::string_view message, std::size_t sourcePositi
     job->errorLine = static_cast<std::int32_t>(1 + std::count(text.begin(), text.begin() + static_cast<long>(begin), '\n'));
     const long column = static_cast<long>(sourcePosition) - static_cast<long>(begin);
     job->errorColumn = static_cast<std::uint16_t>(std::clamp<long>(column, 1, 0xFFFF));
+    setTokenPosition(*job, column, extentAt(text, sourcePosition));
 }
 
 namespace {
@@ -70,6 +99,9 @@ void resetResults(CompileJob& job) {
     job.errorMessage.clear();
     job.errorLine = 0;
     job.errorColumn = 0;
+    job.errorTokenColumn = 0;
+    job.errorTokenLength = 0;
+    job.errorName.clear();
     job.lineStart = 0;
     job.state.reset();
 }
@@ -78,6 +110,7 @@ void failStart(CompileJob& job) {
     job.state.reset();
     job.errorCode = kCompileOutOfMemory;
     job.errorMessage = userText(Err::not_enough_DOS_memory);
+    job.errorName = errorCodeName(job.errorMessage);
 }
 
 // Start: a fresh context with its code buffer, symbol table and assembler line table.
@@ -167,6 +200,14 @@ void applyOptions(CompileJob& job, const CompilerOptions& options) {
     job.flags = static_cast<std::uint8_t>((job.flags & ~0x1F) | (options.embedLineNum ? kEmbedLineNumbers : 0));
     job.maxLabels = options.maxLabels;
     job.maxAsmLines = options.maxAsmLines;
+}
+
+void setSource(CompileJob& job, std::string sourceName, std::string_view text) {
+    job.sourceName = std::move(sourceName);
+    job.sourceText.reserve(text.size() + 2);
+    job.sourceText.assign(text);
+    job.sourceText += "\r\n";
+    job.sourceLength = static_cast<std::uint32_t>(job.sourceText.size());
 }
 
 std::uint8_t compile(CompileJob& job) {

@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace orrery::compiler {
@@ -89,6 +90,13 @@ struct CompileJob {
     std::string errorMessage;         // first error, at most 127 characters
     std::int32_t errorLine = 0;       // 1-based
     std::uint16_t errorColumn = 0;    // after an error: the error token's offset in its line, at least 1
+    // Where the error is shown to people and tools (qobc's FILE:LINE:COLUMN, the workbench's caret,
+    // editors): the 1-based column of the offending token's first character and the token's length
+    // (0 when the error was noticed at a line end or at the end of the source). errorColumn counts from
+    // 0 and is kept for the compiler's own formats.
+    std::uint16_t errorTokenColumn = 0;
+    std::uint16_t errorTokenLength = 0;
+    std::string errorName;            // the error table's name ("FOR_NEXT_not_terminated"), see errorCodeName()
     std::uint32_t lineStart = 0;      // offset of the current line in the source while compiling
 
     // The compile's own state, kept after a successful compile for the writers of the listing, the
@@ -100,6 +108,10 @@ struct CompileJob {
 
 // Copies the options that reach the compile into the job (flags bit 0 and the two limits).
 void applyOptions(CompileJob& job, const CompilerOptions& options);
+
+// Sets the source of a job as every front end compiles a program: the text as given, then CR LF (so
+// that a last line without a line end is a whole line), named by the file name without its folder.
+void setSource(CompileJob& job, std::string sourceName, std::string_view text);
 
 // Runs one compile to completion. Returns the job's error code: 0 on success.
 std::uint8_t compile(CompileJob& job);

@@ -59,6 +59,12 @@ static_assert(static_cast<int>(Err::not_enough_DOS_memory) == 48);
 // The message shown for a named error: its name with underscores as blanks (at most 80 characters).
 std::string userText(Err error);
 
+// The name of the error a message reports, for tools that sort errors by kind (a language server's
+// diagnostic code): the table's name for a named error ("FOR_NEXT_not_terminated"); for a free text, the
+// text without its quoted names, with every run of other characters than letters and digits as one
+// underscore ("parse_error", "Undefined_label_reference"); "unknown_error" when nothing is left.
+std::string errorCodeName(std::string_view message);
+
 // Free-text messages, word for word.
 namespace msg {
 inline constexpr std::string_view kParseError = "parse error";

@@ -14,6 +14,7 @@ PACKAGES=(
   xvfb xauth x11-apps imagemagick fonts-dejavu-core poppler-utils
   locales  # the tests also run number formatting and parsing under a German locale
   openbox  # a window manager under Xvfb, for screenshots with title bars
+  neovim  # a real editor as the client of the language server qobls in its tests
   dpkg-dev file binutils desktop-file-utils shared-mime-info man-db groff-base lintian
 )
 

@@ -88,7 +88,7 @@ QString compileErrorText(const compiler::CompileJob& job, const QString& caption
     return QStringLiteral("%1:%2:%3: %4")
         .arg(QFileInfo(caption).fileName())
         .arg(job.errorLine)
-        .arg(job.errorColumn)
+        .arg(job.errorTokenColumn)
         .arg(QString::fromLatin1(job.errorMessage.c_str()));
 }
 
@@ -108,7 +108,7 @@ void syntaxCheckCommand(EditorControl& editor, const CompileSource& source,
 void reportCompileError(EditorControl& editor, const compiler::CompileJob& job, const QString& caption,
                         Prompts& prompts) {
     prompts.showMessage(compileErrorText(job, caption));
-    editor.setCaretPosition(job.errorLine, job.errorColumn);
+    editor.setCaretPosition(job.errorLine, job.errorTokenColumn);
     editor.setFocus();
 }
 

@@ -19,12 +19,14 @@ TEditOptionsForm::TEditOptionsForm(QWidget* parent) : QDialog(parent) {
     m_tabSize->setMaxLength(2);
     m_tabSize->setMaximumWidth(50);
     m_autoIndent = new QCheckBox(QStringLiteral("&Autoindent mode"));
+    m_liveCheck = new QCheckBox(QStringLiteral("&Check the program while typing"));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("&Tab size"), m_tabSize);
     form->addRow(m_autoIndent);
+    form->addRow(m_liveCheck);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(buttons);
@@ -33,6 +35,7 @@ TEditOptionsForm::TEditOptionsForm(QWidget* parent) : QDialog(parent) {
 bool TEditOptionsForm::run(const EditorSettings& current) {
     m_tabSize->setText(QString::number(current.tabSize));
     m_autoIndent->setChecked(current.autoIndent);
+    m_liveCheck->setChecked(current.liveCheck);
     m_tabSize->setFocus();
     m_tabSize->selectAll();
     if (m_runner) {
@@ -47,6 +50,7 @@ void editorOptionsCommand(TEditOptionsForm& form, EditorSettings& settings, cons
         return;
     }
     settings.autoIndent = form.autoIndentBox()->isChecked();
+    settings.liveCheck = form.liveCheckBox()->isChecked();
     const QString text = form.tabSizeField()->text();
     const std::optional<int> tabSize = parseInteger(text);
     if (!tabSize) {

@@ -19,6 +19,7 @@ namespace orrery::shell {
 struct EditorSettings {
     bool autoIndent = false;
     int tabSize = 8;
+    bool liveCheck = true;  // underline compile errors while typing
 };
 
 inline constexpr int kMaxTabSize = 99;  // the field holds two digits
@@ -35,15 +36,18 @@ public:
 
     QLineEdit* tabSizeField() const { return m_tabSize; }
     QCheckBox* autoIndentBox() const { return m_autoIndent; }
+    QCheckBox* liveCheckBox() const { return m_liveCheck; }
 
 private:
     QLineEdit* m_tabSize;
     QCheckBox* m_autoIndent;
+    QCheckBox* m_liveCheck;
     std::function<bool(TEditOptionsForm&)> m_runner;
 };
 
-// Runs the dialog; on OK stores both values in settings and applies them to every editor. A tab size
-// that is not a number keeps the new auto-indent choice as the setting but applies nothing.
+// Runs the dialog; on OK stores the values in settings and applies the tab size and auto indent to
+// every editor (the caller applies the live check, which belongs to the editor windows). A tab size
+// that is not a number keeps the new check box choices as the settings but applies nothing.
 void editorOptionsCommand(TEditOptionsForm& form, EditorSettings& settings, const QList<EditorControl*>& editors,
                           Prompts& prompts);
 

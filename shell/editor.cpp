@@ -33,6 +33,9 @@ TEditor::TEditor(Prompts& prompts, QWidget* parent) : QWidget(parent), m_prompts
         panels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         m_statusBar->addWidget(panels[i]);
     }
+    m_errorPanel = new QLabel(this);
+    m_errorPanel->setTextFormat(Qt::PlainText);
+    m_statusBar->addWidget(m_errorPanel, 1);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -40,13 +43,32 @@ TEditor::TEditor(Prompts& prompts, QWidget* parent) : QWidget(parent), m_prompts
     layout->addWidget(m_statusBar);
     setFocusProxy(m_control);
     connect(m_control, &EditorControl::caretChanged, this, &TEditor::refreshStatus);
+    connect(m_control, &EditorControl::errorMarkChanged, this, &TEditor::refreshErrorStatus);
     refreshStatus(1, 1, false);
 }
+
+void TEditor::setLiveCheck(bool on, shell::LiveCheck::OptionsSource options) {
+    delete m_liveCheck;
+    m_liveCheck = new shell::LiveCheck(*m_control, std::move(options));
+    m_liveCheck->setEnabled(on);
+}
+
+void TEditor::setLiveCheckEnabled(bool on) {
+    if (m_liveCheck) m_liveCheck->setEnabled(on);
+}
+
+void TEditor::refreshErrorStatus() {
+    const ErrorMark& mark = m_control->errorMark();
+    m_errorPanel->setText(mark.isSet() && mark.line == m_control->caretLine() ? mark.message : QString());
+}
+
+QString TEditor::errorStatusText() const { return m_errorPanel->text(); }
 
 void TEditor::refreshStatus(int line, int column, bool overwrite) {
     m_linePanel->setText(QString::number(line));
     m_columnPanel->setText(QString::number(column));
     m_modePanel->setText(overwrite ? QStringLiteral("Overwrite") : QStringLiteral("Insert"));
+    refreshErrorStatus();
 }
 
 QStringList TEditor::statusTexts() const {

@@ -11,6 +11,7 @@
 #include <functional>
 
 #include "editorcontrol.h"
+#include "livecheck.h"
 
 class QLabel;
 class QStatusBar;
@@ -50,6 +51,12 @@ public:
 
     // The texts of the three status panels: line, column, "Insert"/"Overwrite".
     QStringList statusTexts() const;
+    // The live check's message, shown beside the panels while the caret is on the error's line.
+    QString errorStatusText() const;
+
+    // Checking while typing, with the compiler options options() gives at each check.
+    void setLiveCheck(bool on, shell::LiveCheck::OptionsSource options);
+    void setLiveCheckEnabled(bool on);
 
 signals:
     // The user cancelled closing: an Exit in progress stops.
@@ -60,6 +67,7 @@ protected:
 
 private:
     void refreshStatus(int line, int column, bool overwrite);
+    void refreshErrorStatus();
 
     Prompts& m_prompts;
     EditorControl* m_control = nullptr;
@@ -67,6 +75,8 @@ private:
     QLabel* m_linePanel = nullptr;
     QLabel* m_columnPanel = nullptr;
     QLabel* m_modePanel = nullptr;
+    QLabel* m_errorPanel = nullptr;
+    shell::LiveCheck* m_liveCheck = nullptr;
     SaveHandler m_save;
     QString m_fileName;
     bool m_crlf = true;

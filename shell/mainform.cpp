@@ -21,6 +21,7 @@
 #include <QWindow>
 
 #include "aboutwin.h"
+#include "compileoptions.h"
 #include "editor.h"
 #include "prompts.h"
 #include "qtprompts.h"
@@ -406,6 +407,8 @@ TEditor* TMainForm::createEditor(const QString& caption) {
     editor->setCaption(caption);
     editor->control().setAutoIndent(m_settings.window.autoIndent);
     editor->control().setTabSize(m_settings.window.tabSize);
+    editor->setLiveCheck(m_settings.window.liveCheck,
+                         [this] { return shell::compilerOptionsFrom(m_settings.compile); });
     editor->setSaveHandler([this](TEditor& e) { return saveEditor(e); });
     connect(editor, &TEditor::closeCancelled, this, [this] { m_closing = false; });
     // Cut, Copy and Undo follow the editor as it changes, not only when a menu opens.

@@ -152,6 +152,7 @@ WindowSection loadWindowSection(QSettings& store, const QRect& workArea) {
     s.bounds = clampToArea(bounds, workArea);
     s.maximized = readBool(store, QStringLiteral("Maximized"), false);
     s.autoIndent = readBool(store, QStringLiteral("Autoindent"), false);
+    s.liveCheck = readBool(store, QStringLiteral("LiveCheck"), true);
     s.tabSize = readInt(store, QStringLiteral("TabSize"), 8);
     if (s.tabSize < 1 || s.tabSize > 99) {
         s.tabSize = 8;
@@ -307,6 +308,7 @@ void saveWindowSection(QSettings& store, const WindowSection& s) {
     writeInt(store, QStringLiteral("Width"), s.bounds.width());
     writeInt(store, QStringLiteral("Height"), s.bounds.height());
     writeBool(store, QStringLiteral("Autoindent"), s.autoIndent);
+    writeBool(store, QStringLiteral("LiveCheck"), s.liveCheck);
     writeInt(store, QStringLiteral("TabSize"), s.tabSize);
     store.endGroup();
 }

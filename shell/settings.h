@@ -39,6 +39,7 @@ struct WindowSection {
     bool maximized = false;
     bool autoIndent = false;
     int tabSize = 8;
+    bool liveCheck = true;  // "LiveCheck": editors are compiled while the user types
 };
 
 struct TerminalSection {

@@ -81,7 +81,7 @@ void EditorCommands::pasteDateTimeCommand() {
 
 void EditorCommands::editorOptions() {
     WindowSection& window = m_form.settings().window;
-    EditorSettings settings{window.autoIndent, window.tabSize};
+    EditorSettings settings{window.autoIndent, window.tabSize, window.liveCheck};
     QList<EditorControl*> controls;
     for (TEditor* editor : m_form.editors()) {
         controls << &editor->control();
@@ -89,6 +89,12 @@ void EditorCommands::editorOptions() {
     editorOptionsCommand(*m_editOptions, settings, controls, m_prompts);
     window.autoIndent = settings.autoIndent;
     window.tabSize = settings.tabSize;
+    if (window.liveCheck != settings.liveCheck) {
+        window.liveCheck = settings.liveCheck;
+        for (TEditor* editor : m_form.editors()) {
+            editor->setLiveCheckEnabled(window.liveCheck);
+        }
+    }
 }
 
 void EditorCommands::compilerOptionsCommand() {

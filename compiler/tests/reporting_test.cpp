@@ -55,6 +55,40 @@ TEST(Reporting, OnlyTheFirstErrorWithItsPosition) {
     }
 }
 
+// People and tools see the offending token itself: its 1-based column, its length (0 at a line end or
+// the end of the source) and the error's name.
+TEST(Reporting, TheOffendingTokenAndTheErrorName) {
+    const struct {
+        const char* source;
+        int ownColumn;
+        int tokenColumn;
+        int tokenLength;
+        const char* name;
+    } cases[] = {
+        {"Y = *", 4, 5, 1, "parse_error"},
+        {"X = 1\n= 3", 1, 1, 1, "parse_error"},
+        {"STOP STOP", 5, 6, 4, "parse_error"},
+        {"X = 2147483648", 4, 5, 10, "constant_out_of_range"},
+        {"X = 1\nY$ = 5", 6, 7, 0, "mix_of_numeric_and_string_expr"},
+        {"\tX = (", 6, 7, 0, "parse_error"},
+        {"REM caf\xE9", 1, 1, 8, "invalid_character__bit_7_high"},
+        {"X = 1\n  GOTO Far", 7, 8, 3, "Undefined_label_reference"},
+        {"MODEL 510\n  EXTENSION   Foo, Bar", 14, 15, 3, "command_unavailable_this_model"},
+        {"FOR I = 1 TO 2\nFOR J = 1 TO 2", 1, 1, 0, "FOR_NEXT_not_terminated"},
+        {"IF A$ = 1 STOP", 10, 11, 4, "Cannot_compare_STRING_with_numeric_value"},
+    };
+    for (const auto& c : cases) {
+        const Compiled result = compileSource(c.source);
+        EXPECT_EQ(result.column, c.ownColumn) << c.source;
+        EXPECT_EQ(result.job.errorTokenColumn, c.tokenColumn) << c.source;
+        EXPECT_EQ(result.job.errorTokenLength, c.tokenLength) << c.source;
+        EXPECT_EQ(result.job.errorName, c.name) << c.source;
+    }
+    const Compiled ok = compileSource("X = 1");
+    EXPECT_EQ(ok.job.errorTokenColumn, 0);
+    EXPECT_EQ(ok.job.errorName, "");
+}
+
 TEST(Reporting, UndefinedLabelIsTheFirstInVisitingOrder) {
     // "B" (66) sits in an earlier bucket than "C" (67), though C is referenced first.
     const Compiled result = compileSource("GOTO C\nGOTO B");

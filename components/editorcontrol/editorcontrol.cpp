@@ -3,7 +3,10 @@
 #include <QFontDatabase>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QHelpEvent>
+#include <algorithm>
 #include <QTextBlock>
+#include <QToolTip>
 
 #include "cellfont.h"
 #include "quobolhighlighter.h"
@@ -53,6 +56,58 @@ void EditorControl::setOverwrite(bool on) {
         setOverwriteMode(on);
         emitCaretChanged();
     }
+}
+
+QPair<int, int> EditorControl::errorMarkSpan() const {
+    if (!m_errorMark.isSet()) return {-1, 0};
+    const QTextBlock block = document()->findBlockByNumber(m_errorMark.line - 1);
+    if (!block.isValid()) return {-1, 0};
+    const int lineLength = block.length() - 1;
+    int start = std::clamp(m_errorMark.column - 1, 0, lineLength);
+    int length = std::clamp(m_errorMark.length, 0, lineLength - start);
+    if (length == 0 && lineLength > 0) {
+        // Nothing to underline at a line end: the last character before it carries the mark.
+        start = std::min(start, lineLength) - 1;
+        length = 1;
+    }
+    return {block.position() + start, length};
+}
+
+void EditorControl::setErrorMark(const ErrorMark& mark) {
+    // Drawn again even when the mark is the same: an edit since may have collapsed the old underline
+    // (the marked token deleted and typed again).
+    m_errorMark = mark;
+    QList<QTextEdit::ExtraSelection> selections;
+    const auto [position, length] = errorMarkSpan();
+    if (position >= 0 && length > 0) {
+        QTextEdit::ExtraSelection underline;
+        underline.format.setUnderlineStyle(QTextCharFormat::WaveUnderline);
+        underline.format.setUnderlineColor(Qt::red);
+        underline.format.setToolTip(mark.message);
+        underline.cursor = QTextCursor(document());
+        underline.cursor.setPosition(position);
+        underline.cursor.setPosition(position + length, QTextCursor::KeepAnchor);
+        selections << underline;
+    }
+    setExtraSelections(selections);
+    emit errorMarkChanged();
+}
+
+// The underline's message as a tool tip while the mouse rests on the marked characters.
+bool EditorControl::event(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const QPoint inViewport = viewport()->mapFrom(this, help->pos());
+        const int position = cursorForPosition(inViewport).position();
+        const auto [start, length] = errorMarkSpan();
+        if (start >= 0 && position >= start && position <= start + length) {
+            QToolTip::showText(help->globalPos(), m_errorMark.message, this);
+        } else {
+            QToolTip::hideText();
+        }
+        return true;
+    }
+    return QPlainTextEdit::event(event);
 }
 
 int EditorControl::caretLine() const { return textCursor().blockNumber() + 1; }

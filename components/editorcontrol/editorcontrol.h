@@ -12,6 +12,18 @@ namespace orrery {
 
 class QuobolHighlighter;
 
+// A compile error shown in the text: a wavy red underline from column for length characters of line
+// (at least one character: an error at a line end marks the line's last character), its message in a
+// tool tip there.
+struct ErrorMark {
+    int line = 0;  // 1-based; 0: no mark
+    int column = 1;
+    int length = 0;
+    QString message;
+    bool isSet() const { return line > 0; }
+    bool operator==(const ErrorMark&) const = default;
+};
+
 class EditorControl : public QPlainTextEdit {
     Q_OBJECT
 public:
@@ -54,13 +66,21 @@ public:
     SearchOptions searchOptions() const { return m_searchOptions; }
     void setSearchOptions(SearchOptions options) { m_searchOptions = options; }
 
+    // The error underline; setErrorMark({}) removes it. errorMark() says what is shown.
+    void setErrorMark(const ErrorMark& mark);
+    const ErrorMark& errorMark() const { return m_errorMark; }
+    // The characters the underline covers (position in the document and count), or {-1, 0}.
+    QPair<int, int> errorMarkSpan() const;
+
     int lineNumberAreaWidth() const;
     QuobolHighlighter* highlighter() const { return m_highlighter; }
 
 signals:
     void caretChanged(int line, int column, bool overwrite);
+    void errorMarkChanged();
 
 protected:
+    bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
@@ -77,6 +97,7 @@ private:
     bool m_autoIndent = false;
     int m_tabSize = 8;
     SearchOptions m_searchOptions;
+    ErrorMark m_errorMark;
 };
 
 }  // namespace orrery

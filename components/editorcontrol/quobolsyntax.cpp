@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "tokens.h"
+#include "keyworddocs.h"
 
 namespace orrery::quobol {
 
@@ -182,12 +182,14 @@ private:
 
 }  // namespace
 
-// The compiler's own keyword table, so the editor colours exactly the words the compiler knows.
+// The documented keywords, which are the compiler's own, so the editor colours exactly the words the
+// compiler knows and the help explains.
 bool isKeyword(QStringView name) {
-    const auto& kKeywords = compiler::kKeywordNames;
-    const auto it = std::lower_bound(kKeywords.begin(), kKeywords.end(), name,
-                                     [](std::string_view k, QStringView n) { return compareNoCase(n, k) > 0; });
-    return it != kKeywords.end() && compareNoCase(name, *it) == 0;
+    const auto& kKeywords = compiler::kKeywordDocs;
+    const auto it = std::lower_bound(kKeywords.begin(), kKeywords.end(), name, [](const auto& k, QStringView n) {
+        return compareNoCase(n, k.name) > 0;
+    });
+    return it != kKeywords.end() && compareNoCase(name, it->name) == 0;
 }
 
 QList<SyntaxSpan> classifyLine(QStringView line) { return LineScanner(line).run(); }

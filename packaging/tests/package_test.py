@@ -24,6 +24,7 @@ RUNTIME_PACKAGES = {
     "orrery": ["libqt6core6", "libqt6gui6", "libqt6widgets6", "libqt6serialport6", "libqt6network6",
                "libqt6printsupport6"],
     "qobc": ["libc6", "libstdc++6"],
+    "qobls": ["libqt6core6"],
 }
 # Nothing of the build may be needed at run time.
 BUILD_TOOL_PACKAGE = re.compile(r"^(cmake|ninja-build|g\+\+.*|gcc.*|clang.*|qt6-.*-dev|lib.*-dev|"

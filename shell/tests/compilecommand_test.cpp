@@ -75,9 +75,11 @@ TEST(SyntaxCheck, FailureShowsTheMessageAndPlacesTheCaret) {
         int column;
         const char* box;
     } cases[] = {
-        {"MODEL 700\nX = 1\n  Y = = 2", 3, 6, "bad.qob:3:6: parse error"},
-        {"X = 1\n  GOTO Far", 2, 7, "bad.qob:2:7: \"Far\" : Undefined label reference"},
-        {"MODEL 510\nEXTENSION Foo", 2, 10, "bad.qob:2:10: command unavailable this model"},
+        // The caret lands on the offending token: the second "=", the label's name, the extension's name.
+        {"MODEL 700\nX = 1\n  Y = = 2", 3, 7, "bad.qob:3:7: parse error"},
+        {"X = 1\n  GOTO Far", 2, 8, "bad.qob:2:8: \"Far\" : Undefined label reference"},
+        {"MODEL 510\nEXTENSION Foo", 2, 11, "bad.qob:2:11: command unavailable this model"},
+        {"Y = *", 1, 5, "bad.qob:1:5: parse error"},
     };
     for (const auto& c : cases) {
         EditorControl editor;

@@ -29,7 +29,7 @@ protected:
 AllSettings sampleSettings() {
     AllSettings s;
     s.program = {0, "/src", "/save", "/offload", 2, {"/a/one.qob", "/b/two.qob"}};
-    s.window = {QRect(10, 20, 700, 500), true, true, 4};
+    s.window = {QRect(10, 20, 700, 500), true, true, 4, false};
     s.terminal = {80, 25, QRect(5, 6, 300, 200), true, "/tmp/cap.txt", false, 4};
     s.ports.comNum = "COM2";
     s.ports.baud = "9600";
@@ -68,7 +68,8 @@ TEST_F(SettingsStore, SaveWritesEveryKeyAsText) {
         {"Window/Maximized", "1"},           {"Window/Left", "10"},
         {"Window/Top", "20"},                {"Window/Width", "700"},
         {"Window/Height", "500"},            {"Window/Autoindent", "1"},
-        {"Window/TabSize", "4"},             {"Terminal/Maximized", "1"},
+        {"Window/TabSize", "4"},             {"Window/LiveCheck", "0"},
+        {"Terminal/Maximized", "1"},
         {"Terminal/Left", "5"},              {"Terminal/Top", "6"},
         {"Terminal/Width", "300"},           {"Terminal/Height", "200"},
         {"Terminal/Columns", "80"},          {"Terminal/Rows", "25"},
@@ -120,6 +121,7 @@ TEST_F(SettingsStore, RoundTripGivesBackWhatWasSaved) {
     EXPECT_EQ(loaded.window.bounds, saved.window.bounds);
     EXPECT_EQ(loaded.window.maximized, true);
     EXPECT_EQ(loaded.window.tabSize, 4);
+    EXPECT_FALSE(loaded.window.liveCheck);
     EXPECT_EQ(loaded.terminal.bounds, saved.terminal.bounds);
     EXPECT_EQ(loaded.terminal.columns, 80);
     EXPECT_EQ(loaded.terminal.captureAppend, false);
@@ -205,6 +207,7 @@ TEST_F(SettingsStore, GarbageTakesTheDefaults) {
     EXPECT_EQ(s.window.bounds.x(), 0);
     EXPECT_EQ(s.window.bounds.width(), 1200);
     EXPECT_EQ(s.window.tabSize, 8);
+    EXPECT_TRUE(s.window.liveCheck) << "on by default";
     EXPECT_EQ(s.window.maximized, false);
     EXPECT_EQ(s.compile.maxLabels, 1000) << "would wrap to a negative table size";
     EXPECT_EQ(s.compile.maxAsmLines, 1000);

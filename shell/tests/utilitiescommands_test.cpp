@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include "commsettingsform.h"
 #include "editor.h"
@@ -94,9 +95,9 @@ TEST_F(EditorCommandsTest, SyntaxCheckShowsTheSummaryOrTheError) {
     TEditor* bad = open("bad.qob", "MODEL 700\r\nX = 1\r\n  Y = = 2\r\n");
     trigger("Syntaxcheck1");
     EXPECT_EQ(shown.size(), 1);
-    EXPECT_EQ(prompts.messages(), QStringList{"bad.qob:3:6: parse error"});
+    EXPECT_EQ(prompts.messages(), QStringList{"bad.qob:3:7: parse error"});
     EXPECT_EQ(bad->control().caretLine(), 3);
-    EXPECT_EQ(bad->control().caretColumn(), 6);
+    EXPECT_EQ(bad->control().caretColumn(), 7);
     EXPECT_EQ(prompts.scriptedProgress().captions, (QStringList{"Tokenizing File", "Tokenizing File"}));
 }
 
@@ -145,18 +146,24 @@ TEST_F(EditorCommandsTest, FindUsesTheStoredHistoryAndSavesItBack) {
 TEST_F(EditorCommandsTest, EditorOptionsApplyToOpenEditorsAndTheWindowSettings) {
     TEditor* a = open("a.qob", "x\r\n");
     TEditor* b = open("b.qob", "y\r\n");
+    // "x" alone is a compile error, which the check while typing (on by default) underlines.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return a->control().errorMark().isSet(); }, 5000));
     commands->editOptionsForm().setRunner([](TEditOptionsForm& f) {
+        EXPECT_TRUE(f.liveCheckBox()->isChecked());
         f.tabSizeField()->setText("3");
         f.autoIndentBox()->setChecked(true);
+        f.liveCheckBox()->setChecked(false);
         return true;
     });
     trigger("Editoroptions1");
     for (TEditor* e : {a, b}) {
         EXPECT_EQ(e->control().tabSize(), 3);
         EXPECT_TRUE(e->control().autoIndent());
+        EXPECT_FALSE(e->control().errorMark().isSet()) << "no underline with the check off";
     }
     EXPECT_EQ(form->settings().window.tabSize, 3);
     EXPECT_TRUE(form->settings().window.autoIndent);
+    EXPECT_FALSE(form->settings().window.liveCheck);
 }
 
 TEST_F(EditorCommandsTest, GoToLineAndPasteDateTimeGoToTheEditorOrThePort) {

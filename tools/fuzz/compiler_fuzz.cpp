@@ -55,8 +55,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // A successful compile must describe its own code consistently.
         if (job.header.codeSize != job.code.size()) __builtin_trap();
         runWriters(job);
-    } else if (job.errorMessage.empty() || job.errorLine < 1 || job.errorColumn < 1) {
-        // Every failure must say what and where.
+    } else if (job.errorMessage.empty() || job.errorLine < 1 || job.errorColumn < 1 || job.errorTokenColumn < 1 ||
+               job.errorName.empty()) {
+        // Every failure must say what and where, and name its kind for the language server.
         __builtin_trap();
     }
     releaseJob(job);

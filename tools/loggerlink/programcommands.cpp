@@ -57,7 +57,7 @@ std::optional<int> compileSource(Session& session, const QString& path, Loadable
     job.sourceLength = std::uint32_t(job.sourceText.size());
     compiler::applyOptions(job, options);
     if (compiler::compile(job) != compiler::kCompileOk) {
-        session.err() << path.toStdString() << ":" << job.errorLine << ":" << job.errorColumn
+        session.err() << path.toStdString() << ":" << job.errorLine << ":" << job.errorTokenColumn
                       << ": error: " << job.errorMessage << "\n";
         return kExitUsage;
     }

@@ -170,13 +170,11 @@ int run(const std::vector<std::string>& arguments, std::ostream& out, std::ostre
 
     // The same text the workbench compiles for an editor holding this file: its bytes and CR LF.
     compiler::CompileJob job;
-    job.sourceName = std::filesystem::path(options.file).filename().string();
-    job.sourceText = text + "\r\n";
-    job.sourceLength = static_cast<std::uint32_t>(job.sourceText.size());
+    compiler::setSource(job, std::filesystem::path(options.file).filename().string(), text);
     compiler::applyOptions(job, options.compiler);
 
     if (compiler::compile(job) != compiler::kCompileOk) {
-        err << options.file << ":" << job.errorLine << ":" << job.errorColumn << ": error: " << job.errorMessage
+        err << options.file << ":" << job.errorLine << ":" << job.errorTokenColumn << ": error: " << job.errorMessage
             << "\n";
         compiler::releaseJob(job);
         return kExitCompileError;

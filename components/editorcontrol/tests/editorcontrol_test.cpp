@@ -174,3 +174,47 @@ TEST(EditorControl, HighlightingColoursWithoutChangingText) {
 }
 
 }  // namespace
+
+namespace orrery {
+namespace {
+
+QString underlined(const EditorControl& editor) {
+    const auto selections = editor.extraSelections();
+    return selections.isEmpty() ? QStringLiteral("<none>") : selections.first().cursor.selectedText();
+}
+
+TEST(EditorControl, ErrorMarkUnderlinesTheTokenOrTheLastCharacterOfItsLine) {
+    const struct {
+        ErrorMark mark;
+        const char* underlined;
+    } cases[] = {
+        {{2, 9, 1, "parse error"}, "*"},
+        {{2, 3, 5, "x"}, "Total"},
+        {{1, 7, 0, "at the line end"}, "5"},
+        {{9, 1, 1, "past the text"}, "<none>"},
+        {{}, "<none>"},
+    };
+    for (const auto& c : cases) {
+        EditorControl editor;
+        editor.setText("Y$ = 5\n  Total * 2\n");
+        editor.setErrorMark(c.mark);
+        EXPECT_EQ(underlined(editor), c.underlined) << c.mark.message.toStdString();
+        EXPECT_EQ(editor.errorMark(), c.mark);
+    }
+}
+
+TEST(EditorControl, TheSameMarkIsDrawnAgainAfterItsTokenWasRetyped) {
+    EditorControl editor;
+    editor.setText("  Total * 2\n");
+    const ErrorMark mark{1, 9, 1, "parse error"};
+    editor.setErrorMark(mark);
+    QTextCursor cursor(editor.document());
+    cursor.setPosition(8);
+    cursor.deleteChar();
+    cursor.insertText("*");
+    editor.setErrorMark(mark);
+    EXPECT_EQ(underlined(editor), "*");
+}
+
+}  // namespace
+}  // namespace orrery

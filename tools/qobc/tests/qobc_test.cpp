@@ -64,7 +64,11 @@ TEST_F(Qobc, CodeIsPrintedAsHexLines) {
 TEST_F(Qobc, CompileErrorsUseTheGccForm) {
     const std::string file = write("bad.qob", "X = 1\nY$ = 5\n");
     EXPECT_EQ(run({file}), kExitCompileError);
-    EXPECT_EQ(m_err.str(), file + ":2:6: error: mix of numeric and string expr\n");
+    EXPECT_EQ(m_err.str(), file + ":2:7: error: mix of numeric and string expr\n");
+    // The column is the offending token's own, counted from 1: "*" is the 19th character.
+    const std::string star = write("star.qob", "X = 1\nTotal = 0\nI = 2\n  Total = Total + * I\n");
+    EXPECT_EQ(run({star}), kExitCompileError);
+    EXPECT_EQ(m_err.str(), star + ":4:19: error: parse error\n");
     EXPECT_EQ(m_out.str(), "");
 }
 
