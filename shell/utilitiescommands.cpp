@@ -104,7 +104,8 @@ void EditorCommands::syntaxCheck() {
         return;
     }
     const CompileSource source{editor->caption(), editor->fileName(), editor->control().text()};
-    syntaxCheckCommand(editor->control(), source, compilerOptions(), m_prompts, *m_compileInfo);
+    m_form.showCommandResult(
+        syntaxCheckCommand(editor->control(), source, compilerOptions(), m_prompts, *m_compileInfo));
 }
 
 }  // namespace orrery::shell
