@@ -107,10 +107,13 @@ QString compileResultText(const QString& command, const compiler::CompileJob& jo
 
 QString syntaxCheckCommand(EditorControl& editor, const CompileSource& source,
                            const compiler::CompilerOptions& options, Prompts& prompts,
-                           TCompileInfoForm& summary) {
+                           TCompileInfoForm& summary, const std::function<void(const QString&)>& showResult) {
     compiler::CompileJob job = makeCompileJob(source, options);
     const bool ok = runCompileStep(job, options, outputFolderFor(source), prompts);
     const QString result = compileResultText(QStringLiteral("Syntax check"), job, ok, source.caption);
+    if (showResult) {
+        showResult(result);
+    }
     if (ok) {
         summary.showSummary(job.header);
     } else if (job.failed()) {

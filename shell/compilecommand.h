@@ -5,6 +5,7 @@
 // ("Creating List file"), the binary image and the symbol file. Each file is complete or absent.
 
 #include <QString>
+#include <functional>
 
 #include "compiler.h"
 
@@ -54,9 +55,11 @@ QString compileResultText(const QString& command, const compiler::CompileJob& jo
                           const QString& caption);
 
 // "S&yntax check": compiles the editor's text; shows the summary, or the error in a message with the
-// caret placed on the error's line and column. Returns the status-bar line of how it ended.
+// caret placed on the error's line and column. Returns the status-bar line of how it ended, which is
+// also handed to showResult (when given) before the summary or the error box comes up.
 QString syntaxCheckCommand(EditorControl& editor, const CompileSource& source,
                            const compiler::CompilerOptions& options, Prompts& prompts,
-                           TCompileInfoForm& summary);
+                           TCompileInfoForm& summary,
+                           const std::function<void(const QString&)>& showResult = {});
 
 }  // namespace orrery::shell

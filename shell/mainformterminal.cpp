@@ -47,6 +47,10 @@ QMdiSubWindow* attachTerminal(TMainForm& form, terminal::TTerminalForm& term,
         const QString portLabel = port.isOpen() ? port.portMap().label(port.comNumber()) : QString();
         term.showLocalText(
             shell::firstStartNote(portLabel, shell::examplesFolder(QCoreApplication::applicationDirPath())));
+        // The files named at start-up open over the terminal; stacked, the note stays in view.
+        if (form.editors().size() > 0) {
+            form.action(QStringLiteral("Horizontal1"))->trigger();
+        }
     });
 
     const auto terminalActive = [&form, sub] { return form.mdiArea()->currentSubWindow() == sub; };

@@ -216,8 +216,12 @@ void fitFileDialogColumns(QFileDialog& dialog) {
     if (const QWidget* places = dialog.findChild<QWidget*>(QStringLiteral("sidebar")); places != nullptr) {
         sidebar = places->isVisibleTo(&dialog) ? places->width() : 0;
     }
-    const int frame = 4 * dialog.style()->pixelMetric(QStyle::PM_LayoutLeftMargin) +
-                      tree->verticalScrollBar()->sizeHint().width() + 2 * tree->frameWidth();
+    const QStyle* style = dialog.style();
+    const int frame = 4 * style->pixelMetric(QStyle::PM_LayoutLeftMargin) +
+                      2 * style->pixelMetric(QStyle::PM_LayoutHorizontalSpacing) +
+                      style->pixelMetric(QStyle::PM_SplitterWidth) +
+                      tree->verticalScrollBar()->sizeHint().width() + 2 * tree->frameWidth() +
+                      2 * metrics.averageCharWidth();
     int wanted = sidebar + total + frame;
     if (const QScreen* screen = dialog.screen()) {
         wanted = qMin(wanted, screen->availableGeometry().width());
