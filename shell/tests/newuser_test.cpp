@@ -27,6 +27,7 @@
 
 #include "aboutwin.h"
 #include "commsettingsform.h"
+#include "editor.h"
 #include "firststart.h"
 #include "mainform.h"
 #include "mainformplotter.h"
@@ -55,7 +56,7 @@ public:
 };
 
 struct Workbench {
-    explicit Workbench(Prompts& prompts) {
+    explicit Workbench(Prompts& prompts, const QStringList& files = {}) {
         form = std::make_unique<TMainForm>(prompts, portDialogs);
         bench->addDevice("/dev/virt1");
         form->ApdComPort1.setBackendFactory(bench->factory());
@@ -67,6 +68,7 @@ struct Workbench {
         plotter = new plotter::TPlotterForm(prompts, plotter::TPlotterForm::Source::Live);
         attachPlotter(*form, *terminal, *plotter, prompts);
         new shell::EditorCommands(*form, prompts);
+        form->setCommandLineFiles(files);
         QSignalSpy loaded(form.get(), &TMainForm::settingsLoaded);
         form->show();
         EXPECT_TRUE(loaded.count() > 0 || loaded.wait(5000)) << "the first show loads the settings";
@@ -167,8 +169,14 @@ TEST_F(NewUser, TheFirstStartOpensTheWindowInTheMiddleOfTheWorkArea) {
 }
 
 TEST_F(NewUser, CaptionsSayOrreryAndTheSimulatedLoggerIsMarked) {
+    const QString examples = shell::examplesFolder(QCoreApplication::applicationDirPath());
+    ASSERT_FALSE(examples.isEmpty()) << "the source tree's examples are found from the build tree";
     {
-        Workbench workbench(prompts);
+        Workbench workbench(prompts, {examples + "/sampler.qob"});
+        ASSERT_EQ(workbench.form->editors().size(), 1);
+        EXPECT_FALSE(workbench.terminal->parentWidget()->geometry().intersects(
+            workbench.form->editors().first()->parentWidget()->geometry()))
+            << "the example opened at start-up leaves the terminal's note in view";
         EXPECT_EQ(workbench.form->windowTitle(), "Orrery");
         const QString port = workbench.terminal->statusBar()->panelText(1);
         EXPECT_EQ(port, "Com 1 (simulated logger)");
@@ -179,8 +187,6 @@ TEST_F(NewUser, CaptionsSayOrreryAndTheSimulatedLoggerIsMarked) {
         EXPECT_TRUE(text.contains("What you type goes to the logger on COM1 (simulated logger)."))
             << text.toStdString();
         EXPECT_TRUE(text.contains("To try an example")) << text.toStdString();
-        const QString examples = shell::examplesFolder(QCoreApplication::applicationDirPath());
-        ASSERT_FALSE(examples.isEmpty()) << "the source tree's examples are found from the build tree";
         EXPECT_TRUE(QFile::exists(examples + "/sampler.qob"));
         EXPECT_TRUE(text.contains(examples)) << text.toStdString();
         EXPECT_TRUE(workbench.form->close());
