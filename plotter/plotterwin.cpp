@@ -1,5 +1,7 @@
 #include "plotterwin.h"
 
+#include "flowlayout.h"
+
 #include <QBuffer>
 #include <QChart>
 #include <QChartView>
@@ -70,25 +72,53 @@ TPlotterForm::TPlotterForm(Prompts& prompts, Source source, QWidget* parent)
 
 TPlotterForm::~TPlotterForm() = default;
 
+namespace {
+
+// Controls that belong together ("Show last", its number and its unit) stay on one row; the group is as
+// wide as its contents need.
+QHBoxLayout* addGroup(FlowLayout& flow, QWidget* parent) {
+    auto* group = new QWidget(parent);
+    group->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    auto* row = new QHBoxLayout(group);
+    row->setContentsMargins(0, 0, 0, 0);
+    flow.addWidget(group);
+    return row;
+}
+
+void sizeToContents(QComboBox* combo) {
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+}
+
+}  // namespace
+
 void TPlotterForm::buildControls() {
-    auto* controls = new QHBoxLayout;
+    auto* controls = new FlowLayout;
     controls->setContentsMargins(4, 4, 4, 0);
+    controls->setSpacing(12);
     if (m_source == Source::Live) {
+        QHBoxLayout* buttons = addGroup(*controls, this);
         m_pause = makeButton("Pause", this);
         m_pause->setCheckable(true);
+        // The button says "Resume" while paused; it is as wide as the longer of its two texts.
+        m_pause->setText(QStringLiteral("Resume"));
+        const int resumeWidth = m_pause->sizeHint().width();
+        m_pause->setText(QStringLiteral("Pause"));
+        m_pause->setMinimumWidth(qMax(resumeWidth, m_pause->sizeHint().width()));
         connect(m_pause, &QPushButton::toggled, this, &TPlotterForm::setPaused);
         m_clear = makeButton("Clear", this);
         connect(m_clear, &QPushButton::clicked, this, &TPlotterForm::clearPlot);
+        buttons->addWidget(m_pause);
+        buttons->addWidget(m_clear);
+
+        QHBoxLayout* shown = addGroup(*controls, this);
         m_xCombo = new QComboBox(this);
         m_xCombo->addItems({QStringLiteral("Samples"), QStringLiteral("Seconds")});
+        sizeToContents(m_xCombo);
         m_shownSpin = new QSpinBox(this);
         m_shownSpin->setRange(kMinShown, kMaxSamplesShown);
-        controls->addWidget(m_pause);
-        controls->addWidget(m_clear);
-        controls->addSpacing(8);
-        controls->addWidget(new QLabel(QStringLiteral("Show last"), this));
-        controls->addWidget(m_shownSpin);
-        controls->addWidget(m_xCombo);
+        shown->addWidget(new QLabel(QStringLiteral("Show last"), this));
+        shown->addWidget(m_shownSpin);
+        shown->addWidget(m_xCombo);
         connect(m_xCombo, &QComboBox::currentIndexChanged, this, [this](int index) {
             if (!m_settingControls) {
                 setXAxis(index == 1 ? XAxisMode::Seconds : XAxisMode::Samples);
@@ -102,6 +132,7 @@ void TPlotterForm::buildControls() {
     }
     m_yCombo = new QComboBox(this);
     m_yCombo->addItems({QStringLiteral("Automatic"), QStringLiteral("Fixed")});
+    sizeToContents(m_yCombo);
     m_yLowSpin = new QDoubleSpinBox(this);
     m_yHighSpin = new QDoubleSpinBox(this);
     for (QDoubleSpinBox* spin : {m_yLowSpin, m_yHighSpin}) {
@@ -110,17 +141,18 @@ void TPlotterForm::buildControls() {
         connect(spin, &QDoubleSpinBox::valueChanged, this, &TPlotterForm::controlsChanged);
     }
     connect(m_yCombo, &QComboBox::currentIndexChanged, this, &TPlotterForm::controlsChanged);
-    controls->addSpacing(8);
-    controls->addWidget(new QLabel(QStringLiteral("Y range"), this));
-    controls->addWidget(m_yCombo);
-    controls->addWidget(m_yLowSpin);
-    controls->addWidget(new QLabel(QStringLiteral("to"), this));
-    controls->addWidget(m_yHighSpin);
-    controls->addStretch(1);
+    QHBoxLayout* yRange = addGroup(*controls, this);
+    yRange->addWidget(new QLabel(QStringLiteral("Y range"), this));
+    yRange->addWidget(m_yCombo);
+    QHBoxLayout* yLimits = addGroup(*controls, this);
+    yLimits->addWidget(m_yLowSpin);
+    yLimits->addWidget(new QLabel(QStringLiteral("to"), this));
+    yLimits->addWidget(m_yHighSpin);
 
     auto* files = new QHBoxLayout;
     files->setContentsMargins(4, 0, 4, 4);
     m_status = new QLabel(this);
+    m_status->setObjectName(QStringLiteral("statusLabel"));
     files->addWidget(m_status, 1);
     auto* png = makeButton("Save PNG...", this);
     auto* csv = makeButton("Save CSV...", this);

@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
+#include <QPixmap>
 #include <QVBoxLayout>
 
 namespace orrery {
@@ -33,7 +34,7 @@ protected:
     }
 };
 
-// A small orrery: a sun and two planets on their orbits.
+// The logo in its box.
 class Logo : public QWidget {
 public:
     explicit Logo(QWidget* parent) : QWidget(parent) { setFixedSize(72, 72); }
@@ -41,22 +42,50 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        const QPointF c(36, 36);
-        p.setPen(QPen(QColor(120, 120, 160), 1));
-        p.drawEllipse(c, 18, 18);
-        p.drawEllipse(c, 32, 32);
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(230, 170, 20));
-        p.drawEllipse(c, 8, 8);
-        p.setBrush(QColor(40, 90, 200));
-        p.drawEllipse(c + QPointF(18, 0), 4, 4);
-        p.setBrush(QColor(180, 60, 40));
-        p.drawEllipse(c + QPointF(-22.6, -22.6), 5, 5);
+        paintLogo(p, rect());
     }
 };
 
 }  // namespace
+
+void paintLogo(QPainter& p, const QRectF& target) {
+    constexpr qreal kDesignSize = 72;
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.translate(target.topLeft());
+    p.scale(target.width() / kDesignSize, target.height() / kDesignSize);
+    const QPointF c(36, 36);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(244, 244, 250));
+    p.drawEllipse(c, 34, 34);
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(QColor(120, 120, 160), 1.5));
+    p.drawEllipse(c, 18, 18);
+    p.drawEllipse(c, 32, 32);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(230, 170, 20));
+    p.drawEllipse(c, 8, 8);
+    p.setBrush(QColor(40, 90, 200));
+    p.drawEllipse(c + QPointF(18, 0), 4, 4);
+    p.setBrush(QColor(180, 60, 40));
+    p.drawEllipse(c + QPointF(-22.6, -22.6), 5, 5);
+    p.restore();
+}
+
+QIcon applicationIcon() {
+    // Run from a build tree, or on a desktop without the installed icon, the theme has none; the window
+    // frames and the children's title bars then show the same picture, drawn here.
+    QIcon drawn;
+    for (const int size : {16, 22, 24, 32, 48, 64, 128}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        paintLogo(painter, QRectF(0, 0, size, size));
+        painter.end();
+        drawn.addPixmap(pixmap);
+    }
+    return QIcon::fromTheme(QStringLiteral("orrery"), drawn);
+}
 
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("About"));

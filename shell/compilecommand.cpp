@@ -92,17 +92,35 @@ QString compileErrorText(const compiler::CompileJob& job, const QString& caption
         .arg(QString::fromLatin1(job.errorMessage.c_str()));
 }
 
-void syntaxCheckCommand(EditorControl& editor, const CompileSource& source,
-                        const compiler::CompilerOptions& options, Prompts& prompts,
-                        TCompileInfoForm& summary) {
+QString compileResultText(const QString& command, const compiler::CompileJob& job, bool compiled,
+                          const QString& caption) {
+    if (job.failed()) {
+        return QStringLiteral("%1: %2").arg(command, compileErrorText(job, caption));
+    }
+    if (!compiled) {
+        return QStringLiteral("%1: the program image file could not be written").arg(command);
+    }
+    return QStringLiteral("%1: no errors in %2 (%3 bytes of code)")
+        .arg(command, QFileInfo(caption).fileName())
+        .arg(job.header.codeSize);
+}
+
+QString syntaxCheckCommand(EditorControl& editor, const CompileSource& source,
+                           const compiler::CompilerOptions& options, Prompts& prompts,
+                           TCompileInfoForm& summary, const std::function<void(const QString&)>& showResult) {
     compiler::CompileJob job = makeCompileJob(source, options);
     const bool ok = runCompileStep(job, options, outputFolderFor(source), prompts);
+    const QString result = compileResultText(QStringLiteral("Syntax check"), job, ok, source.caption);
+    if (showResult) {
+        showResult(result);
+    }
     if (ok) {
         summary.showSummary(job.header);
     } else if (job.failed()) {
         reportCompileError(editor, job, source.caption, prompts);
     }
     compiler::releaseJob(job);
+    return result;
 }
 
 void reportCompileError(EditorControl& editor, const compiler::CompileJob& job, const QString& caption,

@@ -5,6 +5,7 @@
 // ("Creating List file"), the binary image and the symbol file. Each file is complete or absent.
 
 #include <QString>
+#include <functional>
 
 #include "compiler.h"
 
@@ -47,10 +48,18 @@ void reportCompileError(EditorControl& editor, const compiler::CompileJob& job, 
 // compiler prints ("prog.qob:3:6: parse error"), the file named by the caption's file name.
 QString compileErrorText(const compiler::CompileJob& job, const QString& caption);
 
+// The status-bar line of a finished compile step for the command named ("Syntax check", "Load"):
+// "Syntax check: no errors in prog.qob (44 bytes of code)", "Load: prog.qob:3:6: parse error", or, when
+// an output file could not be written, that the program image is missing.
+QString compileResultText(const QString& command, const compiler::CompileJob& job, bool compiled,
+                          const QString& caption);
+
 // "S&yntax check": compiles the editor's text; shows the summary, or the error in a message with the
-// caret placed on the error's line and column.
-void syntaxCheckCommand(EditorControl& editor, const CompileSource& source,
-                        const compiler::CompilerOptions& options, Prompts& prompts,
-                        TCompileInfoForm& summary);
+// caret placed on the error's line and column. Returns the status-bar line of how it ended, which is
+// also handed to showResult (when given) before the summary or the error box comes up.
+QString syntaxCheckCommand(EditorControl& editor, const CompileSource& source,
+                           const compiler::CompilerOptions& options, Prompts& prompts,
+                           TCompileInfoForm& summary,
+                           const std::function<void(const QString&)>& showResult = {});
 
 }  // namespace orrery::shell

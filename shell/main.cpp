@@ -6,19 +6,21 @@
 #include <QTimer>
 #include <iostream>
 
+#include "aboutwin.h"
+#include "asciioptionsform.h"
 #include "commandline.h"
 #include "commsettingsform.h"
-#include "mainform.h"
-#include "asciioptionsform.h"
 #include "fileexists.h"
+#include "mainform.h"
 #include "mainformeprom.h"
 #include "mainformlink.h"
 #include "mainformplotter.h"
 #include "mainformterminal.h"
-#include "plotterwin.h"
 #include "mainformtransfers.h"
 #include "offloaddialogs.h"
 #include "orrery_version.h"
+#include "plotterwin.h"
+#include "productname.h"
 #include "qtprompts.h"
 #include "singleinstance.h"
 #include "terminaloptionsform.h"
@@ -27,12 +29,10 @@
 
 namespace {
 
-// The folder first offered for a capture file: the program's own folder, unless the program is
-// installed where the user cannot write (/usr/bin), where the home folder takes its place.
+// The folder first offered for a capture file: the user's, never the program's (a build folder goes
+// with the next clean build, an install folder is not the user's to write).
 QString captureFolder() {
-    const QString programDir = QApplication::applicationDirPath();
-    const QString folder = QFileInfo(programDir).isWritable() ? programDir : QDir::homePath();
-    return folder + QLatin1Char('/');
+    return QDir::homePath() + QLatin1Char('/');
 }
 
 }  // namespace
@@ -42,11 +42,11 @@ int main(int argc, char** argv) {
         return *exitCode;
     }
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Orrery for Windows"));
+    QApplication::setApplicationName(orrery::kProductName);
     QApplication::setOrganizationName(QStringLiteral("Pellworth"));
     QApplication::setApplicationVersion(QStringLiteral(ORRERY_VERSION_TEXT));
     // The installed icon and desktop entry; Wayland compositors match the window to the entry by name.
-    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("orrery")));
+    QApplication::setWindowIcon(orrery::applicationIcon());
     QApplication::setDesktopFileName(QStringLiteral("orrery"));
 
     QStringList files;

@@ -23,6 +23,7 @@
 #include "aboutwin.h"
 #include "compileoptions.h"
 #include "editor.h"
+#include "productname.h"
 #include "prompts.h"
 #include "qtprompts.h"
 
@@ -32,7 +33,6 @@ using namespace shell;
 
 namespace {
 
-const QString kCaption = QStringLiteral("*Orrery for Windows*");
 const QString kNotYetImplemented = QStringLiteral("Not yet implemented");
 const QString kPortError = QStringLiteral("Error opening COM port. Select CommPort | Port setup...");
 const QString kNoActivePort = QStringLiteral("No active Com Port");
@@ -52,7 +52,7 @@ TMainForm::TMainForm(Prompts& prompts, PortDialogs& portDialogs, QWidget* parent
     : QMainWindow(parent), m_prompts(prompts), m_portDialogs(portDialogs) {
     m_programDir = QDir(QCoreApplication::applicationDirPath()).absolutePath() + QLatin1Char('/');
     setObjectName(QStringLiteral("MainForm"));
-    setWindowTitle(kCaption);
+    setWindowTitle(kProductName);
     m_mdi = new QMdiArea(this);
     m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_mdi->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -538,11 +538,12 @@ void TMainForm::openRecentItem(int k, bool ctrl) {
 // --- File commands -----------------------------------------------------------------------------------
 
 QString TMainForm::startFolder(const QString& remembered) const {
-    // The program's own folder is only the store's default: a user never chose it, and starting there
-    // (or in whatever folder the program was started from) means a long way to the user's files.
+    // The home folder is the store's default and the program's own folder an older one: a user who
+    // has an editor's file at hand rather starts beside it.
     const QFileInfo folder(remembered);
-    if (!remembered.isEmpty() && folder.isDir() &&
-        QDir(folder.absoluteFilePath()) != QDir(m_programDir)) {
+    const QDir rememberedDir(folder.absoluteFilePath());
+    if (!remembered.isEmpty() && folder.isDir() && rememberedDir != QDir(m_programDir) &&
+        rememberedDir != QDir(defaultDataFolder())) {
         return folder.absoluteFilePath();
     }
     if (const TEditor* editor = activeEditor(); editor != nullptr && !editor->fileName().isEmpty()) {
@@ -771,35 +772,45 @@ void TMainForm::loadSettingsNow() {
                                  : m_settings.window.bounds.size();
         const QSize area = clientBefore + (target - windowBefore);
         m_settings.terminal = loadTerminalSection(*store, QRect(QPoint(0, 0), area.expandedTo(QSize(1, 1))));
+        mendCaptureFile(m_settings.terminal, context);
     }
     emit settingsLoaded();
+}
+
+// The frame the window manager puts around the client area. Before the window manager has framed the
+// window its size is estimated from the style's title bar; the offscreen and minimal platforms draw
+// none.
+QMargins TMainForm::frameMargins() const {
+    if (const QWindow* window = windowHandle()) {
+        const QMargins known = window->frameMargins();
+        if (!known.isNull()) {
+            return known;
+        }
+    }
+    const QString platform = QGuiApplication::platformName();
+    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal")) {
+        return {};
+    }
+    const int border = 4;
+    return {border, style()->pixelMetric(QStyle::PM_TitleBarHeight) + 2 * border, border, border};
 }
 
 void TMainForm::applyWindowSettings() {
     // Position and size are both the client area's, as saved: a frame position taken as a client
     // position moves the window down by its title bar on every start.
-    QRect b = m_settings.window.bounds;
-    if (b.isValid()) {
-        if (!m_contextFixed) {
+    const WindowSection& w = m_settings.window;
+    if (w.bounds.isValid()) {
+        if (m_contextFixed) {
+            setGeometry(w.bounds);
+        } else {
             QList<QRect> screens;
             for (const QScreen* screen : QGuiApplication::screens()) {
                 screens << screen->availableGeometry();
             }
-            const QRect workArea = measuredContext().workArea;
-            const QRect placed = bringOnScreen(b, screens, workArea);
-            if (placed != b) {
-                // Room for the frame above and left of the client area, so that the title bar can be
-                // grabbed; before the window manager has framed the window its size is estimated.
-                QPoint frame(geometry().left() - frameGeometry().left(), geometry().top() - frameGeometry().top());
-                if (frame.y() <= 0) {
-                    frame = QPoint(4, style()->pixelMetric(QStyle::PM_TitleBarHeight) + 4);
-                }
-                b = clampToArea(placed.translated(frame), workArea);
-            }
+            setGeometry(placeMainWindow(w, frameMargins(), measuredContext().workArea, screens));
         }
-        setGeometry(b);
     }
-    if (m_settings.window.maximized) {
+    if (w.maximized) {
         setWindowState(windowState() | Qt::WindowMaximized);
     }
 }
@@ -900,6 +911,9 @@ void TMainForm::FormShow() {
         openFileByName(canonicalLongPath(file));
     }
     updateCommandState();
+    if (!storeExisted) {
+        emit firstStartFinished();
+    }
 }
 
 void TMainForm::openPortAtStart() {

@@ -103,6 +103,8 @@ signals:
     void settingsLoaded();
     // Settings are about to be saved (the terminal and the find dialog put their sections into settings()).
     void settingsAboutToSave();
+    // The start-up sequence ended on the very first start (the store held no settings of this program).
+    void firstStartFinished();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -133,6 +135,7 @@ private:
     void onPortLost(const QString& message);
     SettingsContext measuredContext() const;
     void applyWindowSettings();
+    QMargins frameMargins() const;
 
     TEditor* createEditor(const QString& caption);
     void New1Click();

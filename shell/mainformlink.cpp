@@ -1,6 +1,7 @@
 #include "mainformlink.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
@@ -23,6 +24,26 @@ QStringList linkCommandItems() {
         // Reopening the port under a running command would pull the line from under it.
         QStringLiteral("Portsetup1")};
 }
+
+namespace {
+
+// How a load that did not complete ended, for the status bar (the details were shown as they happened).
+QString loadFailureText(link::LoadOutcome outcome) {
+    switch (outcome) {
+        case link::LoadOutcome::TooLarge:
+            return QStringLiteral("the program is too large for this logger");
+        case link::LoadOutcome::NotResponding:
+            return link::kNotResponding;
+        case link::LoadOutcome::Cancelled:
+            return QStringLiteral("cancelled");
+        case link::LoadOutcome::LineFailed:
+        case link::LoadOutcome::Loaded:
+            break;
+    }
+    return link::kErrorCommunicating;
+}
+
+}  // namespace
 
 LinkCommands::LinkCommands(TMainForm& form, terminal::TTerminalForm& terminal)
     : QObject(&form), m_form(form), m_terminal(terminal) {
@@ -79,7 +100,7 @@ bool LinkCommands::terminalActive() const {
     return current != nullptr && current->widget() == &m_terminal;
 }
 
-bool LinkCommands::compileAndLoad(TEditor& editor, bool reportFailedLoad) {
+bool LinkCommands::compileAndLoad(TEditor& editor, bool reportFailedLoad, const QString& command) {
     link::LoggerLink& link = m_form.loggerLink();
     Prompts& prompts = m_form.prompts();
     const shell::CompileSource source{editor.caption(), editor.fileName(), editor.control().text()};
@@ -87,6 +108,7 @@ bool LinkCommands::compileAndLoad(TEditor& editor, bool reportFailedLoad) {
     compiler::CompileJob job = shell::makeCompileJob(source, options);
     const QString folder = shell::outputFolderFor(source);
     if (!shell::runCompileStep(job, options, folder, prompts)) {
+        m_form.showCommandResult(shell::compileResultText(command, job, false, source.caption));
         if (job.failed()) {
             shell::reportCompileError(editor.control(), job, source.caption, prompts);
         }
@@ -104,9 +126,13 @@ bool LinkCommands::compileAndLoad(TEditor& editor, bool reportFailedLoad) {
         link.report(link::kErrorCommunicating);
     }
     if (outcome != link::LoadOutcome::Loaded) {
+        m_form.showCommandResult(QStringLiteral("%1: %2").arg(command, loadFailureText(outcome)));
         return false;
     }
     link.ProgramDir = folder;
+    m_form.showCommandResult(QStringLiteral("%1: %2 loaded (%3 bytes)")
+                                 .arg(command, QFileInfo(source.caption).fileName())
+                                 .arg(image.size()));
     return true;
 }
 
@@ -119,7 +145,7 @@ void LinkCommands::Load1Click() {
     if (!claim) {
         return;
     }
-    compileAndLoad(*editor, true);
+    compileAndLoad(*editor, true, QStringLiteral("Load"));
 }
 
 void LinkCommands::Run1Click() {
@@ -136,10 +162,15 @@ void LinkCommands::Run1Click() {
     if (fromTerminal) {
         link.SendRunCommand();
         bringTerminalToFront();
+        m_form.showCommandResult(QStringLiteral("Run: the program in the logger was started"));
         return;
     }
-    if (compileAndLoad(*editor, false)) {
+    if (compileAndLoad(*editor, false, QStringLiteral("Run"))) {
         link::runLoadedProgram(link);
+        m_form.showCommandResult(
+            link.lineFailed()
+                ? QStringLiteral("Run: %1").arg(link::kErrorCommunicating)
+                : QStringLiteral("Run: %1 loaded and started").arg(QFileInfo(editor->caption()).fileName()));
     }
 }
 

@@ -42,7 +42,8 @@ public:
 private:
     // Compiles the editor's text and loads the image. True when the program is in the logger; sets
     // ProgramDir then.
-    bool compileAndLoad(TEditor& editor, bool reportFailedLoad);
+    // command names the command in its status-bar line ("Load", "Run").
+    bool compileAndLoad(TEditor& editor, bool reportFailedLoad, const QString& command);
     bool terminalActive() const;
     void applyBusy(bool busy);
 

@@ -1,7 +1,9 @@
 #include "mainformterminal.h"
 
+#include <QCoreApplication>
 #include <QMdiArea>
 
+#include "firststart.h"
 #include "mainform.h"
 #include "prompts.h"
 #include "terminaloptionsform.h"
@@ -40,6 +42,16 @@ QMdiSubWindow* attachTerminal(TMainForm& form, terminal::TTerminalForm& term,
                      [&form, &term] { term.loadSettings(toTerminal(form.settings().terminal)); });
     QObject::connect(&form, &TMainForm::settingsAboutToSave, &term,
                      [&form, &term] { form.settings().terminal = fromTerminal(term.saveSettings()); });
+    QObject::connect(&form, &TMainForm::firstStartFinished, &term, [&form, &term] {
+        const serial::TApdComPort& port = form.ApdComPort1;
+        const QString portLabel = port.isOpen() ? port.portMap().label(port.comNumber()) : QString();
+        term.showLocalText(
+            shell::firstStartNote(portLabel, shell::examplesFolder(QCoreApplication::applicationDirPath())));
+        // The files named at start-up open over the terminal; stacked, the note stays in view.
+        if (form.editors().size() > 0) {
+            form.action(QStringLiteral("Horizontal1"))->trigger();
+        }
+    });
 
     const auto terminalActive = [&form, sub] { return form.mdiArea()->currentSubWindow() == sub; };
     const auto copyInEditor = form.handler("Copy1");

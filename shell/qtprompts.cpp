@@ -1,12 +1,25 @@
 #include "qtprompts.h"
 
 #include <QApplication>
+#include <QDateTime>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QGridLayout>
+#include <QHeaderView>
 #include <QInputDialog>
+#include <QLocale>
 #include <QMessageBox>
+#include <QMimeDatabase>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QStyle>
+#include <QTreeView>
+#include <iterator>
+
+#include "productname.h"
 
 namespace orrery {
 
@@ -33,7 +46,7 @@ QString displayText(QString text) {
 }
 
 QString caption(const QString& given) {
-    return given.isEmpty() ? QStringLiteral("Orrery for Windows") : given;
+    return given.isEmpty() ? kProductName : given;
 }
 
 }  // namespace
@@ -150,20 +163,108 @@ int QtPrompts::choose(const QString& captionText, const QString& text, const QSt
     return int(pushButtons.indexOf(qobject_cast<QPushButton*>(box.clickedButton())));
 }
 
+namespace {
+
+// How the type column names the kinds of file the workbench reads and writes, and a folder.
+QStringList fileTypeNames() {
+    QStringList names{QFileSystemModel::tr("Folder")};
+    const QMimeDatabase mimeTypes;
+    for (const char* name :
+         {"a.qob", "a.lst", "a.sym", "a.bin", "a.dat", "a.txt", "a.csv", "a.hex", "a.png"}) {
+        names
+            << mimeTypes.mimeTypeForFile(QString::fromLatin1(name), QMimeDatabase::MatchExtension).comment();
+    }
+    return names;
+}
+
+}  // namespace
+
+void fitFileDialogColumns(QFileDialog& dialog) {
+    auto* tree = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+    if (tree == nullptr) {
+        return;  // the desktop's own dialog
+    }
+    // The widest texts the columns show: a name of ordinary length, "1,023 bytes" or "1,023.99 KiB"
+    // spelled as this locale spells sizes, the types of the workbench's files and a date with its time.
+    const QFontMetrics metrics(tree->font());
+    const QLocale locale;
+    const auto widthOf = [&metrics](const QStringList& texts) {
+        int width = 0;
+        for (const QString& text : texts) {
+            width = qMax(width, metrics.horizontalAdvance(text));
+        }
+        return width + 3 * metrics.averageCharWidth();
+    };
+    const QDateTime lateInTheYear(QDate(2026, 12, 28), QTime(23, 58));
+    const int columns[] = {
+        widthOf({QString(32, QLatin1Char('n'))}) + tree->indentation() + tree->iconSize().width(),
+        widthOf({QFileSystemModel::tr("%1 bytes").arg(locale.toString(1023)),
+                 locale.formattedDataSize(1023 * 1024 + 1013),
+                 locale.formattedDataSize(1023LL * 1024 * 1024 + 1000000)}),
+        widthOf(fileTypeNames()),
+        widthOf({locale.toString(lateInTheYear, QLocale::ShortFormat)}),
+    };
+    QHeaderView* header = tree->header();
+    int total = 0;
+    for (int column = 0; column < header->count() && column < int(std::size(columns)); ++column) {
+        header->resizeSection(column, qMax(header->sectionSize(column), columns[column]));
+        total += header->sectionSize(column);
+    }
+    // The places list beside the columns keeps its own width; the rest of the dialog grows to show every
+    // column without a scroll bar.
+    int sidebar = 0;
+    if (const QWidget* places = dialog.findChild<QWidget*>(QStringLiteral("sidebar")); places != nullptr) {
+        sidebar = places->isVisibleTo(&dialog) ? places->width() : 0;
+    }
+    const QStyle* style = dialog.style();
+    const int frame = 4 * style->pixelMetric(QStyle::PM_LayoutLeftMargin) +
+                      2 * style->pixelMetric(QStyle::PM_LayoutHorizontalSpacing) +
+                      style->pixelMetric(QStyle::PM_SplitterWidth) +
+                      tree->verticalScrollBar()->sizeHint().width() + 2 * tree->frameWidth() +
+                      2 * metrics.averageCharWidth();
+    int wanted = sidebar + total + frame;
+    if (const QScreen* screen = dialog.screen()) {
+        wanted = qMin(wanted, screen->availableGeometry().width());
+    }
+    if (dialog.width() < wanted) {
+        dialog.resize(wanted, dialog.height());
+    }
+}
+
+namespace {
+
+QString runFileDialog(QWidget* parent, const QString& caption, const QString& path, const QString& filter,
+                      QFileDialog::AcceptMode mode, QFileDialog::Options options) {
+    // A bare file name (the EPROM export before any program was loaded) or no path at all starts in
+    // the home folder, not in whatever folder the workbench was started from.
+    const QString start = path.isEmpty() ? QDir::homePath() : QDir::home().filePath(path);
+    QFileDialog dialog(parent, caption, start, filter);
+    dialog.setOptions(options);
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    fitFileDialogColumns(dialog);
+    if (dialog.exec() != QDialog::Accepted) {
+        return {};
+    }
+    return dialog.selectedFiles().value(0);
+}
+
+}  // namespace
+
 QString QtPrompts::openFileName(const QString& captionText, const QString& directory, const QString& filter) {
-    return QFileDialog::getOpenFileName(m_parent, captionText, directory, filter);
+    return runFileDialog(m_parent, captionText, directory, filter, QFileDialog::AcceptOpen, {});
 }
 
 QString QtPrompts::saveFileName(const QString& captionText, const QString& suggestedPath, const QString& filter) {
     const QFileDialog::Options options =
         m_confirmOverwrite ? QFileDialog::Options() : QFileDialog::DontConfirmOverwrite;
-    return QFileDialog::getSaveFileName(m_parent, captionText, suggestedPath, filter, nullptr, options);
+    return runFileDialog(m_parent, captionText, suggestedPath, filter, QFileDialog::AcceptSave, options);
 }
 
 QString QtPrompts::saveFileNameNoReplacePrompt(const QString& captionText, const QString& suggestedPath,
                                               const QString& filter) {
-    return QFileDialog::getSaveFileName(m_parent, captionText, suggestedPath, filter, nullptr,
-                                        QFileDialog::DontConfirmOverwrite);
+    return runFileDialog(m_parent, captionText, suggestedPath, filter, QFileDialog::AcceptSave,
+                         QFileDialog::DontConfirmOverwrite);
 }
 
 bool QtPrompts::getText(const QString& captionText, const QString& label, QString& text) {

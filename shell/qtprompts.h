@@ -8,6 +8,7 @@
 
 #include "prompts.h"
 
+class QFileDialog;
 class QMessageBox;
 class QProgressDialog;
 
@@ -19,6 +20,10 @@ void widenToCaption(QMessageBox& box);
 int widthForTitle(const QWidget& window);
 // Makes any dialog at least that wide (the workbench does this for every dialog it shows).
 void widenToTitle(QWidget& window);
+
+// Qt's own file dialog, where it stands in for the desktop's, opens wide enough for the columns of its
+// detail view: the whole size ("473 bytes"), type and date with time, beside the places list.
+void fitFileDialogColumns(QFileDialog& dialog);
 
 // A plain progress dialog used until the workbench's own status dialog is handed in.
 class SimpleProgress : public Progress {

@@ -2,10 +2,12 @@
 
 #include "plottersection.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QList>
 #include <QStringList>
-#include <algorithm>
 #include <QVariant>
+#include <algorithm>
 
 namespace orrery::shell {
 
@@ -103,24 +105,100 @@ QRect clampToArea(const QRect& bounds, const QRect& area) {
     return r;
 }
 
-QRect bringOnScreen(const QRect& bounds, const QList<QRect>& screens, const QRect& workArea) {
-    // The top left corner on a screen keeps the title bar's start, with the window menu, and the menu
-    // bar in reach.
-    for (const QRect& screen : screens) {
-        if (screen.contains(bounds.topLeft())) {
-            return bounds;
+QString defaultDataFolder() {
+    return QDir::homePath();
+}
+
+QStringList programFolders(const QString& programDir) {
+    QStringList folders;
+    if (programDir.isEmpty()) {
+        return folders;
+    }
+    const QString program = QDir::cleanPath(QDir(programDir).absolutePath());
+    for (QDir dir(program);;) {
+        if (dir.exists(QStringLiteral("CMakeCache.txt"))) {
+            folders << dir.absolutePath();
+            break;
+        }
+        if (!dir.cdUp()) {
+            break;
         }
     }
-    return clampToArea(QRect(workArea.topLeft(), bounds.size()), workArea);
+    const QFileInfo info(program);
+    if (info.fileName() == QLatin1String("bin") || (info.isDir() && !info.isWritable())) {
+        folders << program;
+    }
+    return folders;
+}
+
+namespace {
+
+bool liesIn(const QString& path, const QString& folder) {
+    const QString cleanPath = QDir::cleanPath(QDir(path).absolutePath());
+    const QString cleanFolder = QDir::cleanPath(folder);
+    return cleanPath == cleanFolder || cleanPath.startsWith(cleanFolder + QLatin1Char('/'));
+}
+
+bool liesInProgramFolder(const QString& path, const SettingsContext& context) {
+    if (path.isEmpty()) {
+        return false;
+    }
+    const QStringList folders = programFolders(context.programDir);
+    return std::any_of(folders.begin(), folders.end(), [&path](const QString& f) { return liesIn(path, f); });
+}
+
+}  // namespace
+
+QString mendDataFolder(const QString& folder, const SettingsContext& context) {
+    return liesInProgramFolder(folder, context) ? defaultDataFolder() : folder;
+}
+
+void mendDataFolders(ProgramSection& program, const SettingsContext& context) {
+    for (QString* folder : {&program.openDir, &program.saveAsDir, &program.offloadDir}) {
+        *folder = mendDataFolder(*folder, context);
+    }
+}
+
+void mendCaptureFile(TerminalSection& terminal, const SettingsContext& context) {
+    const QFileInfo file(terminal.captureFile);
+    if (liesInProgramFolder(file.absolutePath(), context)) {
+        terminal.captureFile = QDir(defaultDataFolder()).filePath(file.fileName());
+    }
+}
+
+QRect placeMainWindow(const WindowSection& window, const QMargins& frame, const QRect& workArea,
+                      const QList<QRect>& screens) {
+    QRect area = workArea;
+    if (window.placeStored) {
+        const QPoint frameCorner = window.bounds.topLeft() - QPoint(frame.left(), frame.top());
+        for (const QRect& screen : screens) {
+            if (screen.contains(window.bounds.topLeft()) || screen.contains(frameCorner)) {
+                area = screen;
+                break;
+            }
+        }
+    }
+    const QRect inner = area.marginsRemoved(frame);  // where the client area may lie
+    QRect placed(window.bounds.topLeft(), window.bounds.size().boundedTo(inner.size()));
+    if (!window.placeStored) {
+        placed.moveCenter(inner.center());
+        return placed;
+    }
+    placed.moveLeft(qBound(inner.left(), placed.left(), inner.right() - placed.width() + 1));
+    placed.moveTop(qBound(inner.top(), placed.top(), inner.bottom() - placed.height() + 1));
+    return placed;
 }
 
 ProgramSection loadProgramSection(QSettings& store, const SettingsContext& context) {
     ProgramSection s;
     store.beginGroup(QStringLiteral("Program"));
     s.version = readInt(store, QStringLiteral("Version"), 0);
-    s.openDir = readString(store, QStringLiteral("OpenDir"), context.programDir);
-    s.saveAsDir = readString(store, QStringLiteral("SaveAsDir"), context.programDir);
-    s.offloadDir = readString(store, QStringLiteral("OffloadDir"), context.programDir);
+    // Data belongs with the user's files: a folder inside the build tree goes with the next clean build.
+    const QString dataFolder = defaultDataFolder();
+    s.openDir = readString(store, QStringLiteral("OpenDir"), dataFolder);
+    s.saveAsDir = readString(store, QStringLiteral("SaveAsDir"), dataFolder);
+    s.offloadDir = readString(store, QStringLiteral("OffloadDir"), dataFolder);
+    mendDataFolders(s, context);
     s.fileExAction = readInt(store, QStringLiteral("FileExAction"), 0);
     if (s.fileExAction < 0 || s.fileExAction > 2) {
         s.fileExAction = 0;
@@ -150,6 +228,7 @@ WindowSection loadWindowSection(QSettings& store, const QRect& workArea) {
         bounds.setHeight(bottom * 3 / 4);
     }
     s.bounds = clampToArea(bounds, workArea);
+    s.placeStored = store.contains(QStringLiteral("Left")) && store.contains(QStringLiteral("Top"));
     s.maximized = readBool(store, QStringLiteral("Maximized"), false);
     s.autoIndent = readBool(store, QStringLiteral("Autoindent"), false);
     s.liveCheck = readBool(store, QStringLiteral("LiveCheck"), true);
@@ -281,6 +360,7 @@ bool loadSettings(QSettings& store, const SettingsContext& context, AllSettings&
     out.program = loadProgramSection(store, context);
     out.window = loadWindowSection(store, context.workArea);
     out.terminal = loadTerminalSection(store, context.terminalArea);
+    mendCaptureFile(out.terminal, context);
     out.ports = loadPortSection(store);
     out.transfer = loadTransferSection(store);
     out.find = loadFindSection(store);

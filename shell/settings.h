@@ -11,7 +11,9 @@
 // The structs below are the in-memory copies; the main window, the terminal window and the find dialog
 // each hold theirs and hand them to load and save here.
 
+#include <QList>
 #include <QMap>
+#include <QMargins>
 #include <QRect>
 #include <QSettings>
 #include <QString>
@@ -40,6 +42,7 @@ struct WindowSection {
     bool autoIndent = false;
     int tabSize = 8;
     bool liveCheck = true;  // "LiveCheck": editors are compiled while the user types
+    bool placeStored = false;  // "Left" and "Top" were both in the store
 };
 
 struct TerminalSection {
@@ -148,10 +151,27 @@ QMap<int, QString> loadDeviceMap(QSettings& store);
 // (likewise top and height).
 QRect clampToArea(const QRect& bounds, const QRect& area);
 
-// A window whose top left corner lies on no screen (moved off by a screen change, or by a store edited
-// by hand) may have its title bar out of reach: it moves to the top left of the work area, keeping its
-// size.
-QRect bringOnScreen(const QRect& bounds, const QList<QRect>& screens, const QRect& workArea);
+// The folder the data folders (open, save as, offload, capture) start in until the user chooses one:
+// the home folder.
+QString defaultDataFolder();
+
+// Folders that belong to the program rather than to the user: the build tree it runs from (the nearest
+// folder above it holding a CMakeCache.txt) and an install folder (a "bin" folder, or one the user
+// cannot write to). Files kept there are lost with a clean rebuild or the next update.
+QStringList programFolders(const QString& programDir);
+
+// A remembered data folder inside one of the program's folders is replaced by the default data folder,
+// and a capture file there moves to the default data folder under its own name.
+QString mendDataFolder(const QString& folder, const SettingsContext& context);
+void mendDataFolders(ProgramSection& program, const SettingsContext& context);
+void mendCaptureFile(TerminalSection& terminal, const SettingsContext& context);
+
+// Where the main window's client area goes, given the frame the window manager puts around it. A first
+// start (no place stored) centres the window in the work area; a stored place is kept, moved only as
+// far as needed for the whole frame, the title bar above all, to lie on the screen it is on (or on the
+// work area when it is on none), so that the window can be dragged and closed with the mouse.
+QRect placeMainWindow(const WindowSection& window, const QMargins& frame, const QRect& workArea,
+                      const QList<QRect>& screens);
 
 // Value encoding, shared by every section.
 int readInt(QSettings& store, const QString& key, int defaultValue);

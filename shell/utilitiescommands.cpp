@@ -110,7 +110,8 @@ void EditorCommands::syntaxCheck() {
         return;
     }
     const CompileSource source{editor->caption(), editor->fileName(), editor->control().text()};
-    syntaxCheckCommand(editor->control(), source, compilerOptions(), m_prompts, *m_compileInfo);
+    syntaxCheckCommand(editor->control(), source, compilerOptions(), m_prompts, *m_compileInfo,
+                       [this](const QString& result) { m_form.showCommandResult(result); });
 }
 
 }  // namespace orrery::shell

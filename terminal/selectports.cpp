@@ -12,8 +12,8 @@ namespace orrery {
 TSelectPortsDialog::TSelectPortsDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Select Ports"));
     auto* layout = new QVBoxLayout(this);
-    for (const char* text : {"The Registry contains no entry for this program",
-                             "A Com Port must be specified before the the program can continue",
+    for (const char* text : {"The settings contain no entry for this program",
+                             "A Com Port must be specified before the program can continue",
                              "Choose a Com Port from this list"}) {
         layout->addWidget(new QLabel(QString::fromLatin1(text), this));
     }

@@ -24,6 +24,7 @@ TerminalStatusBar::TerminalStatusBar(QWidget* parent) : QWidget(parent) {
         m_texts << QString::fromLatin1(text);
     }
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    updateWidths();
 }
 
 void TerminalStatusBar::setPanelText(int panel, const QString& text) {
@@ -31,13 +32,28 @@ void TerminalStatusBar::setPanelText(int panel, const QString& text) {
         return;
     }
     m_texts[panel] = text;
-    update(panelLeft(panel), 0, term::kStatusPanelWidths[std::size_t(panel)], height());
+    const auto before = m_widths;
+    updateWidths();
+    if (m_widths != before) {
+        updateGeometry();
+        update();
+    } else {
+        update(panelLeft(panel), 0, panelWidth(panel), height());
+    }
 }
 
-int TerminalStatusBar::panelLeft(int panel) {
+void TerminalStatusBar::updateWidths() {
+    constexpr int kPadding = 12;  // the panel's frame and some air on either side of the text
+    for (int panel = 0; panel < term::kStatusPanelCount; ++panel) {
+        const int needed = fontMetrics().horizontalAdvance(m_texts[panel]) + kPadding;
+        m_widths[std::size_t(panel)] = std::max(term::kStatusPanelWidths[std::size_t(panel)], needed);
+    }
+}
+
+int TerminalStatusBar::panelLeft(int panel) const {
     int left = 0;
     for (int i = 0; i < panel && i < term::kStatusPanelCount; ++i) {
-        left += term::kStatusPanelWidths[std::size_t(i)];
+        left += m_widths[std::size_t(i)];
     }
     return left;
 }
@@ -50,7 +66,7 @@ void TerminalStatusBar::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), palette().window());
     for (int panel = 0; panel < term::kStatusPanelCount; ++panel) {
-        const QRect box(panelLeft(panel), 0, term::kStatusPanelWidths[std::size_t(panel)], height());
+        const QRect box(panelLeft(panel), 0, panelWidth(panel), height());
         const QRect inner = box.adjusted(1, 1, -2, -2);
         painter.setPen(palette().color(QPalette::Mid));
         painter.drawRect(inner);
@@ -65,7 +81,7 @@ void TerminalStatusBar::mousePressEvent(QMouseEvent* event) {
 
 void TerminalStatusBar::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
-        emit panelClicked(term::statusPanelAt(m_lastPress.x()));
+        emit panelClicked(term::statusPanelAt(m_lastPress.x(), m_widths));
     }
 }
 
@@ -142,6 +158,7 @@ void TTerminalForm::refreshStatus() {
     term::TerminalStatus status;
     status.baud = m_port.baud();
     status.portNumber = m_port.comNumber();
+    status.portDescription = m_port.portMap().description(status.portNumber).toStdString();
     status.captureOn = capturing();
     status.captureAppend = m_captureAppend;
     status.hexDisplay = hexDisplay();
@@ -295,6 +312,13 @@ void TTerminalForm::setTabSize(int size) {
 void TTerminalForm::clearTerminal() {
     m_logic->clear();
     m_display->refresh();
+}
+
+void TTerminalForm::showLocalText(const QString& text) {
+    if (capturing() || hexDisplay()) {
+        return;
+    }
+    m_display->receive(text.toLatin1());
 }
 
 // --- clipboard -------------------------------------------------------------------------------------

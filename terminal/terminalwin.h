@@ -34,8 +34,9 @@ class TApdComPort;
 
 namespace orrery::terminal {
 
-// The status bar: nine fixed-width panels with centred text; a click reports the panel under the place
-// where the mouse was pressed.
+// The status bar: nine panels with centred text, each as wide as its design width or, when its text
+// needs more ("Com 1 (simulated logger)"), as its text; a click reports the panel under the place where
+// the mouse was pressed.
 class TerminalStatusBar : public QWidget {
     Q_OBJECT
 public:
@@ -43,7 +44,8 @@ public:
     void setPanelText(int panel, const QString& text);
     QString panelText(int panel) const { return m_texts.value(panel); }
     // Left edge of a panel in pixels.
-    static int panelLeft(int panel);
+    int panelLeft(int panel) const;
+    int panelWidth(int panel) const { return m_widths[std::size_t(panel)]; }
     QSize sizeHint() const override;
 
 signals:
@@ -55,7 +57,10 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    void updateWidths();
+
     QStringList m_texts;
+    std::array<int, term::kStatusPanelCount> m_widths = term::kStatusPanelWidths;
     QPoint m_lastPress;  // where the mouse was last pressed
 };
 
@@ -113,6 +118,10 @@ public:
     void setTabSize(int size);
 
     void clearTerminal();
+    // Shows a note of the workbench's own in the display (line ends CR LF); nothing goes to the port,
+    // the capture file or the plotter. Left out while hex display or capture is on, where it would be
+    // taken for the logger's bytes.
+    void showLocalText(const QString& text);
     // Copies the selection without the line end that ends it.
     void copySelection();
     // Sends the clipboard text to the port as one block.

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "keyworddocs.h"
+#include "assembler.h"
+#include "tokens.h"
 
 namespace orrery::quobol {
 
@@ -193,5 +195,160 @@ bool isKeyword(QStringView name) {
 }
 
 QList<SyntaxSpan> classifyLine(QStringView line) { return LineScanner(line).run(); }
+
+bool opensAsmBlock(QStringView line, const QList<SyntaxSpan>& spans) {
+    return std::any_of(spans.begin(), spans.end(), [line](const SyntaxSpan& span) {
+        return span.kind == SpanKind::Keyword && compareNoCase(line.mid(span.start, span.length), "ASM") == 0;
+    });
+}
+
+namespace {
+
+// The assembler's character classes: identifiers may hold "$" after the first character, and a
+// statement ends at ";".
+bool isAsmIdentStart(QChar c) {
+    return (c.unicode() < 128 && c.isLetter()) || c == u'_';
+}
+bool isAsmIdentChar(QChar c) {
+    return isAsmIdentStart(c) || c.isDigit() || c == u'$';
+}
+
+class AsmLineScanner {
+public:
+    explicit AsmLineScanner(QStringView line) : m_line(line) {}
+
+    AsmLine run() {
+        skipBlanks();
+        if (at(m_pos) == u';') {
+            add(m_pos, m_line.size(), SpanKind::Comment);
+            return m_result;
+        }
+        m_pos = 0;
+        scanLabel();
+        skipBlanks();
+        scanMnemonic();
+        scanOperand();
+        return m_result;
+    }
+
+private:
+    QChar at(qsizetype i) const { return i < m_line.size() ? m_line[i] : QChar(); }
+
+    void skipBlanks() {
+        while (isBlank(at(m_pos))) {
+            ++m_pos;
+        }
+    }
+
+    qsizetype identEnd(qsizetype i) const {
+        while (isAsmIdentChar(at(i))) {
+            ++i;
+        }
+        return i;
+    }
+
+    void add(qsizetype start, qsizetype end, SpanKind kind) {
+        m_result.spans.append({int(start), int(end - start), kind});
+        m_pos = end;
+    }
+
+    // A label starts in the first column; a ":" after it belongs to it.
+    void scanLabel() {
+        if (!isAsmIdentStart(at(0))) {
+            return;
+        }
+        const qsizetype end = identEnd(0);
+        add(0, at(end) == u':' ? end + 1 : end, SpanKind::Label);
+    }
+
+    void scanMnemonic() {
+        if (!isAsmIdentStart(at(m_pos))) {
+            return;
+        }
+        const qsizetype start = m_pos;
+        qsizetype end = identEnd(start);
+        const std::string word = m_line.mid(start, end - start).toLatin1().toStdString();
+        if (compiler::findInstruction(word) != nullptr) {
+            add(start, end, SpanKind::Mnemonic);
+            return;
+        }
+        const compiler::AsmDirective* directive = compiler::findDirective(word);
+        if (directive == nullptr) {
+            m_pos = end;  // the compiler says what is wrong with it
+            return;
+        }
+        if (at(end) == u'.' && isAsmIdentChar(at(end + 1)) && !isAsmIdentChar(at(end + 2))) {
+            end += 2;  // the data unit: ".b", ".w" ...
+        }
+        m_result.endsBlock = directive->kind == compiler::AsmDirectiveKind::End;
+        add(start, end, SpanKind::Directive);
+    }
+
+    void scanOperand() {
+        while (m_pos < m_line.size()) {
+            const QChar c = at(m_pos);
+            if (c == u';') {
+                add(m_pos, m_line.size(), SpanKind::Comment);
+            } else if (c == u'\'' || c == u'"') {
+                scanQuoted(c);
+            } else if (!scanNumber()) {
+                m_pos = isAsmIdentStart(c) ? identEnd(m_pos) : m_pos + 1;
+            }
+        }
+    }
+
+    void scanQuoted(QChar quote) {
+        qsizetype i = m_pos + 1;
+        while (i < m_line.size() && m_line[i] != quote) {
+            ++i;
+        }
+        add(m_pos, std::min(i + 1, m_line.size()), SpanKind::String);
+    }
+
+    qsizetype digitsEnd(qsizetype i, int base) const {
+        while (isDigitIn(at(i), base)) {
+            ++i;
+        }
+        return i;
+    }
+
+    // $1F, %101, @17, &H1F, h'1F', and numbers that start with a digit (12, 0FFh, 101b).
+    bool scanNumber() {
+        const QChar c = at(m_pos);
+        const QChar next = at(m_pos + 1);
+        int base = 0;
+        qsizetype digits = 0;
+        if (c == u'$' || c == u'%' || c == u'@') {
+            base = c == u'$' ? 16 : c == u'%' ? 2 : 8;
+            digits = m_pos + 1;
+        } else if (c == u'&' && next.toLower() == u'h') {
+            base = 16;
+            digits = m_pos + 2;
+        } else if (next == u'\'' && QStringLiteral("bdhq").contains(c.toLower()) &&
+                   (m_pos == 0 || !isAsmIdentChar(at(m_pos - 1)))) {
+            const qsizetype end = digitsEnd(m_pos + 2, 16);
+            add(m_pos, at(end) == u'\'' ? end + 1 : end, SpanKind::Number);
+            return true;
+        } else if (c.isDigit()) {
+            add(m_pos, identEnd(m_pos), SpanKind::Number);
+            return true;
+        }
+        if (base == 0 || !isDigitIn(at(digits), base)) {
+            return false;
+        }
+        add(m_pos, digitsEnd(digits, base), SpanKind::Number);
+        return true;
+    }
+
+    QStringView m_line;
+    qsizetype m_pos = 0;
+    AsmLine m_result;
+};
+
+}  // namespace
+
+AsmLine classifyAsmLine(QStringView line) {
+    return AsmLineScanner(line).run();
+}
 
 }  // namespace orrery::quobol

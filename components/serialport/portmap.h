@@ -36,6 +36,8 @@ public:
     // assigned, or "COM1 (simulated logger)" when the port was given that description.
     QString label(int comNumber) const;
     void describe(int comNumber, const QString& description) { m_descriptions.insert(comNumber, description); }
+    // What is behind COMn ("simulated logger"), empty when nothing was said.
+    QString description(int comNumber) const { return m_descriptions.value(comNumber); }
 
     // Builds the map from the three sources above. stored holds the settings entries (number -> path).
     static PortMap resolve(const QProcessEnvironment& env, const QMap<int, QString>& stored,

@@ -6,6 +6,9 @@ std::array<std::string, kStatusPanelCount> statusPanelTexts(const TerminalStatus
     std::array<std::string, kStatusPanelCount> texts;
     texts[0] = std::to_string(s.baud) + " ";
     texts[1] = "Com " + std::to_string(s.portNumber);
+    if (s.portNumber != 0 && !s.portDescription.empty()) {
+        texts[1] += " (" + s.portDescription + ")";
+    }
     texts[2] = std::string(s.captureOn ? "Capt on-" : "Capt off-") + (s.captureAppend ? "A" : "O");
     texts[3] = s.hexDisplay ? "Hex on" : "Hex off";
     texts[4] = s.scrollback ? "Scroll on" : "Scroll off";
@@ -16,13 +19,13 @@ std::array<std::string, kStatusPanelCount> statusPanelTexts(const TerminalStatus
     return texts;
 }
 
-int statusPanelAt(int x) {
+int statusPanelAt(int x, const std::array<int, kStatusPanelCount>& widths) {
     if (x < 0) {
         return -1;
     }
     int right = 0;
     for (int panel = 0; panel < kStatusPanelCount; ++panel) {
-        right += kStatusPanelWidths[std::size_t(panel)];
+        right += widths[std::size_t(panel)];
         if (x < right) {
             return panel;
         }

@@ -16,6 +16,7 @@ inline constexpr std::array<const char*, kStatusPanelCount> kStatusPanelDesignTe
 struct TerminalStatus {
     long baud = 0;
     int portNumber = 0;
+    std::string portDescription;  // what is behind the port ("simulated logger"), shown beside its number
     bool captureOn = false;
     bool captureAppend = true;
     bool hexDisplay = false;
@@ -28,8 +29,9 @@ struct TerminalStatus {
 // Texts of all nine panels (panels 7 and 8 never change).
 std::array<std::string, kStatusPanelCount> statusPanelTexts(const TerminalStatus& status);
 
-// The panel under a mouse x position (pixels from the bar's left edge), or -1 outside every panel.
-int statusPanelAt(int x);
+// The panel under a mouse x position (pixels from the bar's left edge), or -1 outside every panel;
+// the panels have the widths given (kStatusPanelWidths unless their texts need more).
+int statusPanelAt(int x, const std::array<int, kStatusPanelCount>& widths = kStatusPanelWidths);
 
 enum class StatusAction { None, PortSetup, Capture, HexDisplay, Scrollback, Break, Clear };
 

@@ -108,7 +108,7 @@ protected:
 const QString kPortError = "Error opening COM port. Select CommPort | Port setup...";
 
 TEST_F(MainFormTest, CaptionAndMenuBarInOrder) {
-    EXPECT_EQ(form->windowTitle(), "*Orrery for Windows*");
+    EXPECT_EQ(form->windowTitle(), "Orrery");
     QStringList titles;
     for (QAction* a : form->menuBar()->actions()) {
         titles << a->text();

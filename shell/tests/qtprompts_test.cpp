@@ -16,8 +16,8 @@ TEST(QtPromptsBox, IsWideEnoughForItsCaption) {
         const char* caption;
         const char* text;
     } cases[] = {
-        {"Orrery for Windows", "Text not found"},
-        {"Orrery for Windows", "parse error"},
+        {"Orrery", "Text not found"},
+        {"Orrery", "parse error"},
         {"Confirmation", "Replace this instance?"},
     };
     for (const auto& c : cases) {
@@ -31,7 +31,7 @@ TEST(QtPromptsBox, IsWideEnoughForItsCaption) {
 
 TEST(QtPromptsBox, LongTextKeepsItsOwnWidth) {
     const QString text = QString(200, QLatin1Char('x'));
-    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Orrery for Windows"), text, QMessageBox::Ok);
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Orrery"), text, QMessageBox::Ok);
     const int before = box.sizeHint().width();
     orrery::widenToCaption(box);
     EXPECT_GE(box.sizeHint().width(), before);

@@ -2,6 +2,7 @@
 // resistance to garbage. Every test works on its own INI file.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -139,8 +140,9 @@ TEST_F(SettingsStore, EmptyStoreGivesTheDefaults) {
     AllSettings s;
     auto st = store();
     EXPECT_FALSE(loadSettings(*st, context, s));
-    EXPECT_EQ(s.program.openDir, "/opt/orrery/");
-    EXPECT_EQ(s.program.offloadDir, "/opt/orrery/");
+    EXPECT_EQ(s.program.openDir, QDir::homePath());
+    EXPECT_EQ(s.program.saveAsDir, QDir::homePath());
+    EXPECT_EQ(s.program.offloadDir, QDir::homePath());
     EXPECT_EQ(s.window.bounds, QRect(0, 0, 1200, 750));
     EXPECT_EQ(s.terminal.bounds, QRect(0, 0, 600, 450));
     EXPECT_EQ(s.terminal.columns, 128);
@@ -274,6 +276,75 @@ TEST(WindowClamp, WindowsThatNoLongerFitMoveToTheEdge) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(clampToArea(c.in, area), c.out) << c.in.x() << "," << c.in.y();
+    }
+}
+
+// Data kept inside the build tree goes with the next clean build, and an install folder is not the
+// user's: remembered folders there are replaced by the home folder, the user's own ones are kept.
+TEST_F(SettingsStore, DataFoldersInTheBuildOrInstallFolderAreMended) {
+    const QString build = dir.filePath("src/build");
+    const QString program = build + "/shell";
+    ASSERT_TRUE(QDir().mkpath(program));
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("usr/bin")));
+    QFile cache(build + "/CMakeCache.txt");
+    ASSERT_TRUE(cache.open(QIODevice::WriteOnly));
+    cache.close();
+    const struct {
+        const char* name;
+        QString programDir;
+        QString stored;  // OffloadDir in the store, empty for none
+        QString offloadDir;
+    } cases[] = {
+        {"nothing stored", program + "/", "", QDir::homePath()},
+        {"the program's folder", program + "/", program + "/", QDir::homePath()},
+        {"elsewhere in the build tree", program + "/", build + "/data", QDir::homePath()},
+        {"the source tree beside it", program + "/", dir.filePath("src/examples"),
+         dir.filePath("src/examples")},
+        {"a folder whose name only starts like it", program + "/", build + "x", build + "x"},
+        {"an install folder", dir.filePath("usr/bin") + "/", dir.filePath("usr/bin"), QDir::homePath()},
+        {"the user's folder", program + "/", "/home/user/logs", "/home/user/logs"},
+    };
+    for (const auto& c : cases) {
+        writeRaw(c.stored.isEmpty() ? QByteArray("[Program]\nVersion=414\n")
+                                    : "[Program]\nVersion=414\nOffloadDir=" + c.stored.toUtf8() +
+                                          "\n[Terminal]\nCapture file=" + c.stored.toUtf8() + "/cap.txt\n");
+        SettingsContext here = context;
+        here.programDir = c.programDir;
+        AllSettings s;
+        auto st = store();
+        loadSettings(*st, here, s);
+        EXPECT_EQ(s.program.offloadDir, c.offloadDir) << c.name;
+        if (!c.stored.isEmpty()) {
+            EXPECT_EQ(s.terminal.captureFile, QDir(c.offloadDir).filePath("cap.txt")) << c.name;
+        }
+    }
+}
+
+// A first start centres the window; a stored place keeps the whole frame, title bar included, on the
+// screen it is on.
+TEST(MainWindowPlace, TheTitleBarIsAlwaysWithinReach) {
+    const QRect area(0, 30, 1280, 994);  // a panel at the top
+    const QRect second(1280, 0, 1024, 768);
+    const QMargins frame(4, 24, 4, 4);
+    const struct {
+        const char* name;
+        QRect stored;
+        bool placeStored;
+        QRect placed;
+    } cases[] = {
+        {"first start", QRect(0, 0, 960, 768), false, QRect(160, 153, 960, 768)},
+        {"stored at the top left corner", QRect(0, 0, 800, 600), true, QRect(4, 54, 800, 600)},
+        {"stored where it fits", QRect(100, 200, 800, 600), true, QRect(100, 200, 800, 600)},
+        {"stored past the bottom right", QRect(900, 700, 800, 600), true, QRect(476, 420, 800, 600)},
+        {"larger than the work area", QRect(0, 0, 3000, 2000), true, QRect(4, 54, 1272, 966)},
+        {"on the second screen", QRect(1400, 100, 800, 600), true, QRect(1400, 100, 800, 600)},
+        {"title bar above the second screen", QRect(1400, 10, 800, 600), true, QRect(1400, 24, 800, 600)},
+    };
+    for (const auto& c : cases) {
+        WindowSection w;
+        w.bounds = c.stored;
+        w.placeStored = c.placeStored;
+        EXPECT_EQ(placeMainWindow(w, frame, area, {area, second}), c.placed) << c.name;
     }
 }
 

@@ -91,6 +91,7 @@ TEST_F(EditorCommandsTest, SyntaxCheckShowsTheSummaryOrTheError) {
     trigger("Syntaxcheck1");
     EXPECT_EQ(shown, QStringList{"44/82/12"});
     EXPECT_TRUE(prompts.messages().isEmpty());
+    EXPECT_EQ(form->lastCommandResult(), "Syntax check: no errors in good.qob (44 bytes of code)");
 
     TEditor* bad = open("bad.qob", "MODEL 700\r\nX = 1\r\n  Y = = 2\r\n");
     trigger("Syntaxcheck1");
@@ -98,6 +99,7 @@ TEST_F(EditorCommandsTest, SyntaxCheckShowsTheSummaryOrTheError) {
     EXPECT_EQ(prompts.messages(), QStringList{"bad.qob:3:7: parse error"});
     EXPECT_EQ(bad->control().caretLine(), 3);
     EXPECT_EQ(bad->control().caretColumn(), 7);
+    EXPECT_EQ(form->lastCommandResult(), "Syntax check: bad.qob:3:7: parse error");
     EXPECT_EQ(prompts.scriptedProgress().captions, (QStringList{"Tokenizing File", "Tokenizing File"}));
 }
 

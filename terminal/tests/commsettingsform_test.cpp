@@ -141,8 +141,8 @@ TEST(SelectPortsDialog, TextsAndChoice) {
     for (const QLabel* l : dialog.findChildren<QLabel*>()) {
         texts << l->text();
     }
-    EXPECT_TRUE(texts.contains("The Registry contains no entry for this program"));
-    EXPECT_TRUE(texts.contains("A Com Port must be specified before the the program can continue"));
+    EXPECT_TRUE(texts.contains("The settings contain no entry for this program"));
+    EXPECT_TRUE(texts.contains("A Com Port must be specified before the program can continue"));
     EXPECT_TRUE(texts.contains("Choose a Com Port from this list"));
     PortMap map;
     map.assign(1, "/dev/ttyUSB0");

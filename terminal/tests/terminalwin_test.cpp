@@ -66,7 +66,7 @@ protected:
     QString panel(int index) const { return form->statusBar()->panelText(index); }
     std::string row(int r) const { return form->display()->screen().rowText(r); }
     void clickPanel(int index) {
-        const QPoint at(TerminalStatusBar::panelLeft(index) + 5, form->statusBar()->height() / 2);
+        const QPoint at(form->statusBar()->panelLeft(index) + 5, form->statusBar()->height() / 2);
         QTest::mouseClick(form->statusBar(), Qt::LeftButton, {}, at);
     }
     QString path(const QString& name) const { return dir.path() + "/" + name; }

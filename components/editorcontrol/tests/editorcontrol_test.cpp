@@ -173,6 +173,48 @@ TEST(EditorControl, HighlightingColoursWithoutChangingText) {
     EXPECT_EQ(e.text(), "PRINT \"x\" ' not a comment here\nREM all comment");
 }
 
+// The block after ASM is coloured as assembler up to its END, and Quobol again after it, also when the
+// block is typed in later.
+TEST(EditorControl, AsmBlocksAreHighlightedAsAssembler) {
+    EditorControl e;
+    e.setText(
+        "X = 1\n; not a comment in Quobol\nASM $\n; a comment\nloop    ldaa  #$1F\nDone    end\n"
+        "PRINT 2 ; 3\n");
+    const auto formatAt = [&e](int line, int column) {
+        const QTextBlock block = e.document()->findBlockByNumber(line - 1);
+        for (const QTextLayout::FormatRange& range : block.layout()->formats()) {
+            if (column - 1 >= range.start && column - 1 < range.start + range.length) {
+                return range.format.foreground().color();
+            }
+        }
+        return QColor();
+    };
+    const auto colour = [&e](quobol::SpanKind kind) {
+        return e.highlighter()->formatFor(kind).foreground().color();
+    };
+    const struct {
+        int line, column;
+        QColor expected;
+    } cases[] = {
+        {2, 1, QColor()},                           // before the block ";" is no comment
+        {4, 1, colour(quobol::SpanKind::Comment)},  // inside it, it is
+        {5, 1, colour(quobol::SpanKind::Label)},
+        {5, 9, colour(quobol::SpanKind::Mnemonic)},
+        {5, 16, colour(quobol::SpanKind::Number)},
+        {6, 9, colour(quobol::SpanKind::Directive)},
+        {7, 1, colour(quobol::SpanKind::Keyword)},  // after END, Quobol again
+        {7, 9, QColor()},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(formatAt(c.line, c.column), c.expected) << c.line << ":" << c.column;
+    }
+    EXPECT_NE(colour(quobol::SpanKind::Mnemonic), colour(quobol::SpanKind::Keyword));
+    // Opening a block above lines already there re-colours them.
+    QTextCursor cursor(e.document()->findBlockByNumber(1));
+    cursor.insertText("ASM $\n");
+    EXPECT_EQ(formatAt(3, 1), colour(quobol::SpanKind::Comment));
+}
+
 }  // namespace
 
 namespace orrery {

@@ -88,6 +88,13 @@ protected:
         return loadStream(
             QByteArray(reinterpret_cast<const char*>(job.image.data()), qsizetype(job.image.size())));
     }
+    qsizetype loadedImageSize(TEditor& editor) {
+        const shell::CompileSource source{editor.caption(), editor.fileName(), editor.control().text()};
+        compiler::CompileJob job =
+            shell::makeCompileJob(source, shell::compilerOptionsFrom(form->settings().compile));
+        EXPECT_EQ(compiler::compile(job), compiler::kCompileOk);
+        return qsizetype(job.image.size());
+    }
     // Lets the port write out what the command queued, until the logger has taken count bytes.
     QByteArray receivedAfterEvents(qsizetype count) {
         const QDeadlineTimer deadline(20000);
@@ -117,6 +124,8 @@ TEST_F(WorkbenchAgainstSimulator, LoadPutsExactlyTheImageOnTheLine) {
     EXPECT_EQ(receivedAfterEvents(expected.size()).toHex(), expected.toHex());
     EXPECT_EQ(prompts.messages(), QStringList{});
     EXPECT_EQ(form->loggerLink().ProgramDir, dir.path());
+    EXPECT_EQ(form->lastCommandResult(),
+              QString("Load: hello.qob loaded (%1 bytes)").arg(loadedImageSize(*editor)));
 }
 
 TEST_F(WorkbenchAgainstSimulator, RunLoadsStartsAndShowsTheTerminal) {
@@ -127,6 +136,7 @@ TEST_F(WorkbenchAgainstSimulator, RunLoadsStartsAndShowsTheTerminal) {
     EXPECT_EQ(receivedAfterEvents(expected.size()).toHex(), expected.toHex());
     EXPECT_EQ(form->mdiArea()->currentSubWindow(), terminalWindow);
     EXPECT_EQ(prompts.messages(), QStringList{});
+    EXPECT_EQ(form->lastCommandResult(), "Run: hello.qob loaded and started");
 }
 
 TEST_F(WorkbenchAgainstSimulator, SilentLoggerGivesTheMessagesAfterTheEchoTimeOut) {
@@ -137,6 +147,20 @@ TEST_F(WorkbenchAgainstSimulator, SilentLoggerGivesTheMessagesAfterTheEchoTimeOu
     const QByteArray expected = kGreeting + char(kLoadCommand);
     EXPECT_EQ(receivedAfterEvents(expected.size()), expected) << "no block after a missing echo";
     EXPECT_TRUE(term->displayActive());
+    EXPECT_EQ(form->lastCommandResult(), "Load: " + kNotResponding);
+}
+
+TEST_F(WorkbenchAgainstSimulator, ACompileErrorEndsLoadAndRunWithItsPlaceInTheStatusBar) {
+    start({"--model", "230"});
+    openProgram()->control().setPlainText("MODEL \"Birch\"\nPRINT = 1\n");
+    for (const char* command : {"Load", "Run"}) {
+        form->action(QString(command) + "1")->trigger();
+        ASSERT_FALSE(prompts.messages().isEmpty()) << command;
+        EXPECT_TRUE(prompts.messages().last().startsWith("hello.qob:2:"))
+            << prompts.messages().last().toStdString();
+        EXPECT_EQ(form->lastCommandResult(), QString(command) + ": " + prompts.messages().last()) << command;
+    }
+    EXPECT_EQ(receivedAfterEvents(1), kGreeting) << "nothing is loaded";
 }
 
 }  // namespace
