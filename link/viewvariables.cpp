@@ -72,7 +72,7 @@ void VariableViewer::FormShow() {
     afterLoad(kErrorCommunicating);
 }
 
-void VariableViewer::OpenButtonClick() {
+void VariableViewer::openSymbolFile() {
     afterLoad(kErrorCommunicatingAfterOpen);
 }
 
@@ -248,7 +248,7 @@ void VariableViewer::readSingleItem(int row) {
     }
 }
 
-void VariableViewer::cellClicked(int column, int row) {
+void VariableViewer::cellChosen(int column, int row) {
     if (row == 0 && column == kAddressColumn) {
         toggleAddressForm();
     } else if (row == 0 && column == kValueColumn) {

@@ -4,7 +4,12 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <QDir>
+#include <cstdio>
+
 #include "asciitransfer.h"
+#include "destination.h"
+#include "linkresult.h"
 #include "cliprompts.h"
 #include "loggerlinkcli.h"
 
@@ -53,9 +58,11 @@ int asciiSend(Session& session, QStringList arguments) {
     return kExitOk;
 }
 
-// What arrives is written straight into FILE.partial, so nothing received is lost even if the tool is
-// killed; only a receive that ended as asked renames it to FILE.
+// What arrives is written straight into FILE.partial (or FILE.partial.1 and on, beside an earlier
+// attempt's), so nothing received is lost even if the tool is killed; only a receive that ended as asked
+// renames it to FILE.
 int asciiReceive(Session& session, QStringList arguments) {
+    const bool force = takeFlag(arguments, QStringLiteral("--force"));
     link::AsciiOptions options;
     const auto untilChar = takeOption(arguments, "--until-char");
     const auto timeout = takeOption(arguments, "--timeout");
@@ -75,10 +82,8 @@ int asciiReceive(Session& session, QStringList arguments) {
         options.kind = link::TerminationKind::UserCancel;
     }
     const QString path = oneFile(arguments);
-    const QString partial = path + QStringLiteral(".partial");
-    if (QFileInfo(path).isDir()) {
-        session.error(QStringLiteral("cannot write '%1'").arg(path));
-        return kExitUsage;
+    if (const std::optional<int> refused = checkOutputFile(session, path, force)) {
+        return *refused;
     }
     link::LoggerLink* link = session.openLink();
     if (!link) {
@@ -86,15 +91,19 @@ int asciiReceive(Session& session, QStringList arguments) {
     }
     // Opened once the line is open (nothing has been sent), so that the file's appearance tells a
     // script the receive is ready. Unbuffered: every byte is in the file as soon as it has arrived.
-    QFile file(partial);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
-        session.error(QStringLiteral("cannot write '%1'").arg(partial));
+    QFile file;
+    if (!link::openFreePartial(file, path, QIODevice::Unbuffered)) {
+        session.error(QStringLiteral("cannot write '%1': %2").arg(file.fileName(), file.errorString()));
         return kExitUsage;
     }
+    const QString partial = file.fileName();
     qint64 count = 0;
-    const link::ReceiveEnd end = link::receiveAscii(link->port(), file, options, link->prompts().progress(), count);
+    link::ReceiveEnd end = link::receiveAscii(link->port(), file, options, link->prompts().progress(), count);
     link->prompts().progress().close();
     file.close();
+    if (file.error() != QFileDevice::NoError) {
+        end = link::ReceiveEnd::WriteError;
+    }
     // Without a termination condition Ctrl+C is how the receive ends, not a cancel.
     const bool complete = end == link::ReceiveEnd::Terminated ||
                           (end == link::ReceiveEnd::Cancelled && options.kind == link::TerminationKind::UserCancel);
@@ -106,12 +115,12 @@ int asciiReceive(Session& session, QStringList arguments) {
         session.error(QStringLiteral("ASCII receive cancelled: %1 bytes received are in '%2'").arg(count).arg(partial));
         return kExitLogger;
     }
-    QFile::remove(path);
-    if (!QFile::rename(partial, path)) {
+    // rename() replaces an older FILE (allowed by --force) in one step.
+    if (std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(path).constData()) != 0) {
         session.error(QStringLiteral("cannot write '%1': the %2 bytes received are in '%3'").arg(path).arg(count).arg(partial));
         return kExitUsage;
     }
-    session.inform(QStringLiteral("%1 bytes received").arg(count));
+    sayDone(session, QStringLiteral("Received %1 bytes into %2").arg(link::groupedCount(count), QDir::toNativeSeparators(path)));
     return kExitOk;
 }
 
@@ -119,7 +128,7 @@ const CommandRegistration kAsciiCommands{{
     {"ascii-send", "FILE [--prefix S] [--suffix S] [--char-delay MS] [--line-delay MS]",
      "send FILE as it is; prefix and suffix take escapes such as \\r and \\x1a",
      [](Session& s, const QStringList& a) { return asciiSend(s, a); }},
-    {"ascii-receive", "FILE [--until-char S | --timeout SEC]",
+    {"ascii-receive", "FILE [--until-char S | --timeout SEC] [--force]",
      "store what the line brings in FILE, until the character, SEC seconds of silence, or Ctrl+C",
      [](Session& s, const QStringList& a) { return asciiReceive(s, a); }},
 }};
