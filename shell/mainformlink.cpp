@@ -79,7 +79,7 @@ bool LinkCommands::terminalActive() const {
     return current != nullptr && current->widget() == &m_terminal;
 }
 
-bool LinkCommands::compileAndLoad(TEditor& editor, bool reportFailedLoad) {
+bool LinkCommands::compileAndLoad(TEditor& editor, bool reportFailedLoad, bool runAfter) {
     link::LoggerLink& link = m_form.loggerLink();
     Prompts& prompts = m_form.prompts();
     const shell::CompileSource source{editor.caption(), editor.fileName(), editor.control().text()};
@@ -93,20 +93,25 @@ bool LinkCommands::compileAndLoad(TEditor& editor, bool reportFailedLoad) {
         compiler::releaseJob(job);
         return false;
     }
-    const QByteArray image(reinterpret_cast<const char*>(job.image.data()), qsizetype(job.image.size()));
-    const link::LoadOutcome outcome = LoadProgram(link, image, job.modelCode, job.header.variablesSize);
+    link::LoadRequest request;
+    request.image = QByteArray(reinterpret_cast<const char*>(job.image.data()), qsizetype(job.image.size()));
+    request.modelCode = job.modelCode;
+    request.variableAreaSize = job.header.variablesSize;
+    request.runAfter = runAfter;
     compiler::releaseJob(job);
+    const link::LinkResult result = link::loadProgram(link, request);
     // A refused size or a silent logger gets the general word too; a Cancel or a stalled line has
     // already been told in full.
     const bool refusedOrSilent =
-        outcome == link::LoadOutcome::TooLarge || outcome == link::LoadOutcome::NotResponding;
+        result.status == link::LinkStatus::Refused || result.status == link::LinkStatus::NotResponding;
     if (reportFailedLoad && refusedOrSilent) {
         link.report(link::kErrorCommunicating);
     }
-    if (outcome != link::LoadOutcome::Loaded) {
+    if (!result.done()) {
         return false;
     }
     link.ProgramDir = folder;
+    m_form.showCommandResult(result.message);
     return true;
 }
 
@@ -115,11 +120,12 @@ void LinkCommands::Load1Click() {
     if (editor == nullptr) {
         return;
     }
-    const auto claim = m_form.loggerLink().claim();
-    if (!claim) {
+    // A busy line is said before the compile, not after it.
+    if (!m_form.loggerLink().refusal().isEmpty()) {
+        (void)m_form.loggerLink().claim();
         return;
     }
-    compileAndLoad(*editor, true);
+    compileAndLoad(*editor, true, false);
 }
 
 void LinkCommands::Run1Click() {
@@ -129,18 +135,20 @@ void LinkCommands::Run1Click() {
         return;
     }
     link::LoggerLink& link = m_form.loggerLink();
-    const auto claim = link.claim();
-    if (!claim) {
-        return;
-    }
     if (fromTerminal) {
+        const auto claim = link.claim();
+        if (!claim) {
+            return;
+        }
         link.SendRunCommand();
         bringTerminalToFront();
         return;
     }
-    if (compileAndLoad(*editor, false)) {
-        link::runLoadedProgram(link);
+    if (!link.refusal().isEmpty()) {
+        (void)link.claim();
+        return;
     }
+    compileAndLoad(*editor, false, true);
 }
 
 }  // namespace orrery

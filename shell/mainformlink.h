@@ -42,7 +42,7 @@ public:
 private:
     // Compiles the editor's text and loads the image. True when the program is in the logger; sets
     // ProgramDir then.
-    bool compileAndLoad(TEditor& editor, bool reportFailedLoad);
+    bool compileAndLoad(TEditor& editor, bool reportFailedLoad, bool runAfter);
     bool terminalActive() const;
     void applyBusy(bool busy);
 

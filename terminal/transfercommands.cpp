@@ -1,9 +1,12 @@
 #include "transfercommands.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include "apdcomport.h"
+#include "destination.h"
+#include "linkresult.h"
 #include "prompts.h"
 #include "terminalwin.h"
 #include "xmodemsession.h"
@@ -13,7 +16,7 @@ namespace orrery::terminal {
 namespace {
 
 const QString kAllFiles = QStringLiteral("All files (*)");
-const QString kWriteProtected = QStringLiteral("File is write protected");
+using link::kWriteProtected;
 constexpr qint64 kXmodemGauge = 10000;
 
 // Gives the line back when a command ends, on every path.
@@ -32,9 +35,13 @@ private:
     bool m_held;
 };
 
+// The read-only attribute decides, not only what the system would refuse: root may write anything.
 bool isWriteProtected(const QString& path) {
-    const QFileInfo info(path);
-    return info.exists() && !info.isWritable();
+    return QFileInfo::exists(path) && link::isWriteProtected(path);
+}
+
+QString shown(const QString& path) {
+    return QDir::toNativeSeparators(path);
 }
 
 }  // namespace
@@ -61,6 +68,7 @@ void TransferCommands::sendXmodem() {
     }
     rememberFolder(path);
     m_c.terminal.SuspendTerminal();
+    reportXmodemEnd(path, true);
     m_c.session.startTransmit(path, QStringLiteral("XMODEM Transmit"), kXmodemGauge, true, [this] {
         // Input only: the output may still hold the transfer's last acknowledgement or cancel.
         m_c.port.flushInBuffer();
@@ -76,20 +84,37 @@ void TransferCommands::receiveXmodem() {
         return;
     }
     rememberFolder(path);
-    if (isWriteProtected(path)) {
-        m_c.prompts.showMessage(kWriteProtected);
+    // The save dialog has asked about replacing; what is left is whether the file can be written.
+    if (const QString problem = link::destinationProblem(path, true); !problem.isEmpty()) {
+        m_c.prompts.showMessage(problem);
         return;
     }
     if (!m_c.claimLine()) {
         return;
     }
     m_c.terminal.SuspendTerminal();
+    reportXmodemEnd(path, false);
     m_c.session.startReceive(path, QStringLiteral("XMODEM Receive"), kXmodemGauge, true, [this] {
         // Input only: the output may still hold the transfer's last acknowledgement or cancel.
         m_c.port.flushInBuffer();
         m_c.terminal.ResumeTerminal();
         m_c.releaseLine();
     });
+}
+
+// The success line of an XMODEM transfer, once it has ended (failures have their own message).
+void TransferCommands::reportXmodemEnd(const QString& path, bool sending) {
+    QObject::connect(
+        &m_c.session, &xmodem::XmodemSession::finished, &m_c.session,
+        [this, path, sending](int code) {
+            if (code != 0) {
+                return;
+            }
+            const QString size = link::groupedCount(QFileInfo(path).size());
+            m_c.reportResult(sending ? QStringLiteral("Sent %1 by XMODEM (%2 bytes)").arg(shown(path), size)
+                                     : QStringLiteral("Received %1 bytes by XMODEM into %2").arg(size, shown(path)));
+        },
+        Qt::SingleShotConnection);
 }
 
 void TransferCommands::sendAsciiFile() {
@@ -113,10 +138,23 @@ void TransferCommands::sendAsciiFile() {
     sendAscii(line, data, m_c.ascii, m_c.prompts.progress());
 }
 
+// Creates the receive file; keptAs names where the old file went, so that the message says it.
+bool TransferCommands::createFile(QFile& file, const QString& keptAs) {
+    if (file.open(QIODevice::WriteOnly)) {
+        return true;
+    }
+    QString text = QStringLiteral("%1\ncould not be created: %2").arg(shown(file.fileName()), file.errorString());
+    if (!keptAs.isEmpty()) {
+        text += QStringLiteral("\nThe earlier file is kept as %1").arg(shown(keptAs));
+    }
+    m_c.prompts.showMessage(text);
+    return false;
+}
+
 bool TransferCommands::openForReceive(const QString& path, QFile& file) {
     file.setFileName(path);
     if (!QFileInfo::exists(path)) {
-        return file.open(QIODevice::WriteOnly);
+        return createFile(file);
     }
     const int choice = m_c.askFileExists(path, m_c.fileExistsAction);
     if (choice < 0) {
@@ -131,7 +169,7 @@ bool TransferCommands::openForReceive(const QString& path, QFile& file) {
             m_c.prompts.showMessage(QStringLiteral("Can't create back-up. One exists already."));
             return false;
         }
-        return file.open(QIODevice::WriteOnly);
+        return createFile(file, backup);
     }
     if (isWriteProtected(path)) {
         m_c.prompts.showMessage(kWriteProtected);
@@ -148,7 +186,9 @@ bool TransferCommands::openForReceive(const QString& path, QFile& file) {
 }
 
 void TransferCommands::receiveAsciiFile() {
-    const QString path = m_c.prompts.saveFileName(QStringLiteral("Receive disk file"), m_c.offloadDir, kAllFiles);
+    // The File Exists dialog is the one question about an existing file; the save dialog asks none.
+    const QString path =
+        m_c.prompts.saveFileNameNoReplacePrompt(QStringLiteral("Receive disk file"), m_c.offloadDir, kAllFiles);
     if (path.isEmpty()) {
         return;
     }
@@ -166,12 +206,19 @@ void TransferCommands::receiveAsciiFile() {
     {
         TerminalSuspension suspended(m_c.terminal);
         end = receiveAscii(m_c.port, file, m_c.ascii, m_c.prompts.progress(), count);
+        // The last buffer reaches the disk only here: a full disk shows now, not in the loop.
+        const bool flushed = file.flush();
         file.close();
+        if (!flushed || file.error() != QFileDevice::NoError) {
+            end = ReceiveEnd::WriteError;
+        }
         m_c.prompts.progress().close();
     }
     if (end == ReceiveEnd::WriteError) {
         m_c.prompts.showMessage(QStringLiteral("File write error"));
+        return;
     }
+    m_c.reportResult(QStringLiteral("Received %1 bytes into %2").arg(link::groupedCount(count), shown(path)));
 }
 
 }  // namespace orrery::terminal

@@ -40,6 +40,8 @@ struct TransferContext {
     // Takes the line for a transfer (false: another command holds it) and gives it back.
     std::function<bool()> claimLine = [] { return true; };
     std::function<void()> releaseLine = [] {};
+    // Says how a finished transfer ended (the main window's status bar).
+    std::function<void(const QString&)> reportResult = [](const QString&) {};
 };
 
 class TransferCommands {
@@ -52,8 +54,10 @@ public:
     void receiveAsciiFile();
 
 private:
-    // Opens the receive file as the File Exists choice says; an empty result means the command ends.
+    // Opens the receive file as the File Exists choice says; false (after its message) ends the command.
     bool openForReceive(const QString& path, QFile& file);
+    bool createFile(QFile& file, const QString& keptAs = QString());
+    void reportXmodemEnd(const QString& path, bool sending);
     void rememberFolder(const QString& path);
 
     TransferContext m_c;
