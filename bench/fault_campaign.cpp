@@ -13,6 +13,8 @@
 //                      faults leave it able to answer at all)
 //
 //   fault_campaign [--rounds N] [--seed S]      exit status 1 when any round was bad
+//
+// LOGGERLINK and LOGGERSIM in the environment name other binaries than the ones of this build.
 #include <signal.h>
 
 #include <QCoreApplication>
@@ -30,6 +32,11 @@
 #include "loggermodel.h"
 
 namespace {
+
+QString program(const char* variable, const char* built) {
+    const QString given = qEnvironmentVariable(variable);
+    return given.isEmpty() ? QString::fromLocal8Bit(built) : given;
+}
 
 enum class Command { Load, Offload, Doffload, EpromExport };
 const char* const kCommandNames[] = {"load", "offload", "doffload", "eprom-export"};
@@ -137,7 +144,7 @@ public:
         const QString device = dir.filePath("logger");
         sim.setStandardOutputFile(QProcess::nullDevice());
         sim.setStandardErrorFile(QProcess::nullDevice());
-        sim.start(QStringLiteral(LOGGERSIM_PATH), QStringList{"--link", device} + faults.arguments);
+        sim.start(program("LOGGERSIM", LOGGERSIM_PATH), QStringList{"--link", device} + faults.arguments);
         const QDeadlineTimer started(10000);
         while (!QFileInfo::exists(device) && !started.hasExpired()) {
             QThread::msleep(10);
@@ -245,7 +252,7 @@ private:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("ORRERY_SETTINGS"), dir.filePath(QStringLiteral("orrery.ini")));
         tool.setProcessEnvironment(env);
-        tool.start(QStringLiteral(LOGGERLINK_PATH), QStringList{"--port", device, "--quiet"} + arguments);
+        tool.start(program("LOGGERLINK", LOGGERLINK_PATH), QStringList{"--port", device, "--quiet"} + arguments);
         tool.waitForStarted();
         if (interrupt && !tool.waitForFinished(interruptAfterMs)) {
             ::kill(pid_t(tool.processId()), SIGINT);
@@ -283,7 +290,7 @@ private:
             QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
             env.insert(QStringLiteral("ORRERY_SETTINGS"), dir.filePath(QStringLiteral("orrery.ini")));
             identify.setProcessEnvironment(env);
-            identify.start(QStringLiteral(LOGGERLINK_PATH), {"--port", device, "--quiet", "identify"});
+            identify.start(program("LOGGERLINK", LOGGERLINK_PATH), {"--port", device, "--quiet", "identify"});
             if (identify.waitForFinished(int(std::max<qint64>(deadline.remainingTime(), 1))) &&
                 identify.exitCode() == 0) {
                 return true;
@@ -319,6 +326,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "fault_campaign: --rounds needs a positive number\n");
         return 2;
     }
+    std::printf("fault_campaign: %d rounds, seed %u\n", rounds, seed);
     Campaign campaign(seed);
     for (int r = 1; r <= rounds; ++r) {
         campaign.round(r);
