@@ -15,6 +15,7 @@
 #include "terminalwin.h"
 #include "transfercommands.h"
 #include "xmodemsession.h"
+#include "xmodemtransfer.h"
 
 namespace orrery {
 
@@ -73,8 +74,9 @@ struct TransferParts {
         : protocol(&form.ApdComPort1),
           session(protocol, prompts),
           offload(link, session),
+          xmodem(link, session),
           commands(terminal::TransferContext{
-              form.ApdComPort1, session, prompts, term, link.OffloadDir, ascii, form.settings().program.fileExAction,
+              form.ApdComPort1, xmodem, prompts, term, link.OffloadDir, ascii, form.settings().program.fileExAction,
               [dialogs](const QString& name, int preselected) {
                   const shell::FileExistsChoice choice = dialogs.fileExists.run(name, preselected);
                   return choice.action == shell::FileExistsAction::Cancel ? -1 : choice.index;
@@ -94,6 +96,7 @@ struct TransferParts {
     xmodem::TApdProtocol protocol;  // ApdProtocol1
     xmodem::XmodemSession session;
     link::OffloadCommand offload;
+    link::XmodemTransferCommand xmodem;
     terminal::AsciiOptions ascii;
     terminal::TransferCommands commands;
     std::optional<link::LinkClaim> lineClaim;
@@ -173,11 +176,13 @@ std::shared_ptr<TransferParts> attachTransfers(TMainForm& form, terminal::TTermi
         form.settings().program.offloadDir = link.OffloadDir;
     });
 
-    QObject::connect(&p->offload, &link::OffloadCommand::finished, &form, [&form](const link::LinkResult& result) {
+    auto showSuccess = [&form](const link::LinkResult& result) {
         if (result.done()) {
             form.showCommandResult(result.message);
         }
-    });
+    };
+    QObject::connect(&p->offload, &link::OffloadCommand::finished, &form, showSuccess);
+    QObject::connect(&p->xmodem, &link::XmodemTransferCommand::finished, &form, showSuccess);
     form.setHandler("Offloaddatafile1", [p, &form, &link, &prompts, dialogs] {
         Offloaddatafile1Click(p->offload, link, prompts, dialogs.serialRange, form);
     });

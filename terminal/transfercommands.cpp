@@ -9,7 +9,7 @@
 #include "linkresult.h"
 #include "prompts.h"
 #include "terminalwin.h"
-#include "xmodemsession.h"
+#include "xmodemtransfer.h"
 
 namespace orrery::terminal {
 
@@ -17,7 +17,6 @@ namespace {
 
 const QString kAllFiles = QStringLiteral("All files (*)");
 using link::kWriteProtected;
-constexpr qint64 kXmodemGauge = 10000;
 
 // Gives the line back when a command ends, on every path.
 class LineClaim {
@@ -63,58 +62,19 @@ void TransferCommands::sendXmodem() {
         m_c.terminal.ResumeTerminal();
         return;
     }
-    if (!m_c.claimLine()) {
-        return;
-    }
     rememberFolder(path);
-    m_c.terminal.SuspendTerminal();
-    reportXmodemEnd(path, true);
-    m_c.session.startTransmit(path, QStringLiteral("XMODEM Transmit"), kXmodemGauge, true, [this] {
-        // Input only: the output may still hold the transfer's last acknowledgement or cancel.
-        m_c.port.flushInBuffer();
-        m_c.terminal.ResumeTerminal();
-        m_c.releaseLine();
-    });
+    m_c.xmodem.start({true, path, false});
 }
 
 void TransferCommands::receiveXmodem() {
+    // The save dialog asks before replacing an existing file; the command checks it can be written.
     const QString path = m_c.prompts.saveFileName(QStringLiteral("Receive disk files"), m_c.offloadDir, kAllFiles);
     if (path.isEmpty()) {
         m_c.terminal.ResumeTerminal();
         return;
     }
     rememberFolder(path);
-    // The save dialog has asked about replacing; what is left is whether the file can be written.
-    if (const QString problem = link::destinationProblem(path, true); !problem.isEmpty()) {
-        m_c.prompts.showMessage(problem);
-        return;
-    }
-    if (!m_c.claimLine()) {
-        return;
-    }
-    m_c.terminal.SuspendTerminal();
-    reportXmodemEnd(path, false);
-    m_c.session.startReceive(path, QStringLiteral("XMODEM Receive"), kXmodemGauge, true, [this] {
-        // Input only: the output may still hold the transfer's last acknowledgement or cancel.
-        m_c.port.flushInBuffer();
-        m_c.terminal.ResumeTerminal();
-        m_c.releaseLine();
-    });
-}
-
-// The success line of an XMODEM transfer, once it has ended (failures have their own message).
-void TransferCommands::reportXmodemEnd(const QString& path, bool sending) {
-    QObject::connect(
-        &m_c.session, &xmodem::XmodemSession::finished, &m_c.session,
-        [this, path, sending](int code) {
-            if (code != 0) {
-                return;
-            }
-            const QString size = link::groupedCount(QFileInfo(path).size());
-            m_c.reportResult(sending ? QStringLiteral("Sent %1 by XMODEM (%2 bytes)").arg(shown(path), size)
-                                     : QStringLiteral("Received %1 bytes by XMODEM into %2").arg(size, shown(path)));
-        },
-        Qt::SingleShotConnection);
+    m_c.xmodem.start({false, path, true});
 }
 
 void TransferCommands::sendAsciiFile() {

@@ -20,6 +20,9 @@ class TApdComPort;
 namespace orrery::xmodem {
 class XmodemSession;
 }
+namespace orrery::link {
+class XmodemTransferCommand;
+}
 
 namespace orrery::terminal {
 
@@ -30,7 +33,7 @@ using AskFileExists = std::function<int(const QString& fileName, int preselected
 
 struct TransferContext {
     serial::TApdComPort& port;
-    xmodem::XmodemSession& session;
+    link::XmodemTransferCommand& xmodem;
     Prompts& prompts;
     TTerminalForm& terminal;
     QString& offloadDir;
@@ -57,7 +60,6 @@ private:
     // Opens the receive file as the File Exists choice says; false (after its message) ends the command.
     bool openForReceive(const QString& path, QFile& file);
     bool createFile(QFile& file, const QString& keptAs = QString());
-    void reportXmodemEnd(const QString& path, bool sending);
     void rememberFolder(const QString& path);
 
     TransferContext m_c;

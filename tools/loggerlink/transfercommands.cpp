@@ -10,6 +10,7 @@
 #include "loggerlinkcli.h"
 #include "offload.h"
 #include "xmodemsession.h"
+#include "xmodemtransfer.h"
 
 namespace orrery::loggerlink {
 
@@ -89,25 +90,18 @@ int xmodemTransfer(Session& session, QStringList arguments, bool sending) {
     if (!link) {
         return kExitLogger;
     }
+    session.claim().reset();
     xmodem::TApdProtocol protocol(&link->port());
     xmodem::XmodemSession transfer(protocol, link->prompts());
-    int code = -1;
-    QObject::connect(&transfer, &xmodem::XmodemSession::finished, [&code](int c) { code = c; });
-    // Input only: the output may still hold the transfer's last acknowledgement or cancel.
-    auto cleanUp = [link] { link->port().flushInBuffer(); };
-    if (sending) {
-        transfer.startTransmit(path, QStringLiteral("XMODEM Transmit"), 10000, true, cleanUp);
-    } else {
-        transfer.startReceive(path, QStringLiteral("XMODEM Receive"), 10000, true, cleanUp);
+    link::XmodemTransferCommand command(*link, transfer);
+    if (!command.start({sending, path, force})) {
+        return command.result().status == link::LinkStatus::Refused ? kExitUsage : kExitLogger;
     }
     waitForEnd(transfer);
-    if (code != 0) {
+    if (!command.result().done()) {
         return kExitLogger;
     }
-    const QString shown = QDir::toNativeSeparators(path);
-    const qint64 size = QFileInfo(path).size();
-    sayDone(session, sending ? QStringLiteral("Sent %1 by XMODEM (%2 bytes)").arg(shown, link::groupedCount(size))
-                             : QStringLiteral("Received %1 bytes by XMODEM into %2").arg(link::groupedCount(size), shown));
+    sayDone(session, command.result().message);
     return kExitOk;
 }
 
