@@ -89,8 +89,7 @@ void VariableViewer::afterLoad(const QString& crcMessage) {
 }
 
 bool VariableViewer::LoadSymbolFile() {
-    const QString path = m_prompts.openFileName(QStringLiteral("Open"), m_programDir,
-                                                QString::fromLatin1(kSymbolFileFilter));
+    const QString path = chooseSymbolFile(m_programDir);
     if (path.isEmpty()) {
         return true;
     }

@@ -11,6 +11,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 #include "symbolfile.h"
 
@@ -42,6 +43,10 @@ public:
     // programDir is the link's folder of the last program or symbol file; the open dialog starts there
     // and a chosen file moves it.
     VariableViewer(VariableMemory& memory, Prompts& prompts, QString& programDir);
+
+    // Asks the user for a symbol file, starting in folder; empty when cancelled. The dialog's window
+    // sets it (the viewer itself asks nothing); without it no file is ever chosen.
+    std::function<QString(const QString& folder)> chooseSymbolFile = [](const QString&) { return QString(); };
 
     QList<TVarItem> Items;
     quint16 FileCrc = 0;

@@ -99,6 +99,9 @@ void BootEPROM1Click(TMainForm& form) {
 void ViewVariables1Click(link::LoggerLink& link, TViewVariableDialog& dialog) {
     link::LinkMemory memory(link);
     link::VariableViewer viewer(memory, link.prompts(), link.ProgramDir);
+    viewer.chooseSymbolFile = [&link](const QString& folder) {
+        return link.prompts().openFileName(QStringLiteral("Open"), folder, QString::fromLatin1(link::kSymbolFileFilter));
+    };
     dialog.setViewer(&viewer);
     link::withMemoryAccess(link, [&dialog] { dialog.run(); });
     dialog.setViewer(nullptr);

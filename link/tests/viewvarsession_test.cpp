@@ -36,6 +36,7 @@ TEST_F(ViewSession, TheDialogRunsInsideMemoryAccessAndReadsThroughTheLink) {
 
     LinkMemory memory(link);
     VariableViewer viewer(memory, prompts, link.ProgramDir);
+    viewer.chooseSymbolFile = [this](const QString& folder) { return prompts.openFileName("Open", folder, ""); };
     prompts.answerFile(sym);
     bool suspendedInside = false;
     EXPECT_TRUE(withMemoryAccess(link, [&] {
