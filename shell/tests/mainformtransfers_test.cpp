@@ -258,6 +258,27 @@ TEST_F(TransfersInMainForm, XmodemReceiveWithNoSenderIsReportedAndTheLineIsFree)
 }
 
 // ASCII receive into an existing file: each choice of the File Exists dialog.
+// The last buffer reaches the disk only when the file is closed: a full disk must say so then, not
+// report a receive that lost its data. /dev/full takes every write into the buffer and fails the flush.
+TEST_F(TransfersInMainForm, AsciiReceiveOntoAFullDiskSaysFileWriteError) {
+    if (!QFileInfo(QStringLiteral("/dev/full")).isWritable()) {
+        GTEST_SKIP() << "no /dev/full";
+    }
+    asciiOptions.setRunner([](terminal::TAsciiOptionsDialog& d) {
+        d.kindButton(terminal::TerminationKind::Character)->setChecked(true);
+        d.termCharEdit()->setText("#");
+        return true;
+    });
+    form->action("ASCIItransferoptions1")->trigger();
+    prompts.answerFile(QStringLiteral("/dev/full"));
+    fileExistsAnswer = 0;  // Overwrite
+    QTimer::singleShot(50, form.get(), [this] { type("\r"); });
+    form->action("RcvfileASCII1")->trigger();
+    EXPECT_EQ(prompts.messages(), QStringList{"File write error"});
+    EXPECT_FALSE(form->lastCommandResult().startsWith("Received")) << form->lastCommandResult().toStdString();
+    EXPECT_FALSE(link->isBusy());
+}
+
 TEST_F(TransfersInMainForm, AsciiReceiveIntoAnExistingFile) {
     asciiOptions.setRunner([](terminal::TAsciiOptionsDialog& d) {
         d.kindButton(terminal::TerminationKind::Character)->setChecked(true);
