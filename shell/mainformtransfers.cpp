@@ -76,7 +76,7 @@ struct TransferParts {
           offload(link, session),
           xmodem(link, session),
           commands(terminal::TransferContext{
-              form.ApdComPort1, xmodem, prompts, term, link.OffloadDir, ascii, form.settings().program.fileExAction,
+              link, form.ApdComPort1, xmodem, prompts, term, link.OffloadDir, ascii, form.settings().program.fileExAction,
               [dialogs](const QString& name, int preselected) {
                   const shell::FileExistsChoice choice = dialogs.fileExists.run(name, preselected);
                   return choice.action == shell::FileExistsAction::Cancel ? -1 : choice.index;

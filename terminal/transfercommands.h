@@ -8,8 +8,8 @@
 #include <functional>
 
 #include "asciiloops.h"
+#include "asciireceive.h"
 
-class QFile;
 
 namespace orrery {
 class Prompts;
@@ -21,6 +21,7 @@ namespace orrery::xmodem {
 class XmodemSession;
 }
 namespace orrery::link {
+class LoggerLink;
 class XmodemTransferCommand;
 }
 
@@ -32,6 +33,7 @@ class TTerminalForm;
 using AskFileExists = std::function<int(const QString& fileName, int preselectedIndex)>;
 
 struct TransferContext {
+    link::LoggerLink& link;
     serial::TApdComPort& port;
     link::XmodemTransferCommand& xmodem;
     Prompts& prompts;
@@ -57,15 +59,11 @@ public:
     void receiveAsciiFile();
 
 private:
-    // Opens the receive file as the File Exists choice says; false (after its message) ends the command.
-    bool openForReceive(const QString& path, QFile& file);
-    bool createFile(QFile& file, const QString& keptAs = QString());
     void rememberFolder(const QString& path);
 
     TransferContext m_c;
 };
 
-// Where "Make back-up" moves an existing file: its extension replaced by ".bak".
-QString backupPathFor(const QString& path);
+using link::backupPathFor;
 
 }  // namespace orrery::terminal

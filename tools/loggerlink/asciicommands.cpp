@@ -7,6 +7,7 @@
 #include <QDir>
 #include <cstdio>
 
+#include "asciireceive.h"
 #include "asciitransfer.h"
 #include "destination.h"
 #include "linkresult.h"
@@ -89,39 +90,23 @@ int asciiReceive(Session& session, QStringList arguments) {
     if (!link) {
         return kExitLogger;
     }
-    // Opened once the line is open (nothing has been sent), so that the file's appearance tells a
-    // script the receive is ready. Unbuffered: every byte is in the file as soon as it has arrived.
-    QFile file;
-    if (!link::openFreePartial(file, path, QIODevice::Unbuffered)) {
-        session.error(QStringLiteral("cannot write '%1': %2").arg(file.fileName(), file.errorString()));
-        return kExitUsage;
+    // The command claims the line itself.
+    session.claim().reset();
+    const link::LinkResult result =
+        link::receiveAsciiFile(*link, {path, link::ExistingFile::ReplaceWhenComplete, options});
+    switch (result.status) {
+        case link::LinkStatus::Done:
+            sayDone(session, result.message);
+            return kExitOk;
+        case link::LinkStatus::Cancelled:
+            // A Ctrl+C silences the link's own messages; where the bytes are must still be said.
+            if (!session.prompts().messages().contains(result.message)) {
+                session.error(result.message);
+            }
+            return kExitLogger;
+        default:
+            return kExitUsage;  // the file could not be written
     }
-    const QString partial = file.fileName();
-    qint64 count = 0;
-    link::ReceiveEnd end = link::receiveAscii(link->port(), file, options, link->prompts().progress(), count);
-    link->prompts().progress().close();
-    file.close();
-    if (file.error() != QFileDevice::NoError) {
-        end = link::ReceiveEnd::WriteError;
-    }
-    // Without a termination condition Ctrl+C is how the receive ends, not a cancel.
-    const bool complete = end == link::ReceiveEnd::Terminated ||
-                          (end == link::ReceiveEnd::Cancelled && options.kind == link::TerminationKind::UserCancel);
-    if (end == link::ReceiveEnd::WriteError) {
-        session.error(QStringLiteral("File write error: %1 bytes received are in '%2'").arg(count).arg(partial));
-        return kExitUsage;
-    }
-    if (!complete) {
-        session.error(QStringLiteral("ASCII receive cancelled: %1 bytes received are in '%2'").arg(count).arg(partial));
-        return kExitLogger;
-    }
-    // rename() replaces an older FILE (allowed by --force) in one step.
-    if (std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(path).constData()) != 0) {
-        session.error(QStringLiteral("cannot write '%1': the %2 bytes received are in '%3'").arg(path).arg(count).arg(partial));
-        return kExitUsage;
-    }
-    sayDone(session, QStringLiteral("Received %1 bytes into %2").arg(link::groupedCount(count), QDir::toNativeSeparators(path)));
-    return kExitOk;
 }
 
 const CommandRegistration kAsciiCommands{{
