@@ -53,10 +53,16 @@ constexpr int kIdentifyLimitMs = 5000;
 struct Faults {
     QStringList arguments;
     bool loggerCanAnswer = true;  // no silence and no delay beyond the identify time-out
+    int delayMs = 0;
     QString text;
 };
 
-Faults randomFaults(QRandomGenerator& random) {
+// The EPROM export makes four exchanges for each of its 1 030 records, so a delay of every answer
+// multiplies: it gets short delays only, and a time limit that grows with them.
+constexpr int kExportExchanges = 4 * 1100;
+constexpr int kExportMaxDelayMs = 20;
+
+Faults randomFaults(QRandomGenerator& random, Command command) {
     Faults f;
     const quint32 seed = random.bounded(1, 1000000);
     f.arguments << "--seed" << QString::number(seed);
@@ -72,9 +78,10 @@ Faults randomFaults(QRandomGenerator& random) {
             f.arguments << "--corrupt" << QString::number(random.bounded(1, 30) / 10000.0, 'f', 4);
             break;
         case 4: {
-            const int ms = random.bounded(0, 700);
+            const int ms = random.bounded(0, command == Command::EpromExport ? kExportMaxDelayMs : 700);
             f.arguments << "--delay" << QString::number(ms);
             f.loggerCanAnswer = ms < 400;
+            f.delayMs = ms;
             break;
         }
         default:
@@ -139,7 +146,7 @@ public:
     void round(int number) {
         QTemporaryDir dir;
         const Command command = Command(m_random.bounded(4));
-        const Faults faults = randomFaults(m_random);
+        const Faults faults = randomFaults(m_random, command);
         QProcess sim;
         const QString device = dir.filePath("logger");
         sim.setStandardOutputFile(QProcess::nullDevice());
@@ -155,8 +162,9 @@ public:
         const bool interrupt = m_random.bounded(5) == 0;
         const int interruptAfterMs = m_random.bounded(50, 3000);
 
+        const int limitMs = kCommandLimitMs + (command == Command::EpromExport ? kExportExchanges * faults.delayMs : 0);
         const Outcome outcome = run(dir, device, arguments, output, command, expectation, interrupt,
-                                    interruptAfterMs, faults.loggerCanAnswer);
+                                    interruptAfterMs, faults.loggerCanAnswer, limitMs);
         ++m_counts[command][int(outcome)];
         std::printf("%4d  %-13s %-26s %-9s %s\n", number, kCommandNames[int(command)], qPrintable(faults.text),
                     interrupt ? "Ctrl+C" : "", kOutcomeNames[int(outcome)]);
@@ -247,7 +255,8 @@ private:
     }
 
     Outcome run(QTemporaryDir& dir, const QString& device, const QStringList& arguments, const QString& output,
-                Command command, const QString& range, bool interrupt, int interruptAfterMs, bool checkIdentify) {
+                Command command, const QString& range, bool interrupt, int interruptAfterMs, bool checkIdentify,
+                int limitMs) {
         QProcess tool;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("ORRERY_SETTINGS"), dir.filePath(QStringLiteral("orrery.ini")));
@@ -258,7 +267,7 @@ private:
             ::kill(pid_t(tool.processId()), SIGINT);
         }
         // waitForFinished() is false for a process that has already ended.
-        if (tool.state() != QProcess::NotRunning && !tool.waitForFinished(kCommandLimitMs)) {
+        if (tool.state() != QProcess::NotRunning && !tool.waitForFinished(limitMs)) {
             tool.kill();
             tool.waitForFinished();
             return Outcome::Hang;
