@@ -42,8 +42,9 @@ enum class Command { Load, Offload, Doffload, EpromExport };
 const char* const kCommandNames[] = {"load", "offload", "doffload", "eprom-export"};
 
 enum class Outcome { Correct, Reported, Different, Empty, Partial, Unreported, Hang, MuteLogger };
-const char* const kOutcomeNames[] = {"correct",       "failed, reported", "bad: different", "bad: empty",
-                                     "bad: partial",  "bad: unreported",  "bad: hang",      "bad: mute logger"};
+const char* const kOutcomeNames[] = {"correct",    "failed, reported", "bad: different",
+                                     "bad: empty", "bad: partial",     "bad: unreported",
+                                     "bad: hang",  "bad: mute logger"};
 constexpr int kOutcomes = 8;
 
 // Long enough for the slowest honest end: a minute of handshake wait, then ten block retries of 10 s.
@@ -87,8 +88,9 @@ Faults randomFaults(QRandomGenerator& random, Command command) {
         default:
             // Short counts end an offload's handshake or transfer (the logger hears one byte a block),
             // long ones a load or an export part-way.
-            f.arguments << "--silent-after" << QString::number(random.bounded(2) ? random.bounded(0, 60)
-                                                                                 : random.bounded(0, 3000));
+            f.arguments << "--silent-after"
+                        << QString::number(random.bounded(2) ? random.bounded(0, 60)
+                                                             : random.bounded(0, 3000));
             f.loggerCanAnswer = false;
             break;
     }
@@ -162,12 +164,13 @@ public:
         const bool interrupt = m_random.bounded(5) == 0;
         const int interruptAfterMs = m_random.bounded(50, 3000);
 
-        const int limitMs = kCommandLimitMs + (command == Command::EpromExport ? kExportExchanges * faults.delayMs : 0);
+        const int limitMs =
+            kCommandLimitMs + (command == Command::EpromExport ? kExportExchanges * faults.delayMs : 0);
         const Outcome outcome = run(dir, device, arguments, output, command, expectation, interrupt,
                                     interruptAfterMs, faults.loggerCanAnswer, limitMs);
         ++m_counts[command][int(outcome)];
-        std::printf("%4d  %-13s %-26s %-9s %s\n", number, kCommandNames[int(command)], qPrintable(faults.text),
-                    interrupt ? "Ctrl+C" : "", kOutcomeNames[int(outcome)]);
+        std::printf("%4d  %-13s %-26s %-9s %s\n", number, kCommandNames[int(command)],
+                    qPrintable(faults.text), interrupt ? "Ctrl+C" : "", kOutcomeNames[int(outcome)]);
         std::fflush(stdout);
         sim.terminate();
         if (!sim.waitForFinished(5000)) {
@@ -197,7 +200,8 @@ public:
     }
 
 private:
-    QStringList commandArguments(Command command, QTemporaryDir& dir, const QString& output, QString& expected) {
+    QStringList commandArguments(Command command, QTemporaryDir& dir, const QString& output,
+                                 QString& expected) {
         switch (command) {
             case Command::Load: {
                 QFile source(dir.filePath("prog.qob"));
@@ -210,13 +214,15 @@ private:
                 const int start = m_random.bounded(0, 5632);
                 const int end = m_random.bounded(4) == 0 ? 0 : m_random.bounded(start, 5632);
                 expected = QStringLiteral("%1 %2").arg(start).arg(end);
-                return {"offload", "--start", QString::number(start), "--end", QString::number(end), "-o", output};
+                return {"offload", "--start", QString::number(start), "--end", QString::number(end),
+                        "-o",      output};
             }
             case Command::Doffload: {
                 const int start = m_random.bounded(1, 4);
                 const int end = m_random.bounded(start, 4);
                 expected = QStringLiteral("%1 %2").arg(start).arg(end);
-                return {"doffload", "--start", QString::number(start), "--end", QString::number(end), "-o", output};
+                return {"doffload", "--start", QString::number(start), "--end", QString::number(end),
+                        "-o",       output};
             }
             case Command::EpromExport:
                 return {"eprom-export", "-o", output};
@@ -254,14 +260,15 @@ private:
         return got == expectedFile(command, range);
     }
 
-    Outcome run(QTemporaryDir& dir, const QString& device, const QStringList& arguments, const QString& output,
-                Command command, const QString& range, bool interrupt, int interruptAfterMs, bool checkIdentify,
-                int limitMs) {
+    Outcome run(QTemporaryDir& dir, const QString& device, const QStringList& arguments,
+                const QString& output, Command command, const QString& range, bool interrupt,
+                int interruptAfterMs, bool checkIdentify, int limitMs) {
         QProcess tool;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("ORRERY_SETTINGS"), dir.filePath(QStringLiteral("orrery.ini")));
         tool.setProcessEnvironment(env);
-        tool.start(program("LOGGERLINK", LOGGERLINK_PATH), QStringList{"--port", device, "--quiet"} + arguments);
+        tool.start(program("LOGGERLINK", LOGGERLINK_PATH),
+                   QStringList{"--port", device, "--quiet"} + arguments);
         tool.waitForStarted();
         if (interrupt && !tool.waitForFinished(interruptAfterMs)) {
             ::kill(pid_t(tool.processId()), SIGINT);
@@ -282,8 +289,9 @@ private:
                 outcome = Outcome::Different;
             }
         } else if (!success) {
-            outcome = QFileInfo::exists(output) ? Outcome::Partial
-                                                : (err.trimmed().isEmpty() ? Outcome::Unreported : Outcome::Reported);
+            outcome = QFileInfo::exists(output)
+                          ? Outcome::Partial
+                          : (err.trimmed().isEmpty() ? Outcome::Unreported : Outcome::Reported);
         }
         if (outcome <= Outcome::Reported && checkIdentify && !loggerAnswers(dir, device)) {
             outcome = Outcome::MuteLogger;

@@ -56,8 +56,9 @@ QString openForReceive(const AsciiReceiveRequest& request, QFile& file) {
         }
     }
     // Overwrite empties the file first, so that no tail of an older, longer recording stays behind.
-    const auto mode = exists && request.existing == ExistingFile::Append ? QIODevice::WriteOnly | QIODevice::Append
-                                                                        : QIODevice::WriteOnly | QIODevice::Truncate;
+    const auto mode = exists && request.existing == ExistingFile::Append
+                          ? QIODevice::WriteOnly | QIODevice::Append
+                          : QIODevice::WriteOnly | QIODevice::Truncate;
     if (file.open(mode)) {
         return {};
     }
@@ -111,7 +112,8 @@ LinkResult receiveAsciiFile(LoggerLink& link, const AsciiReceiveRequest& request
     }
     if (request.existing == ExistingFile::ReplaceWhenComplete) {
         // Without a termination condition Cancel is how the receive ends, not a cancel.
-        const bool complete = end == ReceiveEnd::Terminated || request.options.kind == TerminationKind::UserCancel;
+        const bool complete =
+            end == ReceiveEnd::Terminated || request.options.kind == TerminationKind::UserCancel;
         if (!complete) {
             return failed(link, LinkStatus::Cancelled,
                           QStringLiteral("ASCII receive cancelled: %1 bytes received are in %2")
@@ -119,7 +121,8 @@ LinkResult receiveAsciiFile(LoggerLink& link, const AsciiReceiveRequest& request
                           written, count);
         }
         // rename() replaces an older file in one step.
-        if (std::rename(QFile::encodeName(written).constData(), QFile::encodeName(request.path).constData()) != 0) {
+        if (std::rename(QFile::encodeName(written).constData(),
+                        QFile::encodeName(request.path).constData()) != 0) {
             return failed(link, LinkStatus::Failed,
                           QStringLiteral("Cannot write %1: the %2 bytes received are in %3")
                               .arg(shown(request.path), groupedCount(count), shown(written)),

@@ -135,11 +135,13 @@ LinkResult exportEprom(LoggerLink& link, const EpromExportRequest& request) {
         return fail(LinkStatus::NotResponding, kNotResponding);
     }
     if (answer != kEpromExportCommand) {
-        return LinkResult::failure(LinkStatus::Refused, QStringLiteral("The logger refused the EPROM export"));
+        return LinkResult::failure(LinkStatus::Refused,
+                                   QStringLiteral("The logger refused the EPROM export"));
     }
     // The image crosses the line as raw bytes, 0x11 and 0x13 among them.
     if (!link.CheckLinkSettings()) {
-        return LinkResult::failure(LinkStatus::Refused, QStringLiteral("The port settings do not allow the export"));
+        return LinkResult::failure(LinkStatus::Refused,
+                                   QStringLiteral("The port settings do not allow the export"));
     }
     QSaveFile file(path);
     if (!openForWriting(file)) {

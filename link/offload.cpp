@@ -105,7 +105,8 @@ bool OffloadCommand::start(const OffloadRequest& request) {
     const OffloadProtocol& protocol = offloadProtocol(request.kind);
     m_destination = QFileInfo(request.destination).absoluteFilePath();
     m_link.OffloadDir = QFileInfo(m_destination).absolutePath();
-    if (const QString problem = destinationProblem(m_destination, request.replaceExisting); !problem.isEmpty()) {
+    if (const QString problem = destinationProblem(m_destination, request.replaceExisting);
+        !problem.isEmpty()) {
         return refuse(LinkStatus::Refused, problem);
     }
     std::optional<LinkClaim> claim = m_link.claim();
@@ -140,11 +141,11 @@ void OffloadCommand::onTransferEnd(int code) {
                     QStringLiteral("Offloaded %1 bytes into %2")
                         .arg(groupedCount(size), QDir::toNativeSeparators(m_destination))};
     } else {
-        m_result.status = code == int(xmodem::Result::LocalCancel) ? LinkStatus::Cancelled : LinkStatus::Failed;
+        m_result.status =
+            code == int(xmodem::Result::LocalCancel) ? LinkStatus::Cancelled : LinkStatus::Failed;
         m_result.bytes = protocol.bytesTransferred();
         m_result.path = protocol.savedPath();
-        m_result.message =
-            xmodem::XmodemSession::failureMessage(code, true, m_result.bytes, m_result.path);
+        m_result.message = xmodem::XmodemSession::failureMessage(code, true, m_result.bytes, m_result.path);
     }
     emit finished(m_result);
 }

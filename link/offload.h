@@ -43,8 +43,8 @@ const OffloadProtocol& offloadProtocol(OffloadKind kind);
 struct OffloadRequest {
     OffloadKind kind = OffloadKind::Serial;
     qint32 start = 0;
-    qint32 end = 0;              // 0: open end
-    QString destination;         // absolute path of the file to write
+    qint32 end = 0;                // 0: open end
+    QString destination;           // absolute path of the file to write
     bool replaceExisting = false;  // an existing file under destination may be replaced
 };
 

@@ -129,9 +129,10 @@ LinkResult loadProgram(LoggerLink& link, const LoadRequest& request) {
         case LoadOutcome::Loaded:
             break;
         case LoadOutcome::TooLarge:
-            return LinkResult::failure(LinkStatus::Refused,
-                                       loadSizeRefusal(request.image.size(), request.modelCode,
-                                                       request.variableAreaSize).value_or(QString()));
+            return LinkResult::failure(
+                LinkStatus::Refused,
+                loadSizeRefusal(request.image.size(), request.modelCode, request.variableAreaSize)
+                    .value_or(QString()));
         case LoadOutcome::NotResponding:
             return LinkResult::failure(LinkStatus::NotResponding, kNotResponding);
         case LoadOutcome::Cancelled:
@@ -146,10 +147,14 @@ LinkResult loadProgram(LoggerLink& link, const LoadRequest& request) {
             return LinkResult::failure(LinkStatus::Failed, kErrorCommunicating);
         }
     }
-    const QString model = request.modelCode == 0 ? QString() : QStringLiteral(" (model %1)").arg(request.modelCode);
-    return {LinkStatus::Done, request.image.size(), {},
-            QStringLiteral("%1 %2 bytes%3").arg(request.runAfter ? QStringLiteral("Loaded and started") : QStringLiteral("Loaded"),
-                                                groupedCount(request.image.size()), model)};
+    const QString model =
+        request.modelCode == 0 ? QString() : QStringLiteral(" (model %1)").arg(request.modelCode);
+    return {LinkStatus::Done,
+            request.image.size(),
+            {},
+            QStringLiteral("%1 %2 bytes%3")
+                .arg(request.runAfter ? QStringLiteral("Loaded and started") : QStringLiteral("Loaded"),
+                     groupedCount(request.image.size()), model)};
 }
 
 }  // namespace orrery::link

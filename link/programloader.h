@@ -57,10 +57,10 @@ inline int loadResultCode(LoadOutcome outcome) {
 }
 
 struct LoadRequest {
-    QByteArray image;                // the program image, header included
-    quint16 modelCode = 0;           // the model the program was compiled for
-    quint32 variableAreaSize = 0;    // models 400 and 500: the variables that share its memory
-    bool runAfter = false;           // start the program once it is loaded
+    QByteArray image;              // the program image, header included
+    quint16 modelCode = 0;         // the model the program was compiled for
+    quint32 variableAreaSize = 0;  // models 400 and 500: the variables that share its memory
+    bool runAfter = false;         // start the program once it is loaded
 };
 
 // The load (and run) command: claims the line, loads, and on request starts the program. Failures are

@@ -14,7 +14,8 @@ namespace {
 constexpr qint64 kXmodemGauge = 10000;
 }  // namespace
 
-XmodemTransferCommand::XmodemTransferCommand(LoggerLink& link, xmodem::XmodemSession& session, QObject* parent)
+XmodemTransferCommand::XmodemTransferCommand(LoggerLink& link, xmodem::XmodemSession& session,
+                                             QObject* parent)
     : QObject(parent), m_link(link), m_session(session) {}
 
 bool XmodemTransferCommand::start(const XmodemRequest& request) {
@@ -50,7 +51,8 @@ bool XmodemTransferCommand::start(const XmodemRequest& request) {
         m_claim.reset();
     };
     if (request.sending) {
-        m_session.startTransmit(m_request.path, QStringLiteral("XMODEM Transmit"), kXmodemGauge, true, cleanUp);
+        m_session.startTransmit(m_request.path, QStringLiteral("XMODEM Transmit"), kXmodemGauge, true,
+                                cleanUp);
     } else {
         m_session.startReceive(m_request.path, QStringLiteral("XMODEM Receive"), kXmodemGauge, true, cleanUp);
     }
@@ -64,14 +66,16 @@ void XmodemTransferCommand::onTransferEnd(int code) {
         const qint64 size = QFileInfo(m_request.path).size();
         const QString count = groupedCount(size);
         m_result = {LinkStatus::Done, size, m_request.path,
-                    m_request.sending ? QStringLiteral("Sent %1 by XMODEM (%2 bytes)").arg(shown, count)
-                                      : QStringLiteral("Received %1 bytes by XMODEM into %2").arg(count, shown)};
+                    m_request.sending
+                        ? QStringLiteral("Sent %1 by XMODEM (%2 bytes)").arg(shown, count)
+                        : QStringLiteral("Received %1 bytes by XMODEM into %2").arg(count, shown)};
     } else {
-        m_result.status = code == int(xmodem::Result::LocalCancel) ? LinkStatus::Cancelled : LinkStatus::Failed;
+        m_result.status =
+            code == int(xmodem::Result::LocalCancel) ? LinkStatus::Cancelled : LinkStatus::Failed;
         m_result.bytes = protocol.bytesTransferred();
         m_result.path = m_request.sending ? QString() : protocol.savedPath();
-        m_result.message = xmodem::XmodemSession::failureMessage(code, !m_request.sending, m_result.bytes,
-                                                                 m_result.path);
+        m_result.message =
+            xmodem::XmodemSession::failureMessage(code, !m_request.sending, m_result.bytes, m_result.path);
     }
     emit finished(m_result);
 }

@@ -47,8 +47,8 @@ std::optional<link::EpromExportRequest> chooseHexFile(Prompts& prompts, const QS
                                                       const QString& rememberedName) {
     NoOverwriteQuestion plainSaveDialog(prompts);
     for (;;) {
-        const QString path = prompts.saveFileName(link::kRepriseCaption, QDir(folder).filePath(rememberedName),
-                                                  link::kHexFileFilter);
+        const QString path = prompts.saveFileName(
+            link::kRepriseCaption, QDir(folder).filePath(rememberedName), link::kHexFileFilter);
         if (path.isEmpty()) {
             return std::nullopt;
         }
@@ -100,7 +100,8 @@ void ViewVariables1Click(link::LoggerLink& link, TViewVariableDialog& dialog) {
     link::LinkMemory memory(link);
     link::VariableViewer viewer(memory, link.prompts(), link.ProgramDir);
     viewer.chooseSymbolFile = [&link](const QString& folder) {
-        return link.prompts().openFileName(QStringLiteral("Open"), folder, QString::fromLatin1(link::kSymbolFileFilter));
+        return link.prompts().openFileName(QStringLiteral("Open"), folder,
+                                           QString::fromLatin1(link::kSymbolFileFilter));
     };
     dialog.setViewer(&viewer);
     link::withMemoryAccess(link, [&dialog] { dialog.run(); });
@@ -113,9 +114,11 @@ TViewVariableDialog* attachEpromAndViewer(TMainForm& form) {
     link::LoggerLink& link = form.loggerLink();
     auto* dialog = new TViewVariableDialog(&form);
     auto rememberedName = std::make_shared<QString>(link::kDefaultHexName);
-    form.setHandler(QStringLiteral("RepriseEPROM1"), [&form, rememberedName] { RepriseEPROM1Click(form, *rememberedName); });
+    form.setHandler(QStringLiteral("RepriseEPROM1"),
+                    [&form, rememberedName] { RepriseEPROM1Click(form, *rememberedName); });
     form.setHandler(QStringLiteral("BootEPROM1"), [&form] { BootEPROM1Click(form); });
-    form.setHandler(QStringLiteral("ViewVariables1"), [&link, dialog] { ViewVariables1Click(link, *dialog); });
+    form.setHandler(QStringLiteral("ViewVariables1"),
+                    [&link, dialog] { ViewVariables1Click(link, *dialog); });
     return dialog;
 }
 

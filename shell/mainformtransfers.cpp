@@ -76,7 +76,8 @@ struct TransferParts {
           offload(link, session),
           xmodem(link, session),
           commands(terminal::TransferContext{
-              link, form.ApdComPort1, xmodem, prompts, term, link.OffloadDir, ascii, form.settings().program.fileExAction,
+              link, form.ApdComPort1, xmodem, prompts, term, link.OffloadDir, ascii,
+              form.settings().program.fileExAction,
               [dialogs](const QString& name, int preselected) {
                   const shell::FileExistsChoice choice = dialogs.fileExists.run(name, preselected);
                   return choice.action == shell::FileExistsAction::Cancel ? -1 : choice.index;
@@ -122,8 +123,8 @@ void offloadCommand(link::OffloadKind kind, link::OffloadCommand& command, link:
     }
     const OffloadSaveDialog& save = saveDialogOf(kind);
     QString path = prompts.saveFileNameNoReplacePrompt(
-        QString::fromLatin1(save.title), QDir(link.OffloadDir).filePath(QString::fromLatin1(save.defaultName)),
-        link::kDataFileFilter);
+        QString::fromLatin1(save.title),
+        QDir(link.OffloadDir).filePath(QString::fromLatin1(save.defaultName)), link::kDataFileFilter);
     if (path.isEmpty()) {
         return;
     }

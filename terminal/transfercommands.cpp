@@ -5,10 +5,10 @@
 #include <QFileInfo>
 
 #include "apdcomport.h"
-#include "prompts.h"
-#include "terminalwin.h"
 #include "asciireceive.h"
 #include "loggerlink.h"
+#include "prompts.h"
+#include "terminalwin.h"
 #include "xmodemtransfer.h"
 
 namespace orrery::terminal {
@@ -83,15 +83,15 @@ void TransferCommands::sendAsciiFile() {
 
 void TransferCommands::receiveAsciiFile() {
     // The File Exists dialog is the one question about an existing file; the save dialog asks none.
-    const QString path =
-        m_c.prompts.saveFileNameNoReplacePrompt(QStringLiteral("Receive disk file"), m_c.offloadDir, kAllFiles);
+    const QString path = m_c.prompts.saveFileNameNoReplacePrompt(QStringLiteral("Receive disk file"),
+                                                                 m_c.offloadDir, kAllFiles);
     if (path.isEmpty()) {
         return;
     }
     link::AsciiReceiveRequest request{path, link::ExistingFile::Refuse, m_c.ascii};
     if (QFileInfo::exists(path)) {
-        static constexpr link::ExistingFile kChoices[] = {link::ExistingFile::Overwrite, link::ExistingFile::Append,
-                                                          link::ExistingFile::Backup};
+        static constexpr link::ExistingFile kChoices[] = {
+            link::ExistingFile::Overwrite, link::ExistingFile::Append, link::ExistingFile::Backup};
         const int choice = m_c.askFileExists(path, m_c.fileExistsAction);
         if (choice < 0 || choice > 2) {
             return;

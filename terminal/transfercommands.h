@@ -10,7 +10,6 @@
 #include "asciiloops.h"
 #include "asciireceive.h"
 
-
 namespace orrery {
 class Prompts;
 }
@@ -23,7 +22,7 @@ class XmodemSession;
 namespace orrery::link {
 class LoggerLink;
 class XmodemTransferCommand;
-}
+}  // namespace orrery::link
 
 namespace orrery::terminal {
 

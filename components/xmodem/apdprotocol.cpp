@@ -138,7 +138,8 @@ void TApdProtocol::keepOrDiscardReceived(Result& result) {
     }
     if (result == Result::Ok) {
         // rename() replaces an existing file in one step, so the chosen name never holds a mix.
-        if (std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(m_fileName).constData()) == 0) {
+        if (std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(m_fileName).constData()) ==
+            0) {
             m_savedPath = m_fileName;
             return;
         }

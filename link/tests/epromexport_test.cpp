@@ -207,7 +207,8 @@ TEST_F(EpromExport, EveryFailureAfterTheFileChoiceLeavesTheOldFileAlone) {
         c.fault(logger, local.scriptedProgress());
         const QString path = existingFile("old.hex");
         const QByteArray before = farEnd.heard();
-        const LinkStatus expected = QString(c.what) == "cancelled" ? LinkStatus::Cancelled : LinkStatus::Failed;
+        const LinkStatus expected =
+            QString(c.what) == "cancelled" ? LinkStatus::Cancelled : LinkStatus::Failed;
         EXPECT_EQ(exportTo(path, true), expected) << c.what;
         EXPECT_EQ(local.messages(), QStringList{c.message + "\nNothing was written to " + path}) << c.what;
         EXPECT_TRUE(local.questions().isEmpty());

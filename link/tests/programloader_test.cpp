@@ -205,9 +205,9 @@ TEST(Identify, ModelNumberAndText) {
                     7),
          true, 400, "CE!"},
         {QByteArray("\x13\x02\x02\x58", 4), true, 600, ""},
-        {QByteArray("\x13\x00", 2), false, 0, ""},                  // no model number
-        {QByteArray("\x13\x01\x01", 3), false, 0, ""},             // half a model number
-        {QByteArray("\x13\x04\x01\xfe", 4), false, 0, ""},        // falls silent after two of four
+        {QByteArray("\x13\x00", 2), false, 0, ""},          // no model number
+        {QByteArray("\x13\x01\x01", 3), false, 0, ""},      // half a model number
+        {QByteArray("\x13\x04\x01\xfe", 4), false, 0, ""},  // falls silent after two of four
         {QByteArray("\x13", 1), false, 0, ""},
         {QByteArray("\x07", 1), false, 0, ""},
         {QByteArray(), false, 0, ""},

@@ -72,7 +72,9 @@ protected:
     VariableViewer viewer{memory, prompts, programDir};
 
     void SetUp() override {
-        viewer.chooseSymbolFile = [this](const QString& folder) { return prompts.openFileName("Open", folder, ""); };
+        viewer.chooseSymbolFile = [this](const QString& folder) {
+            return prompts.openFileName("Open", folder, "");
+        };
         memory.bytes[kModelByteAddress] = char(0x80);  // program at 0x8140
         memory.putWord(0x8140, 14);
     }
@@ -154,7 +156,9 @@ TEST_F(ViewerTest, CrcMismatchIsReportedWithBothValues) {
     for (const Case& c : cases) {
         ScriptedPrompts local;
         VariableViewer v(memory, local, programDir);
-        v.chooseSymbolFile = [&local](const QString& folder) { return local.openFileName("Open", folder, ""); };
+        v.chooseSymbolFile = [&local](const QString& folder) {
+            return local.openFileName("Open", folder, "");
+        };
         memory.putWord(0x8140, c.headerSize);
         memory.putWord(0x8140 + 10, 0x0ABC);
         memory.putLong(0x8140 + 42, c.wideCrc);
@@ -169,7 +173,9 @@ TEST_F(ViewerTest, UnreadableModelByteOrCrcGivesTheCallersText) {
         memory.failing = {failing};
         ScriptedPrompts local;
         VariableViewer v(memory, local, programDir);
-        v.chooseSymbolFile = [&local](const QString& folder) { return local.openFileName("Open", folder, ""); };
+        v.chooseSymbolFile = [&local](const QString& folder) {
+            return local.openFileName("Open", folder, "");
+        };
         local.answerFile(symbolFile("COUNT V I 74BC\r\n"));
         v.FormShow();
         local.answerFile(symbolFile("COUNT V I 74BC\r\n"));
@@ -200,7 +206,9 @@ TEST_F(ViewerTest, FilesThatLoadNothing) {
     for (const Case& c : cases) {
         ScriptedPrompts local;
         VariableViewer v(memory, local, programDir);
-        v.chooseSymbolFile = [&local](const QString& folder) { return local.openFileName("Open", folder, ""); };
+        v.chooseSymbolFile = [&local](const QString& folder) {
+            return local.openFileName("Open", folder, "");
+        };
         local.answerFile(c.answer);
         v.FormShow();
         EXPECT_EQ(local.messages(), c.messages) << c.answer.toStdString();
@@ -237,7 +245,9 @@ TEST_F(ViewerTest, AllDataShowsProgressOnlyAboveTenRowsAndPollsEveryFifth) {
         ScriptedPrompts local;
         local.scriptedProgress().cancelAtCall(c.cancelAt);
         VariableViewer v(memory, local, programDir);
-        v.chooseSymbolFile = [&local](const QString& folder) { return local.openFileName("Open", folder, ""); };
+        v.chooseSymbolFile = [&local](const QString& folder) {
+            return local.openFileName("Open", folder, "");
+        };
         QByteArray lines;
         for (int i = 0; i < c.rows; ++i) {
             lines += QStringLiteral("V%1 V I %2\r\n").arg(i).arg(0x7000 + 4 * i, 4, 16).toLatin1();

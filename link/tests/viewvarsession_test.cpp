@@ -36,7 +36,9 @@ TEST_F(ViewSession, TheDialogRunsInsideMemoryAccessAndReadsThroughTheLink) {
 
     LinkMemory memory(link);
     VariableViewer viewer(memory, prompts, link.ProgramDir);
-    viewer.chooseSymbolFile = [this](const QString& folder) { return prompts.openFileName("Open", folder, ""); };
+    viewer.chooseSymbolFile = [this](const QString& folder) {
+        return prompts.openFileName("Open", folder, "");
+    };
     prompts.answerFile(sym);
     bool suspendedInside = false;
     EXPECT_TRUE(withMemoryAccess(link, [&] {
@@ -90,9 +92,7 @@ TEST_F(ViewSession, LeavingMemoryAccessIsTriedUpToTenTimes) {
 
 TEST_F(ViewSession, ASecondCommandIsRefusedWhileTheDialogIsOpen) {
     int inner = 0;
-    EXPECT_TRUE(withMemoryAccess(link, [&] {
-        EXPECT_FALSE(withMemoryAccess(link, [&] { ++inner; }));
-    }));
+    EXPECT_TRUE(withMemoryAccess(link, [&] { EXPECT_FALSE(withMemoryAccess(link, [&] { ++inner; })); }));
     EXPECT_EQ(inner, 0);
     ASSERT_EQ(prompts.messages().size(), 1);
 }

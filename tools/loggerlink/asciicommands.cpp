@@ -9,9 +9,9 @@
 
 #include "asciireceive.h"
 #include "asciitransfer.h"
+#include "cliprompts.h"
 #include "destination.h"
 #include "linkresult.h"
-#include "cliprompts.h"
 #include "loggerlinkcli.h"
 
 namespace orrery::loggerlink {

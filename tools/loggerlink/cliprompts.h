@@ -1,8 +1,8 @@
 #pragma once
 // Prompts of the loggerlink tool. Messages go to stderr. The link commands ask nothing (their options
 // answer everything in the request), so a question or file dialog that reaches here is printed and
-// counts as cancelled: the tool never waits for input. The progress "dialog" is a bar on stderr, drawn only when stderr is a
-// terminal; Ctrl+C is its Cancel button (a second Ctrl+C ends the tool at once).
+// counts as cancelled: the tool never waits for input. The progress "dialog" is a bar on stderr, drawn only
+// when stderr is a terminal; Ctrl+C is its Cancel button (a second Ctrl+C ends the tool at once).
 
 #include <QStringList>
 #include <iosfwd>

@@ -122,12 +122,14 @@ struct TableForm {
 
 // The viewer's grid as text: its headers, then one row per item read.
 void printTable(Session& session, const QList<link::TVarItem>& items, const TableForm& form) {
-    QList<QStringList> table = {{QStringLiteral("Variable Name"), QStringLiteral("Type"),
-                                 form.addressInHex ? QStringLiteral("Address (hex)") : QStringLiteral("Address (dec)"),
-                                 form.floatsFixed ? QStringLiteral("Data (floats in fixed point format)")
-                                                  : QStringLiteral("Data (floats in scientific format)")}};
+    QList<QStringList> table = {
+        {QStringLiteral("Variable Name"), QStringLiteral("Type"),
+         form.addressInHex ? QStringLiteral("Address (hex)") : QStringLiteral("Address (dec)"),
+         form.floatsFixed ? QStringLiteral("Data (floats in fixed point format)")
+                          : QStringLiteral("Data (floats in scientific format)")}};
     for (const link::TVarItem& item : items) {
-        table.append({item.Name, link::typeWord(item.TypeLetter), link::formatAddress(item.Address, form.addressInHex),
+        table.append({item.Name, link::typeWord(item.TypeLetter),
+                      link::formatAddress(item.Address, form.addressInHex),
                       link::formatValue(item, form.floatsFixed, form.decimalSeparator)});
     }
     QList<int> widths(link::kViewerColumns, 0);

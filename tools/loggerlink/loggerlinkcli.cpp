@@ -1,10 +1,10 @@
 #include "loggerlinkcli.h"
 
 #include <unistd.h>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcessEnvironment>
-#include <QDeadlineTimer>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -87,8 +87,8 @@ void applyStoredLine(serial::TApdComPort& port, const shell::PortSection& s) {
 // A serial adapter, where loggers are plugged in. Built-in ttyS ports do not count: most PCs and
 // virtual machines have one with nothing attached, and ./run.sh passes them over the same way.
 bool isSerialAdapter(const QString& device) {
-    return device.startsWith(QLatin1String("/dev/serial/by-id/")) || device.startsWith(QLatin1String("/dev/ttyUSB")) ||
-           device.startsWith(QLatin1String("/dev/ttyACM"));
+    return device.startsWith(QLatin1String("/dev/serial/by-id/")) ||
+           device.startsWith(QLatin1String("/dev/ttyUSB")) || device.startsWith(QLatin1String("/dev/ttyACM"));
 }
 
 // Port names resolve as in the workbench started by ./run.sh: ORRERY_COMn, then the settings' device

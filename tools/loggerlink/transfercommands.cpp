@@ -1,8 +1,8 @@
 // The transfer commands of loggerlink: offload, doffload, xmodem-send and xmodem-receive. Each runs the
 // workbench's own command code and waits, serving the event loop, until its XMODEM transfer has ended.
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
 
 #include "apdprotocol.h"

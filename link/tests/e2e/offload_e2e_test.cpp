@@ -78,8 +78,8 @@ struct Rig {
     }
     // Runs the command to its end (the transfer's finish, or the command's early exit).
     // The code of the transfer's end (0 complete), -2 when the command ended before it, -1 on a hang.
-    int offload(OffloadKind kind, const QString& start, const QString& end, const QString& file = "offload.dat",
-                int ms = 60000) {
+    int offload(OffloadKind kind, const QString& start, const QString& end,
+                const QString& file = "offload.dat", int ms = 60000) {
         OffloadRequest request;
         request.kind = kind;
         EXPECT_EQ(parseOffloadRange(start, end, request), QString());
@@ -141,8 +141,8 @@ TEST(Offload, SerialOffloadBringsTheRangeOfDataMemory) {
         EXPECT_EQ(r.prompts.scriptedProgress().maximums.last(), c.maximum);
         EXPECT_FALSE(r.prompts.scriptedProgress().open);
         EXPECT_EQ(r.command.result().message,
-                  QStringLiteral("Offloaded %1 bytes into %2").arg(groupedCount(r.command.result().bytes),
-                                                                   r.path("offload.dat")));
+                  QStringLiteral("Offloaded %1 bytes into %2")
+                      .arg(groupedCount(r.command.result().bytes), r.path("offload.dat")));
     }
     EXPECT_TRUE(r.prompts.messages().isEmpty()) << r.prompts.messages().join('|').toStdString();
     EXPECT_TRUE(r.prompts.unexpected().isEmpty()) << r.prompts.unexpected().join('|').toStdString();

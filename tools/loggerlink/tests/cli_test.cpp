@@ -74,7 +74,8 @@ TEST(LoggerLinkCli, QuestionsAreNeverAskedAndLoggerMessagesNameTheDevice) {
     prompts.setDevice("COM1 (/dev/ttyUSB0)");
     prompts.showMessage("Brackwater not responding");
     prompts.showMessage("CRC mismatch");
-    EXPECT_NE(err.str().find("loggerlink: Brackwater not responding (on COM1 (/dev/ttyUSB0))\n"), std::string::npos);
+    EXPECT_NE(err.str().find("loggerlink: Brackwater not responding (on COM1 (/dev/ttyUSB0))\n"),
+              std::string::npos);
     EXPECT_NE(err.str().find("loggerlink: CRC mismatch\n"), std::string::npos);
     EXPECT_EQ(prompts.messages(), (QStringList{"Brackwater not responding", "CRC mismatch"}));
 }

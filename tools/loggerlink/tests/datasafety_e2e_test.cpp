@@ -34,7 +34,8 @@ ToolRun finish(QProcess& p, int deadlineMs) {
         return {};
     }
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromLocal8Bit(p.readAllStandardOutput()), QString::fromLocal8Bit(p.readAllStandardError())};
+            QString::fromLocal8Bit(p.readAllStandardOutput()),
+            QString::fromLocal8Bit(p.readAllStandardError())};
 }
 
 class DataSafety : public ::testing::Test {
@@ -87,7 +88,8 @@ TEST_F(DataSafety, WithoutTheEchoCheckBothOffloadsBringTheSameBytes) {
         const QString unchecked = QStringLiteral("%1-unchecked.dat").arg(o.name);
         const ToolRun a = loggerlink(o.command + QStringList{"-o", path(checked)});
         ASSERT_EQ(a.exitCode, 0) << a.err.toStdString();
-        const ToolRun b = loggerlink(QStringList{"--no-confirm"} + o.command + QStringList{"-o", path(unchecked)});
+        const ToolRun b =
+            loggerlink(QStringList{"--no-confirm"} + o.command + QStringList{"-o", path(unchecked)});
         ASSERT_EQ(b.exitCode, 0) << b.err.toStdString();
         EXPECT_GT(contents(checked).size(), 0) << o.name;
         EXPECT_EQ(contents(unchecked), contents(checked)) << o.name;
@@ -130,14 +132,16 @@ TEST_F(DataSafety, DestinationIsCheckedBeforeTheFirstCommandByte) {
     write("old.dat", "kept");
     write("ro.dat", "kept too");
     QFile::setPermissions(path("ro.dat"), QFile::ReadOwner | QFile::ReadUser);
-    QFile::setPermissions(path("locked"), QFile::ReadOwner | QFile::ExeOwner | QFile::ReadUser | QFile::ExeUser);
+    QFile::setPermissions(path("locked"),
+                          QFile::ReadOwner | QFile::ExeOwner | QFile::ReadUser | QFile::ExeUser);
     const struct {
         QStringList arguments;
         QString message;
     } cases[] = {
         {{"doffload", "--start", "1", "--end", "3", "-o", path("old.dat")},
          path("old.dat") + " exists; add --force to replace it"},
-        {{"offload", "--start", "0", "--end", "0", "-o", path("ro.dat"), "--force"}, "File is write protected"},
+        {{"offload", "--start", "0", "--end", "0", "-o", path("ro.dat"), "--force"},
+         "File is write protected"},
         {{"offload", "--start", "0", "--end", "0", "-o", path("locked/new.dat")}, "is write protected"},
         {{"doffload", "--start", "1", "--end", "1", "-o", path("nowhere/new.dat")}, "does not exist"},
         {{"xmodem-receive", path("old.dat")}, path("old.dat") + " exists; add --force to replace it"},
@@ -153,7 +157,8 @@ TEST_F(DataSafety, DestinationIsCheckedBeforeTheFirstCommandByte) {
     EXPECT_EQ(contents("ro.dat"), "kept too");
     QFile::setPermissions(path("locked"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
-    const ToolRun forced = loggerlink({"doffload", "--start", "1", "--end", "1", "-o", path("old.dat"), "--force"});
+    const ToolRun forced =
+        loggerlink({"doffload", "--start", "1", "--end", "1", "-o", path("old.dat"), "--force"});
     EXPECT_EQ(forced.exitCode, 0) << forced.err.toStdString();
     EXPECT_NE(contents("old.dat"), "kept");
     EXPECT_TRUE(forced.out.startsWith("Offloaded ")) << forced.out.toStdString();
