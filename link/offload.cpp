@@ -12,6 +12,8 @@ namespace orrery::link {
 namespace {
 
 constexpr quint8 kUploadReady = 0x55;  // "U"
+// XMODEM's cancel: two in a row end a sender that waits for its receiver.
+constexpr quint8 kXmodemCancel = 0x18;
 // Gauge of a transfer whose size is not known: it wraps at this count.
 constexpr qint64 kOpenEndGauge = 10000;
 // The logger answers its command byte and the "U" within this time.
@@ -91,6 +93,9 @@ bool OffloadCommand::handshake(const OffloadProtocol& protocol, const OffloadReq
         return refuse(LinkStatus::Failed, kErrorCommunicating);
     }
     if (protocol.waitsForU && !takeReply(kUploadReady)) {
+        // The logger may have taken the range line and now waits to send; a cancel stands it down, so
+        // that it answers the next command instead of waiting out its own XMODEM time-out.
+        (void)(m_link.SendByte(kXmodemCancel) && m_link.SendByte(kXmodemCancel) && m_link.DrainOutput());
         return refuse(LinkStatus::NotResponding, kNotResponding);
     }
     if (!m_link.ConfirmConnect) {
