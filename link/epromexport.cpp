@@ -5,6 +5,7 @@
 #include <QSaveFile>
 #include <QThread>
 
+#include "destination.h"
 #include "hexrecord.h"
 #include "identify.h"
 #include "loggerlink.h"
@@ -18,7 +19,6 @@ const QString kCantOpen = QStringLiteral("Can't open file:\n%1");
 const QString kErrorWriting = QStringLiteral("Error writing to file");
 const QString kCancelled = QStringLiteral("Transfer cancelled by user");
 const QString kNothingWritten = QStringLiteral("\nNothing was written to %1");
-const QString kFileExists = QStringLiteral("File exists, overwrite?");
 
 constexpr quint8 kEpromRefusal = 0x07;
 // Replies to the export's own bytes (0x05, identify, the first 0x16) come quickly or not at all.
@@ -31,30 +31,9 @@ constexpr quint16 kLengthWordOffset = 2;
 constexpr int kLongHeaderModels[] = {700, 800};
 constexpr quint16 kLongHeaderSize = 82;
 
-// Asks for the HEX file until the user takes a name that is free, agrees to overwrite, or cancels.
-QString chooseHexFile(LoggerLink& link, const EpromExportState& state) {
-    Prompts& prompts = link.prompts();
-    for (;;) {
-        const QString path = prompts.saveFileName(kRepriseCaption, QDir(link.ProgramDir).filePath(state.rememberedName),
-                                                  kHexFileFilter);
-        if (path.isEmpty() || !QFileInfo::exists(path)) {
-            return path;
-        }
-        switch (prompts.askYesNoCancel(kFileExists)) {
-            case Answer::Yes:
-                return path;
-            case Answer::No:
-                continue;
-            default:
-                return {};
-        }
-    }
-}
-
 // A write-protected file stays as it is, although a rename could replace it.
 bool openForWriting(QSaveFile& file) {
-    const QFileInfo info(file.fileName());
-    if (info.exists() && !info.isWritable()) {
+    if (QFileInfo::exists(file.fileName()) && isWriteProtected(file.fileName())) {
         return false;
     }
     return file.open(QIODevice::WriteOnly);
@@ -92,12 +71,12 @@ std::optional<quint32> readProgramLength(LoggerLink& link, quint16 start, int mo
 
 // Identify, memory access and the copy of both stretches into file. Returns the message that ends a
 // failed copy, empty when every record was written. progressStarted tells the caller to close it.
-QString copyImage(LoggerLink& link, QIODevice& file, bool& progressStarted) {
-    const std::optional<QByteArray> reply = readIdentifyReply(link);
+QString copyImage(LoggerLink& link, QIODevice& file, bool& progressStarted, qint64& done) {
+    const std::optional<IdentifyReply> reply = Identify(link);
     if (!reply) {
         return kErrorCommunicating;
     }
-    const int model = modelNumberOf(*reply);
+    const int model = reply->modelNumber();
     const quint16 start = programStartForModelNumber(model);
 
     QThread::msleep(kPauseBeforeMemoryAccessMs);
@@ -113,7 +92,7 @@ QString copyImage(LoggerLink& link, QIODevice& file, bool& progressStarted) {
     Progress& progress = link.prompts().progress();
     progress.start(kRepriseCaption, qint64(boundedProgramLength(start, *length)) + kUpperMemorySize, false);
     progressStarted = true;
-    qint64 done = 0;
+    done = 0;
     for (const HexPiece& piece : exportPieces(start, *length)) {
         quint8 bytes[kHexRecordMaxBytes] = {};
         if (link.ReadLoggerMemory(bytes, piece.readAddress, piece.count)) {
@@ -132,72 +111,45 @@ QString copyImage(LoggerLink& link, QIODevice& file, bool& progressStarted) {
 
 }  // namespace
 
-std::optional<QByteArray> readIdentifyReply(LoggerLink& link) {
-    link.FlushPort();
-    if (!link.SendByte(kIdentifyCommand) || link.WaitByte(kIdentifyReplyMs) != kIdentifyCommand) {
-        return std::nullopt;
+LinkResult exportEprom(LoggerLink& link, const EpromExportRequest& request) {
+    const QString path = QFileInfo(request.destination).absoluteFilePath();
+    const QString shown = QDir::toNativeSeparators(path);
+    if (const QString problem = destinationProblem(path, request.replaceExisting); !problem.isEmpty()) {
+        link.report(problem);
+        return LinkResult::failure(LinkStatus::Refused, problem);
     }
-    const qint16 count = link.WaitByte(kIdentifyReplyMs);
-    if (count < 0) {
-        return std::nullopt;
-    }
-    QByteArray reply;
-    for (int i = 0; i < count; ++i) {
-        // A byte that does not come means the reply is broken; guessing it would pick the wrong model
-        // and with it the wrong program start.
-        const qint16 byte = link.WaitByte(kIdentifyReplyMs);
-        if (byte < 0) {
-            return std::nullopt;
-        }
-        if (reply.size() < kIdentifyReplyLimit) {
-            reply.append(char(byte));
-        }
-    }
-    if (reply.size() < 2) {
-        return std::nullopt;
-    }
-    return reply;
-}
-
-int modelNumberOf(const QByteArray& identifyReply) {
-    return quint8(identifyReply.at(0)) * 256 + quint8(identifyReply.at(1));
-}
-
-EpromExportResult RepriseEPROM1Click(LoggerLink& link, EpromExportState& state) {
     std::optional<LinkClaim> claim = link.claim();
     if (!claim) {
-        return EpromExportResult::Failed;
+        return LinkResult::failure(LinkStatus::Refused, link.refusal());
     }
     TerminalHold hold(link);
+    auto fail = [&link](LinkStatus status, const QString& message) {
+        link.report(message);
+        return LinkResult::failure(status, message);
+    };
     if (!link.SendByte(kEpromExportCommand)) {
-        link.report(kErrorCommunicating);
-        return EpromExportResult::Failed;
+        return fail(LinkStatus::Failed, kErrorCommunicating);
     }
     const qint16 answer = link.WaitByte(kReplyTimeoutMs);
     if (link.ConfirmConnect && answer != kEpromExportCommand && answer != kEpromRefusal) {
-        link.report(kNotResponding);
-        return EpromExportResult::Failed;
+        return fail(LinkStatus::NotResponding, kNotResponding);
     }
     if (answer != kEpromExportCommand) {
-        return EpromExportResult::Refused;
+        return LinkResult::failure(LinkStatus::Refused,
+                                   QStringLiteral("The logger refused the EPROM export"));
     }
     // The image crosses the line as raw bytes, 0x11 and 0x13 among them.
     if (!link.CheckLinkSettings()) {
-        return EpromExportResult::Failed;
+        return LinkResult::failure(LinkStatus::Refused,
+                                   QStringLiteral("The port settings do not allow the export"));
     }
-    const QString path = chooseHexFile(link, state);
-    if (path.isEmpty()) {
-        return EpromExportResult::Cancelled;
-    }
-    state.rememberedName = QFileInfo(path).fileName();
-
     QSaveFile file(path);
     if (!openForWriting(file)) {
-        link.report(kCantOpen.arg(QDir::toNativeSeparators(path)));
-        return EpromExportResult::FileError;
+        return fail(LinkStatus::Failed, kCantOpen.arg(shown));
     }
     bool progressStarted = false;
-    QString failure = copyImage(link, file, progressStarted);
+    qint64 bytes = 0;
+    QString failure = copyImage(link, file, progressStarted, bytes);
     if (failure.isEmpty()) {
         if (file.write(kHexEndRecord) != qint64(sizeof kHexEndRecord - 1) || !file.commit()) {
             failure = kErrorWriting;
@@ -211,27 +163,28 @@ EpromExportResult RepriseEPROM1Click(LoggerLink& link, EpromExportState& state) 
         link.prompts().progress().close();
     }
     if (!failure.isEmpty()) {
-        link.report(failure + kNothingWritten.arg(QDir::toNativeSeparators(path)));
-        return EpromExportResult::Failed;
+        const LinkStatus status = failure == kCancelled ? LinkStatus::Cancelled : LinkStatus::Failed;
+        return fail(status, failure + kNothingWritten.arg(shown));
     }
-    return EpromExportResult::Written;
+    return {LinkStatus::Done, bytes, path,
+            QStringLiteral("Exported the EPROM image (%1 bytes) into %2").arg(groupedCount(bytes), shown)};
 }
 
-bool BootEPROM1Click(LoggerLink& link) {
+LinkResult bootEprom(LoggerLink& link) {
     // No exchange follows, so the terminal keeps the line; the claim only keeps the byte out of another
     // command's exchange.
     std::optional<LinkClaim> claim = link.claim();
     if (!claim) {
-        return false;
+        return LinkResult::failure(LinkStatus::Refused, link.refusal());
     }
-    if (!link.SendByte(kBootEpromCommand)) {
+    if (!link.SendByte(kBootEpromCommand) || !link.DrainOutput()) {
         link.report(kErrorCommunicating);
-        return false;
+        return LinkResult::failure(LinkStatus::Failed, kErrorCommunicating);
     }
     if (TerminalGate* gate = link.terminalGate()) {
         gate->bringTerminalToFront();
     }
-    return true;
+    return {LinkStatus::Done, 1, {}, QStringLiteral("Sent the boot command (Boot EPROM)")};
 }
 
 }  // namespace orrery::link

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "destination.h"
 #include "prompts.h"
 #include "xmodemsession.h"
 
@@ -11,33 +12,28 @@ namespace orrery::link {
 namespace {
 
 constexpr quint8 kUploadReady = 0x55;  // "U"
+// XMODEM's cancel: two in a row end a sender that waits for its receiver.
+constexpr quint8 kXmodemCancel = 0x18;
 // Gauge of a transfer whose size is not known: it wraps at this count.
 constexpr qint64 kOpenEndGauge = 10000;
 // The logger answers its command byte and the "U" within this time.
 constexpr quint16 kEchoTimeoutMs = 500;
 
-const OffloadTraits kSerial{"Off-load Datafile",
-                            "Start address -",
-                            "End address - ",
-                            "Start address must be less than end address",
-                            "Save datafile",
-                            "offload.dat",
-                            "Off-loading Datafile",
-                            kSerialOffloadCommand,
-                            false};
-const OffloadTraits kDisk{"Disk Off-load",
-                          "Start file number",
-                          "End file number",
-                          "Start file number must be less than or equal to end file number",
-                          "Receive disk files",
-                          "doffload.dat",
-                          "Disk Off-load",
-                          kDiskOffloadCommand,
-                          true};
+const OffloadProtocol kSerial{kSerialOffloadCommand, false, "Start address must be less than end address",
+                              "Off-loading Datafile"};
+const OffloadProtocol kDisk{kDiskOffloadCommand, true,
+                            "Start file number must be less than or equal to end file number",
+                            "Disk Off-load"};
+
+std::optional<qint32> toValue(const QString& text) {
+    bool ok = false;
+    const qint32 value = text.trimmed().toInt(&ok);
+    return ok ? std::optional<qint32>(value) : std::nullopt;
+}
 
 }  // namespace
 
-const OffloadTraits& offloadTraits(OffloadKind kind) {
+const OffloadProtocol& offloadProtocol(OffloadKind kind) {
     return kind == OffloadKind::Serial ? kSerial : kDisk;
 }
 
@@ -45,129 +41,118 @@ QByteArray rangeLine(qint32 start, qint32 end) {
     return QByteArray::number(quint32(start), 16) + ',' + QByteArray::number(quint32(end), 16) + '\r';
 }
 
+QString parseOffloadRange(const QString& startText, const QString& endText, OffloadRequest& request) {
+    const std::optional<qint32> start = toValue(startText);
+    if (!start) {
+        return QStringLiteral("'%1' is not a valid integer value").arg(startText);
+    }
+    const std::optional<qint32> end = toValue(endText);
+    if (!end) {
+        return QStringLiteral("'%1' is not a valid integer value").arg(endText);
+    }
+    // A negative value would go on the wire as eight hex digits the logger never meant.
+    if (*start < 0 || *end < 0) {
+        return QStringLiteral("Start and end values must not be negative");
+    }
+    if (*end != 0 && *end < *start) {
+        return QString::fromLatin1(offloadProtocol(request.kind).rangeError);
+    }
+    request.start = *start;
+    request.end = *end;
+    return {};
+}
+
 OffloadCommand::OffloadCommand(LoggerLink& link, xmodem::XmodemSession& session, QObject* parent)
     : QObject(parent), m_link(link), m_session(session) {}
 
-void OffloadCommand::run(OffloadKind kind, const AskOffloadRange& askRange) {
-    QString startText = QStringLiteral("0");
-    QString endText = QStringLiteral("0");
-    if (!askRange(kind, startText, endText)) {
-        return;
-    }
-    start(kind, startText, endText);
+bool OffloadCommand::refuse(LinkStatus status, const QString& message) {
+    m_result = LinkResult::failure(status, message);
+    m_link.report(message);
+    return false;
 }
 
-std::optional<qint32> OffloadCommand::toValue(const QString& text) {
-    bool ok = false;
-    const qint32 value = text.trimmed().toInt(&ok);
-    if (!ok) {
-        m_link.prompts().showMessage(QStringLiteral("'%1' is not a valid integer value").arg(text),
-                                     PromptIcon::Error);
-        return std::nullopt;
-    }
-    return value;
-}
-
-QString OffloadCommand::chooseDestination(const OffloadTraits& traits) {
-    const QString suggested = QDir(m_link.OffloadDir).filePath(QString::fromLatin1(traits.defaultName));
-    QString path = m_link.prompts().saveFileName(QString::fromLatin1(traits.saveTitle), suggested, kDataFileFilter);
-    if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty() && !QFileInfo::exists(path)) {
-        path += QStringLiteral(".dat");
-    }
-    return path;
-}
-
-// An earlier recording under the same name is replaced only when the user says so.
-bool OffloadCommand::mayReplace(const QString& path) {
-    if (!QFileInfo::exists(path)) {
-        return true;
-    }
-    return m_link.prompts().askYesNo(
-               QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(QDir::toNativeSeparators(path)),
-               QStringLiteral("Confirm")) == Answer::Yes;
+// A reply the logger sends when it is listening. With "Confirm connection" on it must come. With it off
+// the command goes on without it, but a reply that does come is still taken off the line: left there,
+// the echo 0x04 would reach the XMODEM receiver first and end the transfer as its EOT.
+bool OffloadCommand::takeReply(quint8 expected) {
+    const qint16 got = m_link.WaitByte(kEchoTimeoutMs);
+    return got == expected || !m_link.ConfirmConnect;
 }
 
 // The command byte, its echo, the range line and (disk) the "U"; false with the message shown when the
 // logger does not answer.
-bool OffloadCommand::handshake(const OffloadTraits& traits, qint32 start, qint32 end) {
-    if (!m_link.SendByte(traits.command)) {
-        m_link.report(kErrorCommunicating);
-        return false;
-    }
+bool OffloadCommand::handshake(const OffloadProtocol& protocol, const OffloadRequest& request) {
     // A byte already waiting from the logger is taken as its echo: the input is not flushed first.
-    if (m_link.ConfirmConnect && m_link.WaitByte(kEchoTimeoutMs) != traits.command) {
-        m_link.report(kNotResponding);
-        return false;
+    if (!m_link.SendByte(protocol.command)) {
+        return refuse(LinkStatus::Failed, kErrorCommunicating);
     }
-    if (!m_link.SendBytes(rangeLine(start, end))) {
-        m_link.report(kErrorCommunicating);
-        return false;
+    if (!takeReply(protocol.command)) {
+        return refuse(LinkStatus::NotResponding, kNotResponding);
     }
-    if (traits.waitsForU && m_link.ConfirmConnect && m_link.WaitByte(kEchoTimeoutMs) != kUploadReady) {
-        m_link.report(kNotResponding);
-        return false;
+    if (!m_link.SendBytes(rangeLine(request.start, request.end))) {
+        return refuse(LinkStatus::Failed, kErrorCommunicating);
+    }
+    if (protocol.waitsForU && !takeReply(kUploadReady)) {
+        // The logger may have taken the range line and now waits to send; a cancel stands it down, so
+        // that it answers the next command instead of waiting out its own XMODEM time-out.
+        (void)(m_link.SendByte(kXmodemCancel) && m_link.SendByte(kXmodemCancel) && m_link.DrainOutput());
+        return refuse(LinkStatus::NotResponding, kNotResponding);
+    }
+    if (!m_link.ConfirmConnect) {
+        // Whatever else came unchecked (a late echo, a stray byte) is not data: the logger's XMODEM
+        // sender waits for the receiver's first NAK, so nothing of the file can be waiting yet.
+        m_link.port().flushInBuffer();
     }
     return true;
 }
 
-bool OffloadCommand::start(OffloadKind kind, const QString& startText, const QString& endText,
-                           QString destination) {
-    const OffloadTraits& traits = offloadTraits(kind);
-    const std::optional<qint32> start = toValue(startText);
-    if (!start) {
-        return false;
-    }
-    const std::optional<qint32> end = toValue(endText);
-    if (!end) {
-        return false;
-    }
-    // A negative value would go on the wire as eight hex digits the logger never meant.
-    if (*start < 0 || *end < 0) {
-        m_link.prompts().showMessage(QStringLiteral("Start and end values must not be negative"),
-                                     PromptIcon::Error);
-        return false;
-    }
-    if (*end != 0 && *end < *start) {
-        m_link.prompts().showMessage(QString::fromLatin1(traits.rangeError), PromptIcon::Error);
-        return false;
-    }
-    if (destination.isEmpty()) {
-        destination = chooseDestination(traits);
-        if (destination.isEmpty()) {
-            m_link.ResumeTerminal();
-            return false;
-        }
-    }
-    m_link.OffloadDir = QFileInfo(destination).absolutePath();
-    const QFileInfo target(destination);
-    if (target.exists() && !target.isWritable()) {
-        m_link.prompts().showMessage(QStringLiteral("File is write protected"));
-        return false;
-    }
-    if (!mayReplace(destination)) {
-        return false;
+bool OffloadCommand::start(const OffloadRequest& request) {
+    const OffloadProtocol& protocol = offloadProtocol(request.kind);
+    m_destination = QFileInfo(request.destination).absoluteFilePath();
+    m_link.OffloadDir = QFileInfo(m_destination).absolutePath();
+    if (const QString problem = destinationProblem(m_destination, request.replaceExisting);
+        !problem.isEmpty()) {
+        return refuse(LinkStatus::Refused, problem);
     }
     std::optional<LinkClaim> claim = m_link.claim();
     if (!claim) {
+        m_result = LinkResult::failure(LinkStatus::Refused, m_link.refusal());
         return false;
     }
     m_link.SuspendTerminal();
-    if (!handshake(traits, *start, *end)) {
+    if (!handshake(protocol, request)) {
         m_link.ResumeTerminal();
         return false;
     }
     m_claim = std::move(claim);
-    const bool openEnd = kind == OffloadKind::Disk || *end == 0;
-    m_session.startReceive(destination, QString::fromLatin1(traits.progressCaption),
-                           openEnd ? kOpenEndGauge : *end, openEnd, [this] {
+    const bool openEnd = request.kind == OffloadKind::Disk || request.end == 0;
+    connect(&m_session, &xmodem::XmodemSession::finished, this, &OffloadCommand::onTransferEnd,
+            Qt::SingleShotConnection);
+    m_session.startReceive(m_destination, QString::fromLatin1(protocol.progressCaption),
+                           openEnd ? kOpenEndGauge : request.end, openEnd, [this] {
                                // Input only: the output still holds the acknowledgement of the end.
                                m_link.port().flushInBuffer();
                                m_link.ResumeTerminal();
                                m_claim.reset();
                            });
-    connect(&m_session, &xmodem::XmodemSession::finished, this, &OffloadCommand::finished,
-            Qt::SingleShotConnection);
     return true;
+}
+
+void OffloadCommand::onTransferEnd(int code) {
+    const xmodem::TApdProtocol& protocol = m_session.protocol();
+    if (code == int(xmodem::Result::Ok)) {
+        const qint64 size = QFileInfo(m_destination).size();
+        m_result = {LinkStatus::Done, size, m_destination,
+                    QStringLiteral("Offloaded %1 bytes into %2")
+                        .arg(groupedCount(size), QDir::toNativeSeparators(m_destination))};
+    } else {
+        m_result.status =
+            code == int(xmodem::Result::LocalCancel) ? LinkStatus::Cancelled : LinkStatus::Failed;
+        m_result.bytes = protocol.bytesTransferred();
+        m_result.path = protocol.savedPath();
+        m_result.message = xmodem::XmodemSession::failureMessage(code, true, m_result.bytes, m_result.path);
+    }
+    emit finished(m_result);
 }
 
 }  // namespace orrery::link

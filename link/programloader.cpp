@@ -120,4 +120,41 @@ void runLoadedProgram(LoggerLink& link) {
     }
 }
 
+LinkResult loadProgram(LoggerLink& link, const LoadRequest& request) {
+    std::optional<LinkClaim> claim = link.claim();
+    if (!claim) {
+        return LinkResult::failure(LinkStatus::Refused, link.refusal());
+    }
+    switch (LoadProgram(link, request.image, request.modelCode, request.variableAreaSize)) {
+        case LoadOutcome::Loaded:
+            break;
+        case LoadOutcome::TooLarge:
+            return LinkResult::failure(
+                LinkStatus::Refused,
+                loadSizeRefusal(request.image.size(), request.modelCode, request.variableAreaSize)
+                    .value_or(QString()));
+        case LoadOutcome::NotResponding:
+            return LinkResult::failure(LinkStatus::NotResponding, kNotResponding);
+        case LoadOutcome::Cancelled:
+            return LinkResult::failure(LinkStatus::Cancelled, kLoadCancelled);
+        case LoadOutcome::LineFailed:
+            return LinkResult::failure(LinkStatus::Failed, kErrorCommunicating);
+    }
+    if (request.runAfter) {
+        runLoadedProgram(link);
+        if (link.lineFailed()) {
+            link.report(kErrorCommunicating);
+            return LinkResult::failure(LinkStatus::Failed, kErrorCommunicating);
+        }
+    }
+    const QString model =
+        request.modelCode == 0 ? QString() : QStringLiteral(" (model %1)").arg(request.modelCode);
+    return {LinkStatus::Done,
+            request.image.size(),
+            {},
+            QStringLiteral("%1 %2 bytes%3")
+                .arg(request.runAfter ? QStringLiteral("Loaded and started") : QStringLiteral("Loaded"),
+                     groupedCount(request.image.size()), model)};
+}
+
 }  // namespace orrery::link

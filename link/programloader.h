@@ -17,6 +17,7 @@
 #include <QString>
 #include <optional>
 
+#include "linkresult.h"
 #include "loggerlink.h"
 
 namespace orrery::link {
@@ -54,6 +55,17 @@ LoadOutcome LoadProgram(LoggerLink& link, const QByteArray& image, quint16 model
 inline int loadResultCode(LoadOutcome outcome) {
     return outcome == LoadOutcome::Loaded ? 0 : 1;
 }
+
+struct LoadRequest {
+    QByteArray image;              // the program image, header included
+    quint16 modelCode = 0;         // the model the program was compiled for
+    quint32 variableAreaSize = 0;  // models 400 and 500: the variables that share its memory
+    bool runAfter = false;         // start the program once it is loaded
+};
+
+// The load (and run) command: claims the line, loads, and on request starts the program. Failures are
+// shown through the link as LoadProgram shows them; the result says "Loaded 1 234 bytes (model 510)".
+LinkResult loadProgram(LoggerLink& link, const LoadRequest& request);
 
 // After a completed load: the pause, the run byte (drained; a port that stalls shows in
 // link.lineFailed()), and the terminal to the front.

@@ -72,7 +72,7 @@ void VariableViewer::FormShow() {
     afterLoad(kErrorCommunicating);
 }
 
-void VariableViewer::OpenButtonClick() {
+void VariableViewer::openSymbolFile() {
     afterLoad(kErrorCommunicatingAfterOpen);
 }
 
@@ -89,8 +89,7 @@ void VariableViewer::afterLoad(const QString& crcMessage) {
 }
 
 bool VariableViewer::LoadSymbolFile() {
-    const QString path = m_prompts.openFileName(QStringLiteral("Open"), m_programDir,
-                                                QString::fromLatin1(kSymbolFileFilter));
+    const QString path = chooseSymbolFile(m_programDir);
     if (path.isEmpty()) {
         return true;
     }
@@ -248,7 +247,7 @@ void VariableViewer::readSingleItem(int row) {
     }
 }
 
-void VariableViewer::cellClicked(int column, int row) {
+void VariableViewer::cellChosen(int column, int row) {
     if (row == 0 && column == kAddressColumn) {
         toggleAddressForm();
     } else if (row == 0 && column == kValueColumn) {

@@ -2,7 +2,7 @@
 // The variable viewer without its window: the items of a symbol file, the grid's texts, the CRC check
 // against the program in the logger, and the reads of single items and of all of them. The dialog
 // (TViewVariableDialog) shows cellText() and passes clicks and buttons here; the memory-access session
-// around it is ViewVariables1Click (viewvarsession.h).
+// around it is withMemoryAccess (viewvarsession.h).
 //
 // Grid rows: row 0 holds the headers, row r (r >= 1) item r - 1; without items there is one empty row.
 // Value cells change only when a read is shown (a click, "All data", the float toggle), so a failed
@@ -11,6 +11,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 #include "symbolfile.h"
 
@@ -43,6 +44,10 @@ public:
     // and a chosen file moves it.
     VariableViewer(VariableMemory& memory, Prompts& prompts, QString& programDir);
 
+    // Asks the user for a symbol file, starting in folder; empty when cancelled. The dialog's window
+    // sets it (the viewer itself asks nothing); without it no file is ever chosen.
+    std::function<QString(const QString& folder)> chooseSymbolFile = [](const QString&) { return QString(); };
+
     QList<TVarItem> Items;
     quint16 FileCrc = 0;
     bool AddressInHex = true;
@@ -53,12 +58,11 @@ public:
     int rowCount() const { return int(m_cells.size()); }
     QString cellText(int column, int row) const;
 
-    // Handlers of the dialog.
+    // What the dialog does when it opens, when "Open" is pressed, and when a cell is chosen.
     void FormShow();
-    void OpenButtonClick();
-    void AllDataButtonClick() { ReadAllVariables(); }
+    void openSymbolFile();
     // A left-button press and release over the same cell.
-    void cellClicked(int column, int row);
+    void cellChosen(int column, int row);
 
     // Operations.
     bool LoadSymbolFile();  // true when nothing was loaded

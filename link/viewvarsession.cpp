@@ -1,6 +1,7 @@
 #include "viewvarsession.h"
 
 #include "loggerlink.h"
+#include "prompts.h"
 
 namespace orrery::link {
 
@@ -42,7 +43,7 @@ bool LinkMemory::ReadLoggerString(quint16 address, quint8& length, quint8* chara
     return m_link.ReadLoggerString(address, length, characters);
 }
 
-bool ViewVariables1Click(LoggerLink& link, const std::function<void()>& showDialog) {
+bool withMemoryAccess(LoggerLink& link, const std::function<void()>& showDialog) {
     std::optional<LinkClaim> claim = link.claim();
     if (!claim) {
         return false;
@@ -68,6 +69,39 @@ bool ViewVariables1Click(LoggerLink& link, const std::function<void()>& showDial
     }
     (void)link.SendByte(kCarriageReturn);
     return shown;
+}
+
+VariableReadResult readVariables(LoggerLink& link, const VariableReadRequest& request) {
+    VariableReadResult result;
+    result.status = LinkStatus::Failed;
+    LinkMemory memory(link);
+    QString programDir;
+    // The viewer's own reads and CRC check, without its window: the same rules as in the dialog.
+    VariableViewer viewer(memory, link.prompts(), programDir);
+    viewer.Items = request.items;
+    viewer.FileCrc = request.fileCrc;
+    bool failed = true;
+    const bool opened = withMemoryAccess(link, [&] {
+        viewer.CheckSymbolCrc(kErrorCommunicating);
+        failed = false;
+        for (TVarItem& item : viewer.Items) {
+            failed = viewer.readItem(item) || failed;
+        }
+    });
+    if (!opened) {
+        result.message = kErrorCommunicating;
+        return result;
+    }
+    if (failed) {
+        result.message = QStringLiteral("Error reading data from Brackwater");
+        link.report(result.message);
+        return result;
+    }
+    result.status = LinkStatus::Done;
+    result.items = viewer.Items;
+    result.bytes = viewer.Items.size();
+    result.message = QStringLiteral("Read %1 variables").arg(viewer.Items.size());
+    return result;
 }
 
 }  // namespace orrery::link

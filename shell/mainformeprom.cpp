@@ -1,8 +1,13 @@
 #include "mainformeprom.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <memory>
+#include <optional>
 
+#include "destination.h"
 #include "epromexport.h"
+#include "linkresult.h"
 #include "loggerlink.h"
 #include "mainform.h"
 #include "qtprompts.h"
@@ -13,8 +18,10 @@ namespace orrery {
 
 namespace {
 
-// The export asks "File exists, overwrite?" itself (Yes, No to choose again, Cancel), so the save
-// dialog must not ask first.
+const QString kFileExists = QStringLiteral("File exists, overwrite?");
+
+// The save dialog must not ask about replacing: the command asks "File exists, overwrite?" itself
+// (Yes, No to choose again, Cancel), once.
 class NoOverwriteQuestion {
 public:
     explicit NoOverwriteQuestion(Prompts& prompts) : m_qt(dynamic_cast<QtPrompts*>(&prompts)) {
@@ -34,24 +41,84 @@ private:
     QtPrompts* m_qt;
 };
 
+// Asks for the HEX file until the user takes a name that is free, agrees to overwrite, or cancels. A
+// write-protected file is said at once, before any question about replacing it.
+std::optional<link::EpromExportRequest> chooseHexFile(Prompts& prompts, const QString& folder,
+                                                      const QString& rememberedName) {
+    NoOverwriteQuestion plainSaveDialog(prompts);
+    for (;;) {
+        const QString path = prompts.saveFileName(
+            link::kRepriseCaption, QDir(folder).filePath(rememberedName), link::kHexFileFilter);
+        if (path.isEmpty()) {
+            return std::nullopt;
+        }
+        if (!QFileInfo::exists(path)) {
+            return link::EpromExportRequest{path, false};
+        }
+        if (link::isWriteProtected(path)) {
+            prompts.showMessage(link::kWriteProtected);
+            return std::nullopt;
+        }
+        switch (prompts.askYesNoCancel(kFileExists)) {
+            case Answer::Yes:
+                return link::EpromExportRequest{path, true};
+            case Answer::No:
+                continue;
+            default:
+                return std::nullopt;
+        }
+    }
+}
+
+void RepriseEPROM1Click(TMainForm& form, QString& rememberedName) {
+    link::LoggerLink& link = form.loggerLink();
+    if (const QString busy = link.refusal(); !busy.isEmpty()) {
+        (void)link.claim();  // says why
+        return;
+    }
+    const std::optional<link::EpromExportRequest> request =
+        chooseHexFile(link.prompts(), link.ProgramDir, rememberedName);
+    if (!request) {
+        return;
+    }
+    rememberedName = QFileInfo(request->destination).fileName();
+    const link::LinkResult result = link::exportEprom(link, *request);
+    if (result.done()) {
+        form.showCommandResult(result.message);
+    }
+}
+
+void BootEPROM1Click(TMainForm& form) {
+    const link::LinkResult result = link::bootEprom(form.loggerLink());
+    if (result.done()) {
+        form.showCommandResult(result.message);
+    }
+}
+
+// The viewer dialog inside one memory-access session of the logger.
+void ViewVariables1Click(link::LoggerLink& link, TViewVariableDialog& dialog) {
+    link::LinkMemory memory(link);
+    link::VariableViewer viewer(memory, link.prompts(), link.ProgramDir);
+    viewer.chooseSymbolFile = [&link](const QString& folder) {
+        return link.prompts().openFileName(QStringLiteral("Open"), folder,
+                                           QString::fromLatin1(link::kSymbolFileFilter));
+    };
+    dialog.setViewer(&viewer);
+    link::withMemoryAccess(link, [&dialog] { dialog.run(); });
+    dialog.setViewer(nullptr);
+}
+
 }  // namespace
 
 TViewVariableDialog* attachEpromAndViewer(TMainForm& form) {
     link::LoggerLink& link = form.loggerLink();
     auto* dialog = new TViewVariableDialog(&form);
-    auto state = std::make_shared<link::EpromExportState>();
-    form.setHandler(QStringLiteral("RepriseEPROM1"), [&link, state] {
-        NoOverwriteQuestion plainSaveDialog(link.prompts());
-        link::RepriseEPROM1Click(link, *state);
-    });
-    form.setHandler(QStringLiteral("BootEPROM1"), [&link] { link::BootEPROM1Click(link); });
-    form.setHandler(QStringLiteral("ViewVariables1"), [&link, dialog] {
-        link::LinkMemory memory(link);
-        link::VariableViewer viewer(memory, link.prompts(), link.ProgramDir);
-        dialog->setViewer(&viewer);
-        link::ViewVariables1Click(link, [dialog] { dialog->run(); });
-        dialog->setViewer(nullptr);
-    });
+    auto rememberedName = std::make_shared<QString>(link::kDefaultHexName);
+    form.setHandler(QStringLiteral("RepriseEPROM1"),
+                    [&form, rememberedName] { RepriseEPROM1Click(form, *rememberedName); });
+    form.setHandler(QStringLiteral("BootEPROM1"), [&form] { BootEPROM1Click(form); });
+    form.setHandler(QStringLiteral("ViewVariables1"),
+                    [&link, dialog] { ViewVariables1Click(link, *dialog); });
     return dialog;
 }
 

@@ -25,26 +25,6 @@ QStringList linkCommandItems() {
         QStringLiteral("Portsetup1")};
 }
 
-namespace {
-
-// How a load that did not complete ended, for the status bar (the details were shown as they happened).
-QString loadFailureText(link::LoadOutcome outcome) {
-    switch (outcome) {
-        case link::LoadOutcome::TooLarge:
-            return QStringLiteral("the program is too large for this logger");
-        case link::LoadOutcome::NotResponding:
-            return link::kNotResponding;
-        case link::LoadOutcome::Cancelled:
-            return QStringLiteral("cancelled");
-        case link::LoadOutcome::LineFailed:
-        case link::LoadOutcome::Loaded:
-            break;
-    }
-    return link::kErrorCommunicating;
-}
-
-}  // namespace
-
 LinkCommands::LinkCommands(TMainForm& form, terminal::TTerminalForm& terminal)
     : QObject(&form), m_form(form), m_terminal(terminal) {
     link::LoggerLink& link = form.loggerLink();
@@ -100,7 +80,8 @@ bool LinkCommands::terminalActive() const {
     return current != nullptr && current->widget() == &m_terminal;
 }
 
-bool LinkCommands::compileAndLoad(TEditor& editor, bool reportFailedLoad, const QString& command) {
+bool LinkCommands::compileAndLoad(TEditor& editor, bool reportFailedLoad, bool runAfter,
+                                  const QString& command) {
     link::LoggerLink& link = m_form.loggerLink();
     Prompts& prompts = m_form.prompts();
     const shell::CompileSource source{editor.caption(), editor.fileName(), editor.control().text()};
@@ -115,24 +96,27 @@ bool LinkCommands::compileAndLoad(TEditor& editor, bool reportFailedLoad, const 
         compiler::releaseJob(job);
         return false;
     }
-    const QByteArray image(reinterpret_cast<const char*>(job.image.data()), qsizetype(job.image.size()));
-    const link::LoadOutcome outcome = LoadProgram(link, image, job.modelCode, job.header.variablesSize);
+    link::LoadRequest request;
+    request.image = QByteArray(reinterpret_cast<const char*>(job.image.data()), qsizetype(job.image.size()));
+    request.modelCode = job.modelCode;
+    request.variableAreaSize = job.header.variablesSize;
+    request.runAfter = runAfter;
     compiler::releaseJob(job);
+    const link::LinkResult result = link::loadProgram(link, request);
     // A refused size or a silent logger gets the general word too; a Cancel or a stalled line has
     // already been told in full.
     const bool refusedOrSilent =
-        outcome == link::LoadOutcome::TooLarge || outcome == link::LoadOutcome::NotResponding;
+        result.status == link::LinkStatus::Refused || result.status == link::LinkStatus::NotResponding;
     if (reportFailedLoad && refusedOrSilent) {
         link.report(link::kErrorCommunicating);
     }
-    if (outcome != link::LoadOutcome::Loaded) {
-        m_form.showCommandResult(QStringLiteral("%1: %2").arg(command, loadFailureText(outcome)));
+    if (!result.done()) {
+        m_form.showCommandResult(QStringLiteral("%1: %2").arg(
+            command, result.message.isEmpty() ? QString(link::kErrorCommunicating) : result.message));
         return false;
     }
     link.ProgramDir = folder;
-    m_form.showCommandResult(QStringLiteral("%1: %2 loaded (%3 bytes)")
-                                 .arg(command, QFileInfo(source.caption).fileName())
-                                 .arg(image.size()));
+    m_form.showCommandResult(result.message);
     return true;
 }
 
@@ -141,11 +125,12 @@ void LinkCommands::Load1Click() {
     if (editor == nullptr) {
         return;
     }
-    const auto claim = m_form.loggerLink().claim();
-    if (!claim) {
+    // A busy line is said before the compile, not after it.
+    if (!m_form.loggerLink().refusal().isEmpty()) {
+        (void)m_form.loggerLink().claim();
         return;
     }
-    compileAndLoad(*editor, true, QStringLiteral("Load"));
+    compileAndLoad(*editor, true, false, QStringLiteral("Load"));
 }
 
 void LinkCommands::Run1Click() {
@@ -155,23 +140,21 @@ void LinkCommands::Run1Click() {
         return;
     }
     link::LoggerLink& link = m_form.loggerLink();
-    const auto claim = link.claim();
-    if (!claim) {
-        return;
-    }
     if (fromTerminal) {
+        const auto claim = link.claim();
+        if (!claim) {
+            return;
+        }
         link.SendRunCommand();
         bringTerminalToFront();
         m_form.showCommandResult(QStringLiteral("Run: the program in the logger was started"));
         return;
     }
-    if (compileAndLoad(*editor, false, QStringLiteral("Run"))) {
-        link::runLoadedProgram(link);
-        m_form.showCommandResult(
-            link.lineFailed()
-                ? QStringLiteral("Run: %1").arg(link::kErrorCommunicating)
-                : QStringLiteral("Run: %1 loaded and started").arg(QFileInfo(editor->caption()).fileName()));
+    if (!link.refusal().isEmpty()) {
+        (void)link.claim();
+        return;
     }
+    compileAndLoad(*editor, false, true, QStringLiteral("Run"));
 }
 
 }  // namespace orrery

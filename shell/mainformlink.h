@@ -42,8 +42,8 @@ public:
 private:
     // Compiles the editor's text and loads the image. True when the program is in the logger; sets
     // ProgramDir then.
-    // command names the command in its status-bar line ("Load", "Run").
-    bool compileAndLoad(TEditor& editor, bool reportFailedLoad, const QString& command);
+    // command names the command in the status-bar line of a failure ("Load", "Run").
+    bool compileAndLoad(TEditor& editor, bool reportFailedLoad, bool runAfter, const QString& command);
     bool terminalActive() const;
     void applyBusy(bool busy);
 

@@ -1,7 +1,11 @@
 #include "mainformtransfers.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include "apdprotocol.h"
 #include "asciioptionsform.h"
+#include "destination.h"
 #include "fileexists.h"
 #include "loggerlink.h"
 #include "mainform.h"
@@ -11,6 +15,7 @@
 #include "terminalwin.h"
 #include "transfercommands.h"
 #include "xmodemsession.h"
+#include "xmodemtransfer.h"
 
 namespace orrery {
 
@@ -50,6 +55,17 @@ private:
     terminal::TTerminalForm& m_term;
 };
 
+// The save dialog of each offload, as the user meets it.
+struct OffloadSaveDialog {
+    const char* title;
+    const char* defaultName;
+};
+const OffloadSaveDialog& saveDialogOf(link::OffloadKind kind) {
+    static const OffloadSaveDialog serial{"Save datafile", "offload.dat"};
+    static const OffloadSaveDialog disk{"Receive disk files", "doffload.dat"};
+    return kind == link::OffloadKind::Serial ? serial : disk;
+}
+
 }  // namespace
 
 struct TransferParts {
@@ -58,8 +74,10 @@ struct TransferParts {
         : protocol(&form.ApdComPort1),
           session(protocol, prompts),
           offload(link, session),
+          xmodem(link, session),
           commands(terminal::TransferContext{
-              form.ApdComPort1, session, prompts, term, link.OffloadDir, ascii, form.settings().program.fileExAction,
+              link, form.ApdComPort1, xmodem, prompts, term, link.OffloadDir, ascii,
+              form.settings().program.fileExAction,
               [dialogs](const QString& name, int preselected) {
                   const shell::FileExistsChoice choice = dialogs.fileExists.run(name, preselected);
                   return choice.action == shell::FileExistsAction::Cancel ? -1 : choice.index;
@@ -68,7 +86,8 @@ struct TransferParts {
                   lineClaim = link.claim();
                   return lineClaim.has_value();
               },
-              [this] { lineClaim.reset(); }}),
+              [this] { lineClaim.reset(); },
+              [&form](const QString& result) { form.showCommandResult(result); }}),
           gate(term) {
         if (!link.terminalGate()) {
             link.setTerminalGate(&gate);
@@ -78,11 +97,69 @@ struct TransferParts {
     xmodem::TApdProtocol protocol;  // ApdProtocol1
     xmodem::XmodemSession session;
     link::OffloadCommand offload;
+    link::XmodemTransferCommand xmodem;
     terminal::AsciiOptions ascii;
     terminal::TransferCommands commands;
     std::optional<link::LinkClaim> lineClaim;
     TerminalFormGate gate;
 };
+
+namespace {
+
+// The questions of one offload, each asked once and in this order: range, file, write protection,
+// replacing an existing file. Only then does the link send anything.
+void offloadCommand(link::OffloadKind kind, link::OffloadCommand& command, link::LoggerLink& link,
+                    Prompts& prompts, shell::TOffloadRangeDialog& rangeDialog, TMainForm& form) {
+    QString startText = QStringLiteral("0");
+    QString endText = QStringLiteral("0");
+    if (!rangeDialog.run(startText, endText)) {
+        return;
+    }
+    link::OffloadRequest request;
+    request.kind = kind;
+    if (const QString problem = link::parseOffloadRange(startText, endText, request); !problem.isEmpty()) {
+        prompts.showMessage(problem, PromptIcon::Error);
+        return;
+    }
+    const OffloadSaveDialog& save = saveDialogOf(kind);
+    QString path = prompts.saveFileNameNoReplacePrompt(
+        QString::fromLatin1(save.title),
+        QDir(link.OffloadDir).filePath(QString::fromLatin1(save.defaultName)), link::kDataFileFilter);
+    if (path.isEmpty()) {
+        return;
+    }
+    if (QFileInfo(path).suffix().isEmpty() && !QFileInfo::exists(path)) {
+        path += QStringLiteral(".dat");
+    }
+    link.OffloadDir = QFileInfo(path).absolutePath();
+    if (QFileInfo::exists(path)) {
+        if (link::isWriteProtected(path)) {
+            prompts.showMessage(link::kWriteProtected);
+            return;
+        }
+        if (prompts.askYesNo(QStringLiteral("%1 already exists.\nDo you want to replace it?")
+                                 .arg(QDir::toNativeSeparators(path)),
+                             QStringLiteral("Confirm")) != Answer::Yes) {
+            return;
+        }
+        request.replaceExisting = true;
+    }
+    request.destination = path;
+    form.showCommandResult(QString());
+    command.start(request);
+}
+
+void Offloaddatafile1Click(link::OffloadCommand& command, link::LoggerLink& link, Prompts& prompts,
+                           shell::TOffloadRangeDialog& rangeDialog, TMainForm& form) {
+    offloadCommand(link::OffloadKind::Serial, command, link, prompts, rangeDialog, form);
+}
+
+void Doffloaddisk1Click(link::OffloadCommand& command, link::LoggerLink& link, Prompts& prompts,
+                        shell::TOffloadRangeDialog& rangeDialog, TMainForm& form) {
+    offloadCommand(link::OffloadKind::Disk, command, link, prompts, rangeDialog, form);
+}
+
+}  // namespace
 
 std::shared_ptr<TransferParts> attachTransfers(TMainForm& form, terminal::TTerminalForm& term,
                                                link::LoggerLink& link, Prompts& prompts,
@@ -100,11 +177,19 @@ std::shared_ptr<TransferParts> attachTransfers(TMainForm& form, terminal::TTermi
         form.settings().program.offloadDir = link.OffloadDir;
     });
 
-    auto range = [dialogs](link::OffloadKind kind, QString& start, QString& end) {
-        return (kind == link::OffloadKind::Serial ? dialogs.serialRange : dialogs.diskRange).run(start, end);
+    auto showSuccess = [&form](const link::LinkResult& result) {
+        if (result.done()) {
+            form.showCommandResult(result.message);
+        }
     };
-    form.setHandler("Offloaddatafile1", [p, range] { p->offload.run(link::OffloadKind::Serial, range); });
-    form.setHandler("Doffloaddisk1", [p, range] { p->offload.run(link::OffloadKind::Disk, range); });
+    QObject::connect(&p->offload, &link::OffloadCommand::finished, &form, showSuccess);
+    QObject::connect(&p->xmodem, &link::XmodemTransferCommand::finished, &form, showSuccess);
+    form.setHandler("Offloaddatafile1", [p, &form, &link, &prompts, dialogs] {
+        Offloaddatafile1Click(p->offload, link, prompts, dialogs.serialRange, form);
+    });
+    form.setHandler("Doffloaddisk1", [p, &form, &link, &prompts, dialogs] {
+        Doffloaddisk1Click(p->offload, link, prompts, dialogs.diskRange, form);
+    });
     form.setHandler("SndfileXMODEM1", [p] { p->commands.sendXmodem(); });
     form.setHandler("RcvfileXMODEM1", [p] { p->commands.receiveXmodem(); });
     form.setHandler("SndfileASCII1", [p] { p->commands.sendAsciiFile(); });

@@ -7,13 +7,25 @@
 
 namespace orrery::shell {
 
+namespace {
+
+struct RangeDialogTexts {
+    const char* caption;
+    const char* startLabel;
+    const char* endLabel;
+};
+const RangeDialogTexts kSerialTexts{"Off-load Datafile", "Start address -", "End address - "};
+const RangeDialogTexts kDiskTexts{"Disk Off-load", "Start file number", "End file number"};
+
+}  // namespace
+
 TOffloadRangeDialog::TOffloadRangeDialog(link::OffloadKind kind, QWidget* parent)
     : QDialog(parent), m_start(new QLineEdit), m_end(new QLineEdit) {
-    const link::OffloadTraits& traits = link::offloadTraits(kind);
-    setWindowTitle(QString::fromLatin1(traits.rangeCaption));
+    const RangeDialogTexts& texts = kind == link::OffloadKind::Serial ? kSerialTexts : kDiskTexts;
+    setWindowTitle(QString::fromLatin1(texts.caption));
     auto* form = new QFormLayout(this);
-    form->addRow(QString::fromLatin1(traits.startLabel), m_start);
-    form->addRow(QString::fromLatin1(traits.endLabel), m_end);
+    form->addRow(QString::fromLatin1(texts.startLabel), m_start);
+    form->addRow(QString::fromLatin1(texts.endLabel), m_end);
     auto* buttons = new QDialogButtonBox;
     buttons->addButton(QStringLiteral("Off-load"), QDialogButtonBox::AcceptRole)->setDefault(true);
     buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);

@@ -97,21 +97,21 @@ void TViewVariableDialog::FormShow() {
 
 void TViewVariableDialog::OpenButtonClick() {
     if (m_viewer) {
-        m_viewer->OpenButtonClick();
+        m_viewer->openSymbolFile();
         refresh();
     }
 }
 
 void TViewVariableDialog::AllDataButtonClick() {
     if (m_viewer) {
-        m_viewer->AllDataButtonClick();
+        m_viewer->ReadAllVariables();
         refresh();
     }
 }
 
 void TViewVariableDialog::cellClick(int column, int row) {
     if (m_viewer) {
-        m_viewer->cellClicked(column, row);
+        m_viewer->cellChosen(column, row);
         refresh();
     }
 }

@@ -8,8 +8,7 @@
 #include <functional>
 
 #include "asciiloops.h"
-
-class QFile;
+#include "asciireceive.h"
 
 namespace orrery {
 class Prompts;
@@ -20,6 +19,10 @@ class TApdComPort;
 namespace orrery::xmodem {
 class XmodemSession;
 }
+namespace orrery::link {
+class LoggerLink;
+class XmodemTransferCommand;
+}  // namespace orrery::link
 
 namespace orrery::terminal {
 
@@ -29,8 +32,9 @@ class TTerminalForm;
 using AskFileExists = std::function<int(const QString& fileName, int preselectedIndex)>;
 
 struct TransferContext {
+    link::LoggerLink& link;
     serial::TApdComPort& port;
-    xmodem::XmodemSession& session;
+    link::XmodemTransferCommand& xmodem;
     Prompts& prompts;
     TTerminalForm& terminal;
     QString& offloadDir;
@@ -40,6 +44,8 @@ struct TransferContext {
     // Takes the line for a transfer (false: another command holds it) and gives it back.
     std::function<bool()> claimLine = [] { return true; };
     std::function<void()> releaseLine = [] {};
+    // Says how a finished transfer ended (the main window's status bar).
+    std::function<void(const QString&)> reportResult = [](const QString&) {};
 };
 
 class TransferCommands {
@@ -52,14 +58,11 @@ public:
     void receiveAsciiFile();
 
 private:
-    // Opens the receive file as the File Exists choice says; an empty result means the command ends.
-    bool openForReceive(const QString& path, QFile& file);
     void rememberFolder(const QString& path);
 
     TransferContext m_c;
 };
 
-// Where "Make back-up" moves an existing file: its extension replaced by ".bak".
-QString backupPathFor(const QString& path);
+using link::backupPathFor;
 
 }  // namespace orrery::terminal

@@ -95,8 +95,7 @@ void TApdProtocol::startReceive() {
         afterEvent();
     });
     m_receiver = std::make_unique<Receiver>(*m_wire, m_timing);
-    m_file.setFileName(partialPath(m_fileName));
-    if (m_fileName.isEmpty() || !m_port->isOpen() || !m_file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    if (m_fileName.isEmpty() || !m_port->isOpen() || !openFreePartial()) {
         m_receiver->abort(m_port->isOpen() ? Result::FileError : Result::PortLost);
         finishLater(m_receiver->result());
         return;
@@ -105,6 +104,52 @@ void TApdProtocol::startReceive() {
     m_receiver->start();
     // Bytes that came before the start belong to this transfer (a sender that began early).
     onData();
+}
+
+// Opens the first of "<file>.partial", "<file>.partial.1", ... that does not exist yet. NewOnly makes
+// the test and the creation one step, so an existing file is never truncated.
+bool TApdProtocol::openFreePartial() {
+    constexpr int kMaxAttempts = 1000;
+    const QString base = partialPath(m_fileName);
+    for (int n = 0; n < kMaxAttempts; ++n) {
+        m_file.setFileName(n == 0 ? base : base + QLatin1Char('.') + QString::number(n));
+        if (m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            return true;
+        }
+        if (!m_file.exists()) {
+            return false;  // not a name clash: the folder cannot be written
+        }
+    }
+    return false;
+}
+
+// After a receive: a complete one goes under the chosen name, a failed one that brought data stays
+// under its ".partial" name, and the empty file this attempt created is removed (only that one).
+void TApdProtocol::keepOrDiscardReceived(Result& result) {
+    const bool flushed = m_file.flush();
+    m_file.close();
+    const bool closed = m_file.error() == QFileDevice::NoError;
+    const QString partial = m_file.fileName();
+    if (result == Result::Ok && m_lastBytes == 0) {
+        result = Result::NothingReceived;
+    }
+    if (result == Result::Ok && !(flushed && closed)) {
+        result = Result::FileError;
+    }
+    if (result == Result::Ok) {
+        // rename() replaces an existing file in one step, so the chosen name never holds a mix.
+        if (std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(m_fileName).constData()) ==
+            0) {
+            m_savedPath = m_fileName;
+            return;
+        }
+        result = Result::FileError;
+    }
+    if (m_lastBytes > 0 && QFileInfo::exists(partial)) {
+        m_savedPath = partial;
+    } else if (!partial.isEmpty()) {
+        QFile::remove(partial);
+    }
 }
 
 void TApdProtocol::startTransmit() {
@@ -201,26 +246,8 @@ void TApdProtocol::finish(Result result) {
     m_statusTimer.stop();
     m_wire->stopTimer();
     m_lastBytes = bytesTransferred();
-    if (m_receiver) {
-        const bool flushed = m_file.flush();
-        m_file.close();
-        const QString partial = partialPath(m_fileName);
-        if (result == Result::Ok && !flushed) {
-            result = Result::FileError;
-        }
-        if (result == Result::Ok) {
-            // rename() replaces an existing file in one step, so the chosen name never holds a mix.
-            if (std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(m_fileName).constData()) == 0) {
-                m_savedPath = m_fileName;
-            } else {
-                result = Result::FileError;
-                m_savedPath = partial;
-            }
-        } else if (m_lastBytes > 0 && QFileInfo::exists(partial)) {
-            m_savedPath = partial;
-        } else {
-            QFile::remove(partial);
-        }
+    if (m_receiver && m_file.isOpen()) {
+        keepOrDiscardReceived(result);
     }
     // Deleting the machines here would pull them from under a caller still on the stack; the event loop
     // does it once this event is done.

@@ -8,7 +8,10 @@
 //
 // Received data goes to "<file>.partial" as it arrives. A complete transfer is renamed onto the chosen
 // name (replacing an older file only then); a failed one stays under the ".partial" name, or is removed
-// when nothing arrived, so a file under the chosen name is always whole.
+// when nothing arrived, so a file under the chosen name is always whole. A ".partial" file already there
+// holds what an earlier attempt saved, perhaps the only copy of data the logger no longer has: it is
+// never opened, and the new attempt writes beside it ("<file>.partial.1", ".2", ...). A sender that
+// ends before its first block (EOT at once) completes nothing: NothingReceived, no file.
 
 #include <QByteArray>
 #include <QFile>
@@ -59,6 +62,8 @@ public:
     // was kept).
     QString savedPath() const { return m_savedPath; }
     static QString partialPath(const QString& fileName) { return fileName + kPartialSuffix; }
+    // The ".partial" name this receive writes (or last wrote) to.
+    QString receivingPath() const { return m_file.fileName(); }
 
 signals:
     void protocolStatus(qint64 bytesTransferred);
@@ -72,6 +77,8 @@ private:
     void writeReceived();
     void finish(Result result);
     void finishLater(Result result);
+    bool openFreePartial();
+    void keepOrDiscardReceived(Result& result);
     bool running() const;
 
     serial::TApdComPort* m_port;

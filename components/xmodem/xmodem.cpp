@@ -36,6 +36,7 @@ const char* describe(Result result) {
     case Result::OutOfSync: return "blocks out of order";
     case Result::FileError: return "the file could not be read or written";
     case Result::PortLost: return "the serial port closed";
+    case Result::NothingReceived: return "the sender sent no data";
     }
     return "failed";
 }

@@ -49,6 +49,8 @@ enum class Result {
     OutOfSync,
     FileError,
     PortLost,
+    // The sender ended the transfer before its first block: a received file would be empty.
+    NothingReceived,
 };
 
 // A short phrase for messages: "cancelled", "the other side cancelled", ...

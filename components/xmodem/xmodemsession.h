@@ -29,6 +29,7 @@ public:
     void startTransmit(const QString& path, const QString& caption, qint64 maximum, bool wrap,
                        std::function<void()> cleanUp);
     bool inProgress() const { return m_active; }
+    const TApdProtocol& protocol() const { return m_protocol; }
 
     // The message for a transfer that ended with code (empty when it completed).
     static QString failureMessage(int code, bool receiving, qint64 bytes, const QString& savedPath);

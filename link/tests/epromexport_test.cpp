@@ -1,5 +1,5 @@
-// The EPROM export and boot over the in-process line: the handshake, the file choice, identify, the
-// copy with its records and progress, and every failure, each leaving no file under the chosen name.
+// The EPROM export and boot over the in-process line: the handshake, identify, the copy with its
+// records and progress, and every failure, each leaving no file under the chosen name.
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -29,7 +29,12 @@ class EpromExport : public ::testing::Test, public LinkBench {
 protected:
     QTemporaryDir dir;
     EpromLogger logger;
-    EpromExportState state;
+
+    LinkStatus exportTo(const QString& path, bool replace = false) {
+        last = exportEprom(link, {path, replace});
+        return last.status;
+    }
+    LinkResult last;
 
     void SetUp() override {
         // The prompt after 0x18 goes to the terminal, which these tests do not have.
@@ -76,16 +81,16 @@ TEST_F(EpromExport, TheLoggersAnswerToTheExportByte) {
     struct Case {
         int answer;
         bool confirm;
-        EpromExportResult result;
+        LinkStatus result;
         QStringList messages;
     };
     const Case cases[] = {
-        {-1, true, EpromExportResult::Failed, {"Brackwater not responding"}},
-        {0x41, true, EpromExportResult::Failed, {"Brackwater not responding"}},
-        {0x07, true, EpromExportResult::Refused, {}},
-        {0x07, false, EpromExportResult::Refused, {}},
-        {-1, false, EpromExportResult::Refused, {}},
-        {0x41, false, EpromExportResult::Refused, {}},
+        {-1, true, LinkStatus::NotResponding, {"Brackwater not responding"}},
+        {0x41, true, LinkStatus::NotResponding, {"Brackwater not responding"}},
+        {0x07, true, LinkStatus::Refused, {}},
+        {0x07, false, LinkStatus::Refused, {}},
+        {-1, false, LinkStatus::Refused, {}},
+        {0x41, false, LinkStatus::Refused, {}},
     };
     for (const Case& c : cases) {
         ScriptedPrompts local;
@@ -94,10 +99,10 @@ TEST_F(EpromExport, TheLoggersAnswerToTheExportByte) {
         link.ConfirmConnect = c.confirm;
         farEnd.heard();
         const QByteArray before = farEnd.heard();
-        EXPECT_EQ(RepriseEPROM1Click(link, state), c.result) << c.answer;
+        EXPECT_EQ(exportTo(dir.filePath("x.hex")), c.result) << c.answer;
         EXPECT_EQ(local.messages(), c.messages) << c.answer;
         EXPECT_EQ(farEnd.heard().mid(before.size()), QByteArray(1, 0x05));
-        EXPECT_EQ(local.events().size(), c.messages.size()) << "no file was asked for";
+        EXPECT_EQ(local.events().size(), c.messages.size()) << "no question";
         EXPECT_FALSE(link.terminalSuspended());
     }
     EXPECT_TRUE(QDir(dir.path()).isEmpty());
@@ -119,15 +124,15 @@ TEST_F(EpromExport, PortSettingsThatWouldMangleTheImageAreRefused) {
         link.setPrompts(local);
         port.setDataBits(c.dataBits);
         port.setSwFlowOptions(c.flow);
-        EXPECT_EQ(RepriseEPROM1Click(link, state), EpromExportResult::Failed);
+        EXPECT_EQ(exportTo(dir.filePath("x.hex")), LinkStatus::Refused);
         EXPECT_EQ(local.messages(), QStringList{c.message});
     }
 }
 
 TEST_F(EpromExport, ALowProgramIsWrittenHighAndUpperMemoryFollows) {
     loadProgram(400, 100);
-    prompts.answerFile(dir.filePath("B.HEX"));
-    EXPECT_EQ(RepriseEPROM1Click(link, state), EpromExportResult::Written);
+    EXPECT_EQ(exportTo(dir.filePath("B.HEX")), LinkStatus::Done);
+    EXPECT_EQ(last.message, "Exported the EPROM image (16 484 bytes) into " + dir.filePath("B.HEX"));
     EXPECT_EQ(prompts.messages(), QStringList());
     EXPECT_TRUE(prompts.unexpected().isEmpty());
     const QByteArray image = readAll(dir.filePath("B.HEX"));
@@ -147,22 +152,12 @@ TEST_F(EpromExport, ALowProgramIsWrittenHighAndUpperMemoryFollows) {
     const QByteArray heard = farEnd.heard();
     EXPECT_TRUE(heard.startsWith(QByteArray("\x05\x13\x16\x16" "142\r\x02", 9))) << heard.left(12).toHex().toStdString();
     EXPECT_TRUE(heard.endsWith(QByteArray("\x18", 1)));
-    EXPECT_EQ(state.rememberedName, "B.HEX");
     EXPECT_FALSE(link.terminalSuspended());
-
-    // The next export proposes the name chosen last.
-    ScriptedPrompts next;
-    link.setPrompts(next);
-    next.answerFile(QString());
-    EXPECT_EQ(RepriseEPROM1Click(link, state), EpromExportResult::Cancelled);
-    ASSERT_EQ(next.events().size(), 1);
-    EXPECT_EQ(next.events()[0].text, dir.filePath("B.HEX"));
 }
 
 TEST_F(EpromExport, AHighProgramIsWrittenLow) {
     loadProgram(510, 40);
-    prompts.answerFile(dir.filePath("high.hex"));
-    EXPECT_EQ(RepriseEPROM1Click(link, state), EpromExportResult::Written);
+    EXPECT_EQ(exportTo(dir.filePath("high.hex")), LinkStatus::Done);
     const QByteArray image = readAll(dir.filePath("high.hex"));
     EXPECT_EQ(image, expectedImage(0x8140, 40));
     EXPECT_TRUE(image.startsWith(":10014000"));
@@ -172,8 +167,7 @@ TEST_F(EpromExport, AHighProgramIsWrittenLow) {
 TEST_F(EpromExport, ALongIdentifyReplyIsReadToItsEnd) {
     loadProgram(600, 16);
     logger.identify = modelReply(600, QByteArray(250, 'x'));
-    prompts.answerFile(dir.filePath("long.hex"));
-    EXPECT_EQ(RepriseEPROM1Click(link, state), EpromExportResult::Written);
+    EXPECT_EQ(exportTo(dir.filePath("long.hex"), true), LinkStatus::Done);
     EXPECT_EQ(readAll(dir.filePath("long.hex")), expectedImage(0x8140, 16));
 }
 
@@ -182,8 +176,7 @@ TEST_F(EpromExport, ALongHeaderGivesItsWholeImageLength) {
     logger.putWord(0x8140, 82);
     logger.putWord(0x8142, 0);
     logger.putWord(0x8144, 120);  // image length, 32-bit
-    prompts.answerFile(dir.filePath("long.hex"));
-    EXPECT_EQ(RepriseEPROM1Click(link, state), EpromExportResult::Written);
+    EXPECT_EQ(exportTo(dir.filePath("long.hex"), true), LinkStatus::Done);
     EXPECT_EQ(readAll(dir.filePath("long.hex")), expectedImage(0x8140, 120));
 }
 
@@ -213,12 +206,12 @@ TEST_F(EpromExport, EveryFailureAfterTheFileChoiceLeavesTheOldFileAlone) {
         link.setPrompts(local);
         c.fault(logger, local.scriptedProgress());
         const QString path = existingFile("old.hex");
-        local.answerFile(path);
-        local.answerButton("Yes");
         const QByteArray before = farEnd.heard();
-        EXPECT_EQ(RepriseEPROM1Click(link, state), EpromExportResult::Failed) << c.what;
+        const LinkStatus expected =
+            QString(c.what) == "cancelled" ? LinkStatus::Cancelled : LinkStatus::Failed;
+        EXPECT_EQ(exportTo(path, true), expected) << c.what;
         EXPECT_EQ(local.messages(), QStringList{c.message + "\nNothing was written to " + path}) << c.what;
-        EXPECT_EQ(local.questions(), QStringList{"File exists, overwrite?"});
+        EXPECT_TRUE(local.questions().isEmpty());
         EXPECT_EQ(readAll(path), "old contents\r\n") << c.what;
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"old.hex"}) << "no temporary file left";
         EXPECT_TRUE(farEnd.heard().endsWith(QByteArray(1, char(kLeaveMemoryAccessCommand)))) << c.what;
@@ -227,58 +220,32 @@ TEST_F(EpromExport, EveryFailureAfterTheFileChoiceLeavesTheOldFileAlone) {
     }
 }
 
-TEST_F(EpromExport, TheOverwriteQuestion) {
+TEST_F(EpromExport, AnExistingFileIsReplacedOnlyWhenTheRequestSaysSo) {
     loadProgram(400, 20);
     const QString taken = existingFile("taken.hex");
-    struct Case {
-        QStringList answers;  // after the first file
-        EpromExportResult result;
-        int fileDialogs;
-    };
-    const Case cases[] = {
-        {{"Cancel"}, EpromExportResult::Cancelled, 1},
-        {{"No", ""}, EpromExportResult::Cancelled, 2},
-        {{"No", "free.hex"}, EpromExportResult::Written, 2},
-    };
-    for (const Case& c : cases) {
-        QFile::remove(dir.filePath("free.hex"));
-        ScriptedPrompts local;
-        link.setPrompts(local);
-        local.answerFile(taken);
-        local.answerButton(c.answers[0]);
-        if (c.answers.size() > 1) {
-            local.answerFile(c.answers[1].isEmpty() ? QString() : dir.filePath(c.answers[1]));
-        }
-        EXPECT_EQ(RepriseEPROM1Click(link, state), c.result);
-        int dialogs = 0;
-        for (const auto& e : local.events()) {
-            dialogs += e.kind == "save";
-        }
-        EXPECT_EQ(dialogs, c.fileDialogs);
-        EXPECT_EQ(readAll(taken), "old contents\r\n");
-        EXPECT_TRUE(local.unexpected().isEmpty());
-    }
-    EXPECT_EQ(readAll(dir.filePath("free.hex")), expectedImage(0x0140, 20));
+    EXPECT_EQ(exportTo(taken), LinkStatus::Refused);
+    EXPECT_EQ(prompts.messages(), QStringList{taken + " exists"});
+    EXPECT_EQ(readAll(taken), "old contents\r\n");
+    EXPECT_TRUE(farEnd.heard().isEmpty()) << "nothing sent";
+    EXPECT_EQ(exportTo(taken, true), LinkStatus::Done);
+    EXPECT_EQ(readAll(taken), expectedImage(0x0140, 20));
 }
 
 TEST_F(EpromExport, AFileThatCannotBeCreatedIsNamed) {
+    // Refused before the export byte: the logger is never left in the middle of an export.
     const QString inMissingFolder = dir.filePath("no/such/folder/x.hex");
-    prompts.answerFile(inMissingFolder);
-    EXPECT_EQ(RepriseEPROM1Click(link, state), EpromExportResult::FileError);
-    EXPECT_EQ(prompts.messages(), QStringList{"Can't open file:\n" + inMissingFolder});
-    EXPECT_EQ(farEnd.heard(), QByteArray(1, 0x05)) << "nothing after the handshake";
+    EXPECT_EQ(exportTo(inMissingFolder), LinkStatus::Refused);
+    EXPECT_EQ(prompts.messages(), QStringList{"Cannot write " + inMissingFolder + ": the folder " +
+                                              dir.filePath("no/such/folder") + " does not exist"});
 
-    if (geteuid() != 0) {
-        ScriptedPrompts local;
-        link.setPrompts(local);
-        const QString locked = existingFile("locked.hex");
-        QFile::setPermissions(locked, QFile::ReadOwner);
-        local.answerFile(locked);
-        local.answerButton("Yes");
-        EXPECT_EQ(RepriseEPROM1Click(link, state), EpromExportResult::FileError);
-        EXPECT_EQ(local.messages(), QStringList{"Can't open file:\n" + locked});
-        EXPECT_EQ(readAll(locked), "old contents\r\n");
-    }
+    ScriptedPrompts local;
+    link.setPrompts(local);
+    const QString locked = existingFile("locked.hex");
+    QFile::setPermissions(locked, QFile::ReadOwner);
+    EXPECT_EQ(exportTo(locked, true), LinkStatus::Refused);
+    EXPECT_EQ(local.messages(), QStringList{"File is write protected"});
+    EXPECT_EQ(readAll(locked), "old contents\r\n");
+    EXPECT_TRUE(farEnd.heard().isEmpty()) << "nothing sent";
 }
 
 TEST_F(EpromExport, BootSendsOneByteAndAwaitsNothing) {
@@ -290,7 +257,7 @@ TEST_F(EpromExport, BootSendsOneByteAndAwaitsNothing) {
         void bringTerminalToFront() override { ++fronts; }
     } gate;
     link.setTerminalGate(&gate);
-    EXPECT_TRUE(BootEPROM1Click(link));
+    EXPECT_TRUE(bootEprom(link).done());
     EXPECT_EQ(farEnd.heard(), QByteArray(1, 0x02));
     EXPECT_EQ(gate.fronts, 1);
     EXPECT_EQ(gate.suspends, 0);

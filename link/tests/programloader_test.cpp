@@ -197,7 +197,7 @@ TEST(Identify, ModelNumberAndText) {
     const struct {
         QByteArray reply;  // what the logger sends after the command
         bool ok;
-        std::optional<quint16> model;
+        quint16 model;
         QByteArray text;
     } cases[] = {
         {QByteArray("\x13\x05\x01\x90"
@@ -205,11 +205,12 @@ TEST(Identify, ModelNumberAndText) {
                     7),
          true, 400, "CE!"},
         {QByteArray("\x13\x02\x02\x58", 4), true, 600, ""},
-        {QByteArray("\x13\x00", 2), true, std::nullopt, ""},
-        {QByteArray("\x13\x04\x01\xfe", 4), true, 510, "\xff\xff"},  // falls silent: missing bytes are 0xFF
-        {QByteArray("\x13", 1), false, std::nullopt, ""},
-        {QByteArray("\x07", 1), false, std::nullopt, ""},
-        {QByteArray(), false, std::nullopt, ""},
+        {QByteArray("\x13\x00", 2), false, 0, ""},          // no model number
+        {QByteArray("\x13\x01\x01", 3), false, 0, ""},      // half a model number
+        {QByteArray("\x13\x04\x01\xfe", 4), false, 0, ""},  // falls silent after two of four
+        {QByteArray("\x13", 1), false, 0, ""},
+        {QByteArray("\x07", 1), false, 0, ""},
+        {QByteArray(), false, 0, ""},
     };
     for (const auto& c : cases) {
         LinkBench b;

@@ -72,6 +72,9 @@ protected:
     VariableViewer viewer{memory, prompts, programDir};
 
     void SetUp() override {
+        viewer.chooseSymbolFile = [this](const QString& folder) {
+            return prompts.openFileName("Open", folder, "");
+        };
         memory.bytes[kModelByteAddress] = char(0x80);  // program at 0x8140
         memory.putWord(0x8140, 14);
     }
@@ -153,6 +156,9 @@ TEST_F(ViewerTest, CrcMismatchIsReportedWithBothValues) {
     for (const Case& c : cases) {
         ScriptedPrompts local;
         VariableViewer v(memory, local, programDir);
+        v.chooseSymbolFile = [&local](const QString& folder) {
+            return local.openFileName("Open", folder, "");
+        };
         memory.putWord(0x8140, c.headerSize);
         memory.putWord(0x8140 + 10, 0x0ABC);
         memory.putLong(0x8140 + 42, c.wideCrc);
@@ -167,10 +173,13 @@ TEST_F(ViewerTest, UnreadableModelByteOrCrcGivesTheCallersText) {
         memory.failing = {failing};
         ScriptedPrompts local;
         VariableViewer v(memory, local, programDir);
+        v.chooseSymbolFile = [&local](const QString& folder) {
+            return local.openFileName("Open", folder, "");
+        };
         local.answerFile(symbolFile("COUNT V I 74BC\r\n"));
         v.FormShow();
         local.answerFile(symbolFile("COUNT V I 74BC\r\n"));
-        v.OpenButtonClick();
+        v.openSymbolFile();
         EXPECT_EQ(local.messages(), QStringList({"Error communicating with Brackwater",
                                                  "Error communicationg with Brackwater"}));
         EXPECT_EQ(v.rowCount(), 2);
@@ -197,6 +206,9 @@ TEST_F(ViewerTest, FilesThatLoadNothing) {
     for (const Case& c : cases) {
         ScriptedPrompts local;
         VariableViewer v(memory, local, programDir);
+        v.chooseSymbolFile = [&local](const QString& folder) {
+            return local.openFileName("Open", folder, "");
+        };
         local.answerFile(c.answer);
         v.FormShow();
         EXPECT_EQ(local.messages(), c.messages) << c.answer.toStdString();
@@ -209,7 +221,7 @@ TEST_F(ViewerTest, FilesThatLoadNothing) {
 TEST_F(ViewerTest, ACancelledOpenKeepsTheLoadedItems) {
     showWithIntegers(3);
     prompts.answerFile(QString());
-    viewer.OpenButtonClick();
+    viewer.openSymbolFile();
     EXPECT_EQ(viewer.Items.size(), 3);
     EXPECT_EQ(viewer.rowCount(), 4);
 }
@@ -233,6 +245,9 @@ TEST_F(ViewerTest, AllDataShowsProgressOnlyAboveTenRowsAndPollsEveryFifth) {
         ScriptedPrompts local;
         local.scriptedProgress().cancelAtCall(c.cancelAt);
         VariableViewer v(memory, local, programDir);
+        v.chooseSymbolFile = [&local](const QString& folder) {
+            return local.openFileName("Open", folder, "");
+        };
         QByteArray lines;
         for (int i = 0; i < c.rows; ++i) {
             lines += QStringLiteral("V%1 V I %2\r\n").arg(i).arg(0x7000 + 4 * i, 4, 16).toLatin1();
@@ -261,7 +276,7 @@ TEST_F(ViewerTest, AllDataShowsProgressOnlyAboveTenRowsAndPollsEveryFifth) {
 
 TEST_F(ViewerTest, AFailedAllDataChangesNoCellAndKeepsTheFailedItemsValue) {
     showWithIntegers(4);
-    viewer.cellClicked(3, 3);
+    viewer.cellChosen(3, 3);
     ASSERT_EQ(viewer.cellText(3, 3), "102");
     memory.putLong(0x7008, 999);
     memory.putLong(0x7000, 555);
@@ -280,7 +295,7 @@ TEST_F(ViewerTest, AFailedAllDataChangesNoCellAndKeepsTheFailedItemsValue) {
     EXPECT_EQ(column(3).mid(1), QStringList({"555", "101", "999", "103"}));
 }
 
-TEST_F(ViewerTest, AClickOnAValueCellReadsThatItem) {
+TEST_F(ViewerTest, AChosenValueCellReadsThatItem) {
     memory.putLong(0x7000, 0x3F000000);  // 0.5
     memory.put(0x7010, QByteArray("\x05HELLO", 6));
     memory.put(0x7020, QByteArray("\x00", 1));
@@ -288,7 +303,7 @@ TEST_F(ViewerTest, AClickOnAValueCellReadsThatItem) {
     viewer.FormShow();
     prompts.answerFile(QString());
     for (int row = 1; row <= 4; ++row) {
-        viewer.cellClicked(3, row);
+        viewer.cellChosen(3, row);
     }
     EXPECT_EQ(column(3).mid(1), QStringList({"0.5000000", "HELLO", "", ""}));
     EXPECT_TRUE(viewer.Items[3].Loaded);
@@ -300,7 +315,7 @@ TEST_F(ViewerTest, AClickOnAValueCellReadsThatItem) {
 
     memory.failing = {0x7013};
     memory.put(0x7010, QByteArray("\x05WORLD", 6));
-    viewer.cellClicked(3, 2);
+    viewer.cellChosen(3, 2);
     EXPECT_EQ(prompts.messages(), QStringList{"Error communicating with Brackwater"});
     EXPECT_EQ(viewer.cellText(3, 2), "HELLO");
     EXPECT_EQ(viewer.Items[1].Length, 5);
@@ -310,36 +325,36 @@ TEST_F(ViewerTest, AClickOnAValueCellReadsThatItem) {
     memory.reads.clear();
     for (const auto& [c, r] : {std::pair{0, 1}, std::pair{1, 1}, std::pair{2, 1}, std::pair{0, 0}, std::pair{1, 0},
                                std::pair{3, 5}, std::pair{3, -1}}) {
-        viewer.cellClicked(c, r);
+        viewer.cellChosen(c, r);
     }
     EXPECT_TRUE(memory.reads.isEmpty());
 }
 
-TEST_F(ViewerTest, HeaderClicksToggleTheAddressAndFloatForms) {
+TEST_F(ViewerTest, HeaderCellsToggleTheAddressAndFloatForms) {
     memory.putLong(0x7494, 0x44DA5000);  // 1746.5
     memory.putLong(0x7000, 7);
     prompts.answerFile(symbolFile("TEMPS A F 7494 2\r\nN V I 7000\r\n"));
     viewer.FormShow();
-    viewer.cellClicked(3, 1);
-    viewer.cellClicked(3, 3);
+    viewer.cellChosen(3, 1);
+    viewer.cellChosen(3, 3);
     EXPECT_EQ(column(3).mid(1), QStringList({"1746.5000000", "", "7"}));
 
-    viewer.cellClicked(2, 0);
+    viewer.cellChosen(2, 0);
     EXPECT_FALSE(viewer.AddressInHex);
     EXPECT_EQ(column(2), QStringList({"Address (dec)", "29844", "29848", "28672"}));
-    viewer.cellClicked(2, 0);
+    viewer.cellChosen(2, 0);
     EXPECT_EQ(column(2), QStringList({"Address (hex)", "7494", "7498", "7000"}));
 
-    viewer.cellClicked(3, 0);
+    viewer.cellChosen(3, 0);
     EXPECT_FALSE(viewer.FloatsFixed);
     EXPECT_EQ(column(3), QStringList({"Data (floats in scientific format)", "1.746500E+03", "", "7"}));
     viewer.decimalSeparator = QLatin1Char(',');
-    viewer.cellClicked(3, 0);
+    viewer.cellChosen(3, 0);
     EXPECT_EQ(column(3), QStringList({"Data (floats in fixed point format)", "1746,5000000", "", "7"}));
 
     // Showing the dialog again starts in hexadecimal and fixed point.
-    viewer.cellClicked(2, 0);
-    viewer.cellClicked(3, 0);
+    viewer.cellChosen(2, 0);
+    viewer.cellChosen(3, 0);
     prompts.answerFile(QString());
     viewer.FormShow();
     EXPECT_TRUE(viewer.AddressInHex);

@@ -36,9 +36,12 @@ TEST_F(ViewSession, TheDialogRunsInsideMemoryAccessAndReadsThroughTheLink) {
 
     LinkMemory memory(link);
     VariableViewer viewer(memory, prompts, link.ProgramDir);
+    viewer.chooseSymbolFile = [this](const QString& folder) {
+        return prompts.openFileName("Open", folder, "");
+    };
     prompts.answerFile(sym);
     bool suspendedInside = false;
-    EXPECT_TRUE(ViewVariables1Click(link, [&] {
+    EXPECT_TRUE(withMemoryAccess(link, [&] {
         suspendedInside = link.terminalSuspended();
         viewer.FormShow();
         viewer.ReadAllVariables();
@@ -78,7 +81,7 @@ TEST_F(ViewSession, LeavingMemoryAccessIsTriedUpToTenTimes) {
         logger.leaveTries = 0;
         int shown = 0;
         const QByteArray before = farEnd.heard();
-        EXPECT_EQ(ViewVariables1Click(link, [&] { ++shown; }), c.shown);
+        EXPECT_EQ(withMemoryAccess(link, [&] { ++shown; }), c.shown);
         EXPECT_EQ(shown, c.shown ? 1 : 0);
         EXPECT_EQ(local.messages(), c.messages);
         const QByteArray heard = farEnd.heard().mid(before.size());
@@ -89,9 +92,7 @@ TEST_F(ViewSession, LeavingMemoryAccessIsTriedUpToTenTimes) {
 
 TEST_F(ViewSession, ASecondCommandIsRefusedWhileTheDialogIsOpen) {
     int inner = 0;
-    EXPECT_TRUE(ViewVariables1Click(link, [&] {
-        EXPECT_FALSE(ViewVariables1Click(link, [&] { ++inner; }));
-    }));
+    EXPECT_TRUE(withMemoryAccess(link, [&] { EXPECT_FALSE(withMemoryAccess(link, [&] { ++inner; })); }));
     EXPECT_EQ(inner, 0);
     ASSERT_EQ(prompts.messages().size(), 1);
 }

@@ -125,6 +125,8 @@ TEST_F(LinkInMainForm, LoadSendsTheCompiledImageAndRemembersItsFolder) {
     EXPECT_EQ(prompts.messages(), QStringList{});
     EXPECT_EQ(form->loggerLink().ProgramDir, dir.path());
     EXPECT_TRUE(term->displayActive());
+    EXPECT_TRUE(form->lastCommandResult().startsWith(QStringLiteral("Loaded %1 bytes (model ").arg(imageOf(*editor).size())))
+        << form->lastCommandResult().toStdString();
 }
 
 TEST_F(LinkInMainForm, RunLoadsThenSendsTheRunByteAndShowsTheTerminal) {

@@ -154,6 +154,7 @@ TEST_F(TransfersInMainForm, OffloadDatafileFromTheMenu) {
     EXPECT_NE(traceText.str().find("rx 0f\n"), std::string::npos);
     EXPECT_EQ(prompts.scriptedProgress().captions, QStringList{"Off-loading Datafile"});
     EXPECT_TRUE(prompts.messages().isEmpty()) << prompts.messages().join('|').toStdString();
+    EXPECT_EQ(form->lastCommandResult(), "Offloaded 3 840 bytes into " + path("run1.dat"));
 
     // The folder is remembered and goes back to the settings store.
     ASSERT_TRUE(form->close());
@@ -176,6 +177,47 @@ TEST_F(TransfersInMainForm, DoffloadDiskFromTheMenu) {
     EXPECT_EQ(prompts.scriptedProgress().captions, QStringList{"Disk Off-load"});
     EXPECT_TRUE(prompts.messages().isEmpty()) << prompts.messages().join("|").toStdString();
     EXPECT_TRUE(prompts.unexpected().isEmpty()) << prompts.unexpected().join("|").toStdString();
+}
+
+// Each question once, in order: the save dialog asks nothing about replacing, a write-protected file
+// is said before any question, and an existing file is asked about once; nothing is sent until then.
+TEST_F(TransfersInMainForm, OffloadAsksEachQuestionOnceAndInOrder) {
+    writeFile(path("ro.dat"), "old");
+    QFile::setPermissions(path("ro.dat"), QFile::ReadOwner);
+    writeFile(path("old.dat"), "old");
+    struct Case {
+        QString file;
+        QString answer;  // to the replace question, if one is expected
+        QStringList messages;
+        QByteArray content;  // of the file afterwards ("" = offloaded data)
+    } cases[] = {
+        {"ro.dat", "", {"File is write protected"}, "old"},
+        {"old.dat", "No", {}, "old"},
+        {"old.dat", "Yes", {}, ""},
+    };
+    for (const Case& c : cases) {
+        const qsizetype messages = prompts.messages().size();
+        const qsizetype questions = prompts.questions().size();
+        const qsizetype events = prompts.events().size();
+        answerRange(diskRange, "1", "1");
+        prompts.answerFile(path(c.file));
+        if (!c.answer.isEmpty()) {
+            prompts.answerButton(c.answer);
+        }
+        traceText.str({});
+        form->action("Doffloaddisk1")->trigger();
+        ASSERT_TRUE(spinUntil([this] { return !transferRunning(); }));
+        EXPECT_EQ(prompts.messages().mid(messages), c.messages) << c.file.toStdString();
+        EXPECT_EQ(prompts.questions().size() - questions, c.answer.isEmpty() ? 0 : 1) << c.file.toStdString();
+        ASSERT_GT(prompts.events().size(), events);
+        EXPECT_FALSE(prompts.events()[events].asksReplace) << "the save dialog asks nothing about replacing";
+        if (c.content.isEmpty()) {
+            EXPECT_NE(readFile(path(c.file)), QByteArray("old"));
+        } else {
+            EXPECT_EQ(readFile(path(c.file)), c.content) << c.file.toStdString();
+            EXPECT_EQ(traceText.str(), std::string()) << "nothing was sent";
+        }
+    }
 }
 
 TEST_F(TransfersInMainForm, XmodemReceiveAndSendFromTheTerminal) {
@@ -216,6 +258,27 @@ TEST_F(TransfersInMainForm, XmodemReceiveWithNoSenderIsReportedAndTheLineIsFree)
 }
 
 // ASCII receive into an existing file: each choice of the File Exists dialog.
+// The last buffer reaches the disk only when the file is closed: a full disk must say so then, not
+// report a receive that lost its data. /dev/full takes every write into the buffer and fails the flush.
+TEST_F(TransfersInMainForm, AsciiReceiveOntoAFullDiskSaysFileWriteError) {
+    if (!QFileInfo(QStringLiteral("/dev/full")).isWritable()) {
+        GTEST_SKIP() << "no /dev/full";
+    }
+    asciiOptions.setRunner([](terminal::TAsciiOptionsDialog& d) {
+        d.kindButton(terminal::TerminationKind::Character)->setChecked(true);
+        d.termCharEdit()->setText("#");
+        return true;
+    });
+    form->action("ASCIItransferoptions1")->trigger();
+    prompts.answerFile(QStringLiteral("/dev/full"));
+    fileExistsAnswer = 0;  // Overwrite
+    QTimer::singleShot(50, form.get(), [this] { type("\r"); });
+    form->action("RcvfileASCII1")->trigger();
+    EXPECT_EQ(prompts.messages(), QStringList{"File write error"});
+    EXPECT_FALSE(form->lastCommandResult().startsWith("Received")) << form->lastCommandResult().toStdString();
+    EXPECT_FALSE(link->isBusy());
+}
+
 TEST_F(TransfersInMainForm, AsciiReceiveIntoAnExistingFile) {
     asciiOptions.setRunner([](terminal::TAsciiOptionsDialog& d) {
         d.kindButton(terminal::TerminationKind::Character)->setChecked(true);

@@ -51,6 +51,9 @@ protected:
     TViewVariableDialog dialog;
 
     void SetUp() override {
+        viewer.chooseSymbolFile = [this](const QString& folder) {
+            return prompts.openFileName("Open", folder, "");
+        };
         const QString sym = dir.filePath("p.sym");
         QFile f(sym);
         f.open(QIODevice::WriteOnly);

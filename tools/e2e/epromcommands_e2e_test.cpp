@@ -103,7 +103,11 @@ TEST_F(LoggerlinkEprom, ExportsTheLoadedExampleAndTheEprom) {
 
     const Result exported = loggerlink({"eprom-export", "-o", "image.hex"});
     ASSERT_EQ(exported.exitCode, 0) << exported.err.toStdString();
-    EXPECT_EQ(exported.out, QByteArray());
+    const int bytes = int(program.size()) + 0x4000;  // the program and upper memory
+    EXPECT_EQ(exported.out, "Exported the EPROM image (" + QByteArray::number(bytes / 1000) + " " +
+                                QByteArray::number(bytes % 1000).rightJustified(3, '0') + " bytes) into " +
+                                dir.filePath("image.hex").toUtf8() + "\n")
+        << "one success line";
     const QByteArray image = readBack(dir.filePath("image.hex"));
     ASSERT_EQ(image.size(), 0x10000);
     EXPECT_EQ(image.mid(0x0140, program.size()), program) << "a program at 0x8140 is written at 0x0140";

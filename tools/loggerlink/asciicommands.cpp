@@ -4,8 +4,14 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <QDir>
+#include <cstdio>
+
+#include "asciireceive.h"
 #include "asciitransfer.h"
 #include "cliprompts.h"
+#include "destination.h"
+#include "linkresult.h"
 #include "loggerlinkcli.h"
 
 namespace orrery::loggerlink {
@@ -53,9 +59,11 @@ int asciiSend(Session& session, QStringList arguments) {
     return kExitOk;
 }
 
-// What arrives is written straight into FILE.partial, so nothing received is lost even if the tool is
-// killed; only a receive that ended as asked renames it to FILE.
+// What arrives is written straight into FILE.partial (or FILE.partial.1 and on, beside an earlier
+// attempt's), so nothing received is lost even if the tool is killed; only a receive that ended as asked
+// renames it to FILE.
 int asciiReceive(Session& session, QStringList arguments) {
+    const bool force = takeFlag(arguments, QStringLiteral("--force"));
     link::AsciiOptions options;
     const auto untilChar = takeOption(arguments, "--until-char");
     const auto timeout = takeOption(arguments, "--timeout");
@@ -75,51 +83,37 @@ int asciiReceive(Session& session, QStringList arguments) {
         options.kind = link::TerminationKind::UserCancel;
     }
     const QString path = oneFile(arguments);
-    const QString partial = path + QStringLiteral(".partial");
-    if (QFileInfo(path).isDir()) {
-        session.error(QStringLiteral("cannot write '%1'").arg(path));
-        return kExitUsage;
+    if (const std::optional<int> refused = checkOutputFile(session, path, force)) {
+        return *refused;
     }
     link::LoggerLink* link = session.openLink();
     if (!link) {
         return kExitLogger;
     }
-    // Opened once the line is open (nothing has been sent), so that the file's appearance tells a
-    // script the receive is ready. Unbuffered: every byte is in the file as soon as it has arrived.
-    QFile file(partial);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
-        session.error(QStringLiteral("cannot write '%1'").arg(partial));
-        return kExitUsage;
+    // The command claims the line itself.
+    session.claim().reset();
+    const link::LinkResult result =
+        link::receiveAsciiFile(*link, {path, link::ExistingFile::ReplaceWhenComplete, options});
+    switch (result.status) {
+        case link::LinkStatus::Done:
+            sayDone(session, result.message);
+            return kExitOk;
+        case link::LinkStatus::Cancelled:
+            // A Ctrl+C silences the link's own messages; where the bytes are must still be said.
+            if (!session.prompts().messages().contains(result.message)) {
+                session.error(result.message);
+            }
+            return kExitLogger;
+        default:
+            return kExitUsage;  // the file could not be written
     }
-    qint64 count = 0;
-    const link::ReceiveEnd end = link::receiveAscii(link->port(), file, options, link->prompts().progress(), count);
-    link->prompts().progress().close();
-    file.close();
-    // Without a termination condition Ctrl+C is how the receive ends, not a cancel.
-    const bool complete = end == link::ReceiveEnd::Terminated ||
-                          (end == link::ReceiveEnd::Cancelled && options.kind == link::TerminationKind::UserCancel);
-    if (end == link::ReceiveEnd::WriteError) {
-        session.error(QStringLiteral("File write error: %1 bytes received are in '%2'").arg(count).arg(partial));
-        return kExitUsage;
-    }
-    if (!complete) {
-        session.error(QStringLiteral("ASCII receive cancelled: %1 bytes received are in '%2'").arg(count).arg(partial));
-        return kExitLogger;
-    }
-    QFile::remove(path);
-    if (!QFile::rename(partial, path)) {
-        session.error(QStringLiteral("cannot write '%1': the %2 bytes received are in '%3'").arg(path).arg(count).arg(partial));
-        return kExitUsage;
-    }
-    session.inform(QStringLiteral("%1 bytes received").arg(count));
-    return kExitOk;
 }
 
 const CommandRegistration kAsciiCommands{{
     {"ascii-send", "FILE [--prefix S] [--suffix S] [--char-delay MS] [--line-delay MS]",
      "send FILE as it is; prefix and suffix take escapes such as \\r and \\x1a",
      [](Session& s, const QStringList& a) { return asciiSend(s, a); }},
-    {"ascii-receive", "FILE [--until-char S | --timeout SEC]",
+    {"ascii-receive", "FILE [--until-char S | --timeout SEC] [--force]",
      "store what the line brings in FILE, until the character, SEC seconds of silence, or Ctrl+C",
      [](Session& s, const QStringList& a) { return asciiReceive(s, a); }},
 }};

@@ -1,5 +1,7 @@
 #include "cliprompts.h"
 
+#include "loggerlink.h"
+
 #include <QDateTime>
 #include <csignal>
 #include <ostream>
@@ -21,10 +23,6 @@ void onInterrupt(int) {
 constexpr int kBarWidth = 30;
 // The bar is redrawn at most this often, so a fast load does not flood a slow terminal.
 constexpr qint64 kRedrawMs = 100;
-
-QString withoutAccelerator(QString text) {
-    return text.remove(QLatin1Char('&'));
-}
 
 }  // namespace
 
@@ -96,36 +94,31 @@ CliPrompts::CliPrompts(std::ostream& err, bool drawProgress) : m_err(err), m_pro
 
 void CliPrompts::showMessage(const QString& text, PromptIcon, const QString&) {
     m_messages << text;
-    m_err << "loggerlink: " << text.toStdString() << "\n" << std::flush;
+    QString shown = text;
+    // A message about the logger names the line it was tried on, so a wrong port shows at once.
+    if (!m_device.isEmpty() && (text == link::kNotResponding || text == link::kErrorCommunicating)) {
+        shown += QStringLiteral(" (on %1)").arg(m_device);
+    }
+    m_err << "loggerlink: " << shown.toStdString() << "\n" << std::flush;
 }
 
-int CliPrompts::choose(const QString&, const QString& text, const QStringList& buttons, int, PromptIcon) {
-    if (!m_buttons.isEmpty()) {
-        const QString wanted = m_buttons.takeFirst();
-        for (int i = 0; i < buttons.size(); ++i) {
-            if (withoutAccelerator(buttons.at(i)).compare(wanted, Qt::CaseInsensitive) == 0) {
-                return i;
-            }
-        }
-    }
-    m_err << "loggerlink: " << text.toStdString() << " (no answer given: cancelled)\n" << std::flush;
+// The link asks nothing of a command; a question reaching here is a fault, answered by cancelling so
+// that a script never hangs.
+int CliPrompts::choose(const QString&, const QString& text, const QStringList&, int, PromptIcon) {
+    m_err << "loggerlink: " << text.toStdString() << " (not asked: cancelled)\n" << std::flush;
     return -1;
 }
 
 QString CliPrompts::openFileName(const QString&, const QString&, const QString&) {
-    return m_files.isEmpty() ? QString() : m_files.takeFirst();
+    return {};
 }
 
 QString CliPrompts::saveFileName(const QString&, const QString&, const QString&) {
-    return m_files.isEmpty() ? QString() : m_files.takeFirst();
+    return {};
 }
 
-bool CliPrompts::getText(const QString&, const QString&, QString& text) {
-    if (m_texts.isEmpty()) {
-        return false;
-    }
-    text = m_texts.takeFirst();
-    return true;
+bool CliPrompts::getText(const QString&, const QString&, QString&) {
+    return false;
 }
 
 }  // namespace orrery::loggerlink

@@ -1,8 +1,8 @@
 #pragma once
-// Prompts of the loggerlink tool. Messages go to stderr. Questions and file dialogs take the answers a
-// command queued from its options; a question without one is printed and counts as cancelled, so the
-// tool never waits for input. The progress "dialog" is a bar on stderr, drawn only when stderr is a
-// terminal; Ctrl+C is its Cancel button (a second Ctrl+C ends the tool at once).
+// Prompts of the loggerlink tool. Messages go to stderr. The link commands ask nothing (their options
+// answer everything in the request), so a question or file dialog that reaches here is printed and
+// counts as cancelled: the tool never waits for input. The progress "dialog" is a bar on stderr, drawn only
+// when stderr is a terminal; Ctrl+C is its Cancel button (a second Ctrl+C ends the tool at once).
 
 #include <QStringList>
 #include <iosfwd>
@@ -36,10 +36,8 @@ class CliPrompts : public Prompts {
 public:
     CliPrompts(std::ostream& err, bool drawProgress);
 
-    // Answers for the next questions, in order: a button caption (without '&') or a file path.
-    void queueButton(const QString& caption) { m_buttons << caption; }
-    void queueFile(const QString& path) { m_files << path; }
-    void queueText(const QString& text) { m_texts << text; }
+    // The port's device, named after the messages about the logger.
+    void setDevice(const QString& device) { m_device = device; }
 
     void showMessage(const QString& text, PromptIcon icon = PromptIcon::None,
                      const QString& caption = QString()) override;
@@ -57,9 +55,7 @@ public:
 private:
     std::ostream& m_err;
     StderrProgress m_progress;
-    QStringList m_buttons;
-    QStringList m_files;
-    QStringList m_texts;
+    QString m_device;
     QStringList m_messages;
 };
 

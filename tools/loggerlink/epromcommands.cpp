@@ -19,9 +19,6 @@ namespace orrery::loggerlink {
 
 namespace {
 
-constexpr int kValueColumn = 3;
-constexpr int kAddressColumn = 2;
-
 // The workbench's commands take the link's claim themselves; the session's is handed back first.
 link::LoggerLink* openUnclaimedLink(Session& session) {
     link::LoggerLink* link = session.openLink();
@@ -45,39 +42,27 @@ int epromExportCommand(Session& session, const QStringList& given) {
         throw UsageError{QStringLiteral("unexpected '%1'").arg(arguments.first())};
     }
     const QString path = QFileInfo(*output).absoluteFilePath();
-    if (QFileInfo(path).isDir()) {
-        session.error(QStringLiteral("'%1' is a folder").arg(*output));
-        return kExitUsage;
-    }
-    const bool exists = QFileInfo::exists(path);
-    if (exists && !force) {
-        session.error(QStringLiteral("'%1' exists; add --force to overwrite it").arg(*output));
-        return kExitUsage;
+    if (const std::optional<int> refused = checkOutputFile(session, path, force)) {
+        return *refused;
     }
     link::LoggerLink* link = openUnclaimedLink(session);
     if (link == nullptr) {
         return kExitLogger;
     }
-    session.prompts().queueFile(path);
-    if (exists) {
-        session.prompts().queueButton(QStringLiteral("Yes"));
-    }
-    link::EpromExportState state;
-    switch (link::RepriseEPROM1Click(*link, state)) {
-        case link::EpromExportResult::Written:
-            session.inform(QStringLiteral("%1: EPROM image written").arg(*output));
+    const link::LinkResult result = link::exportEprom(*link, {path, force});
+    switch (result.status) {
+        case link::LinkStatus::Done:
+            sayDone(session, result.message);
             return kExitOk;
-        case link::EpromExportResult::Refused:
-            // The workbench says nothing here; a script needs to know why nothing came.
-            session.error(QStringLiteral("the logger refused the EPROM export (or did not answer)"));
+        case link::LinkStatus::Refused:
+            // The workbench says nothing when the logger declines; a script needs to know why nothing came.
+            if (session.prompts().messages().isEmpty()) {
+                session.error(QStringLiteral("the logger refused the EPROM export (or did not answer)"));
+            }
             return kExitLogger;
-        case link::EpromExportResult::FileError:
-        case link::EpromExportResult::Cancelled:
-            return kExitUsage;
-        case link::EpromExportResult::Failed:
-            break;
+        default:
+            return kExitLogger;
     }
-    return kExitLogger;
 }
 
 int bootCommand(Session& session, const QStringList& arguments) {
@@ -88,9 +73,11 @@ int bootCommand(Session& session, const QStringList& arguments) {
     if (link == nullptr) {
         return kExitLogger;
     }
-    if (!link::BootEPROM1Click(*link) || !link->DrainOutput()) {
+    const link::LinkResult result = link::bootEprom(*link);
+    if (!result.done()) {
         return kExitLogger;
     }
+    sayDone(session, result.message);
     return kExitOk;
 }
 
@@ -127,29 +114,42 @@ QJsonValue jsonValue(const link::TVarItem& item, bool scientific) {
     }
 }
 
-void printTable(Session& session, const link::VariableViewer& viewer, const QList<int>& rows) {
+struct TableForm {
+    bool addressInHex = true;
+    bool floatsFixed = true;
+    QChar decimalSeparator = QLatin1Char('.');
+};
+
+// The viewer's grid as text: its headers, then one row per item read.
+void printTable(Session& session, const QList<link::TVarItem>& items, const TableForm& form) {
+    QList<QStringList> table = {
+        {QStringLiteral("Variable Name"), QStringLiteral("Type"),
+         form.addressInHex ? QStringLiteral("Address (hex)") : QStringLiteral("Address (dec)"),
+         form.floatsFixed ? QStringLiteral("Data (floats in fixed point format)")
+                          : QStringLiteral("Data (floats in scientific format)")}};
+    for (const link::TVarItem& item : items) {
+        table.append({item.Name, link::typeWord(item.TypeLetter),
+                      link::formatAddress(item.Address, form.addressInHex),
+                      link::formatValue(item, form.floatsFixed, form.decimalSeparator)});
+    }
     QList<int> widths(link::kViewerColumns, 0);
-    QList<int> shown = {0};
-    shown += rows;
-    for (const int r : shown) {
+    for (const QStringList& row : table) {
         for (int c = 0; c < link::kViewerColumns; ++c) {
-            widths[c] = std::max(widths[c], int(viewer.cellText(c, r).size()));
+            widths[c] = std::max(widths[c], int(row[c].size()));
         }
     }
-    for (const int r : shown) {
+    for (const QStringList& row : table) {
         QString line;
         for (int c = 0; c < link::kViewerColumns; ++c) {
-            const QString cell = viewer.cellText(c, r);
-            line += c + 1 < link::kViewerColumns ? cell.leftJustified(widths[c] + 2) : cell;
+            line += c + 1 < link::kViewerColumns ? row[c].leftJustified(widths[c] + 2) : row[c];
         }
         session.out() << line.trimmed().toStdString() << "\n";
     }
 }
 
-void printJson(Session& session, const link::VariableViewer& viewer, const QList<int>& rows, bool scientific) {
+void printJson(Session& session, const QList<link::TVarItem>& items, bool scientific) {
     QJsonArray records;
-    for (const int r : rows) {
-        const link::TVarItem& item = viewer.Items[r - 1];
+    for (const link::TVarItem& item : items) {
         records.append(QJsonObject{{QStringLiteral("name"), item.Name},
                                    {QStringLiteral("type"), link::typeWord(item.TypeLetter)},
                                    {QStringLiteral("address"), int(quint16(item.Address))},
@@ -192,52 +192,26 @@ int varsCommand(Session& session, const QStringList& given) {
         rows += named;
     }
 
+    link::VariableReadRequest request;
+    request.fileCrc = contents.fileCrc;
+    if (rows.isEmpty()) {
+        request.items = contents.items;
+    }
+    for (const int r : rows) {
+        request.items.append(contents.items[r - 1]);
+    }
     link::LoggerLink* link = openUnclaimedLink(session);
     if (link == nullptr) {
         return kExitLogger;
     }
-    link::LinkMemory memory(*link);
-    link::VariableViewer viewer(memory, session.prompts(), link->ProgramDir);
-    bool failed = false;
-    const bool shown = link::ViewVariables1Click(*link, [&] {
-        session.prompts().queueFile(path);
-        viewer.FormShow();
-        viewer.decimalSeparator = json ? QLatin1Char('.') : QLocale().decimalPoint().at(0);
-        if (viewer.Items.isEmpty()) {
-            failed = true;
-            return;
-        }
-        if (decimal) {
-            viewer.cellClicked(kAddressColumn, 0);
-        }
-        if (scientific) {
-            viewer.cellClicked(kValueColumn, 0);
-        }
-        if (rows.isEmpty()) {
-            failed = viewer.ReadAllVariables();
-            return;
-        }
-        for (const int r : rows) {
-            failed |= viewer.readItem(viewer.Items[r - 1]);
-        }
-        if (failed) {
-            session.error(QStringLiteral("Error reading data from Brackwater"));
-        } else {
-            viewer.ShowAllValues();
-        }
-    });
-    if (!shown || failed) {
+    const link::VariableReadResult result = link::readVariables(*link, request);
+    if (!result.done()) {
         return kExitLogger;
     }
-    if (rows.isEmpty()) {
-        for (int r = 1; r <= viewer.Items.size(); ++r) {
-            rows << r;
-        }
-    }
     if (json) {
-        printJson(session, viewer, rows, scientific);
+        printJson(session, result.items, scientific);
     } else {
-        printTable(session, viewer, rows);
+        printTable(session, result.items, {!decimal, !scientific, QLocale().decimalPoint().at(0)});
     }
     return kExitOk;
 }

@@ -1,9 +1,10 @@
 #include "loggerlinkcli.h"
 
 #include <unistd.h>
-#include <QDir>
-#include <QProcessEnvironment>
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -11,6 +12,7 @@
 #include <ostream>
 
 #include "cliprompts.h"
+#include "destination.h"
 #include "orrery_version.h"
 #include "portmap.h"
 #include "settings.h"
@@ -82,14 +84,23 @@ void applyStoredLine(serial::TApdComPort& port, const shell::PortSection& s) {
     }
 }
 
-// Port names resolve as in the workbench: ORRERY_COMn, then the settings' device map, then the serial
-// devices present. A device path names itself.
+// A serial adapter, where loggers are plugged in. Built-in ttyS ports do not count: most PCs and
+// virtual machines have one with nothing attached, and ./run.sh passes them over the same way.
+bool isSerialAdapter(const QString& device) {
+    return device.startsWith(QLatin1String("/dev/serial/by-id/")) ||
+           device.startsWith(QLatin1String("/dev/ttyUSB")) || device.startsWith(QLatin1String("/dev/ttyACM"));
+}
+
+// Port names resolve as in the workbench started by ./run.sh: ORRERY_COMn, then the settings' device
+// map, then the serial adapters present. A device path names itself.
 bool choosePort(serial::TApdComPort& port, const QString& requested, const StoredSettings& stored,
                 QString& error) {
     const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     serial::PortMap map = serial::PortMap::resolve(env, stored.devices, {});
     if (map.isEmpty()) {
-        map = serial::PortMap::resolve(env, stored.devices, serial::discoverSerialDevices());
+        QStringList adapters = serial::discoverSerialDevices();
+        adapters.removeIf([](const QString& device) { return !isSerialAdapter(device); });
+        map = serial::PortMap::resolve(env, stored.devices, adapters);
     }
     const QString name = requested.isEmpty() ? stored.ports.comNum : requested;
     int number = serial::PortMap::numberOf(name.toUpper());
@@ -201,6 +212,10 @@ link::LoggerLink* Session::openLink() {
         this->error(error);
         return nullptr;
     }
+    const QString device = port->devicePath();
+    m_prompts->setDevice(m_options.port.contains(QLatin1Char('/'))
+                             ? m_options.port
+                             : QStringLiteral("COM%1, %2").arg(port->comNumber()).arg(device));
     if (!port->open()) {
         this->error(port->lastError());
         return nullptr;
@@ -251,6 +266,24 @@ int parseNumber(const QString& option, const QString& text, int low, int high) {
                              .arg(text)};
     }
     return value;
+}
+
+std::optional<int> checkOutputFile(Session& session, const QString& path, bool force) {
+    const QString shown = QDir::toNativeSeparators(path);
+    if (QFileInfo::exists(path) && !QFileInfo(path).isDir() && !force && !link::isWriteProtected(path)) {
+        session.error(QStringLiteral("%1 exists; add --force to replace it").arg(shown));
+        return kExitUsage;
+    }
+    const QString problem = link::destinationProblem(path, force);
+    if (problem.isEmpty()) {
+        return std::nullopt;
+    }
+    session.error(problem == link::kWriteProtected ? QStringLiteral("%1: %2").arg(shown, problem) : problem);
+    return kExitUsage;
+}
+
+void sayDone(Session& session, const QString& text) {
+    session.out() << text.toStdString() << "\n" << std::flush;
 }
 
 std::string printable(const QByteArray& bytes) {

@@ -110,6 +110,13 @@ std::optional<QString> takeOption(QStringList& arguments, const QString& name);
 bool takeFlag(QStringList& arguments, const QString& name);
 // An integer in [low, high], or UsageError naming the option.
 int parseNumber(const QString& option, const QString& text, int low, int high);
+// The one overwrite policy of every command that writes a file, checked before anything is sent: an
+// existing FILE is replaced only with --force ("FILE exists; add --force to replace it"), and a file or
+// folder that cannot be written is refused. Empty when the command may go on, else kExitUsage after the
+// message. Nothing is ever asked: a script must not hang on a question.
+std::optional<int> checkOutputFile(Session& session, const QString& path, bool force);
+// The one line on stdout that says a command succeeded.
+void sayDone(Session& session, const QString& text);
 // Text for a terminal: printable ASCII as is, anything else as \xHH.
 std::string printable(const QByteArray& bytes);
 

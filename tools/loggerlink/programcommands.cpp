@@ -122,17 +122,13 @@ int identifyCommand(Session& session, const QStringList& arguments) {
     if (link == nullptr) {
         return kExitLogger;
     }
-    const auto reply = link::Identify(*link);
-    if (!reply) {
-        link->report(link->lineFailed() ? link::kErrorCommunicating : link::kNotResponding);
+    session.claim().reset();
+    const link::IdentifyResult result = link::identifyLogger(*link);
+    if (!result.done()) {
+        session.error(result.message);
         return kExitLogger;
     }
-    const auto model = reply->modelNumber();
-    if (!model) {
-        link->report(link::kErrorCommunicating);
-        return kExitLogger;
-    }
-    session.out() << *model << "\n" << printable(reply->text()) << "\n";
+    session.out() << result.reply.modelNumber() << "\n" << printable(result.reply.text()) << "\n";
     return kExitOk;
 }
 
@@ -168,23 +164,13 @@ int loadCommand(Session& session, const QStringList& given) {
     if (link == nullptr) {
         return kExitLogger;
     }
-    const link::LoadOutcome outcome =
-        link::LoadProgram(*link, image.bytes, image.modelCode, image.variableAreaSize);
-    if (outcome != link::LoadOutcome::Loaded) {
+    session.claim().reset();
+    const link::LinkResult result =
+        link::loadProgram(*link, {image.bytes, quint16(image.modelCode), image.variableAreaSize, runAfter});
+    if (!result.done()) {
         return kExitLogger;
     }
-    if (runAfter) {
-        link::runLoadedProgram(*link);
-        if (link->lineFailed()) {
-            link->report(link::kErrorCommunicating);
-            return kExitLogger;
-        }
-    }
-    session.inform(QStringLiteral("%1: loaded %2 bytes for model %3%4")
-                       .arg(path)
-                       .arg(image.bytes.size())
-                       .arg(image.modelCode)
-                       .arg(runAfter ? QStringLiteral(", running") : QString()));
+    sayDone(session, result.message);
     return kExitOk;
 }
 
@@ -201,6 +187,7 @@ int runCommand(Session& session, const QStringList& arguments) {
         link->report(link::kErrorCommunicating);
         return kExitLogger;
     }
+    sayDone(session, QStringLiteral("Sent the run command"));
     return kExitOk;
 }
 

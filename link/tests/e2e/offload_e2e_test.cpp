@@ -77,10 +77,19 @@ struct Rig {
         link.OffloadDir = dir.path();
     }
     // Runs the command to its end (the transfer's finish, or the command's early exit).
-    int offload(OffloadKind kind, const QString& start, const QString& end, int ms = 60000) {
+    // The code of the transfer's end (0 complete), -2 when the command ended before it, -1 on a hang.
+    int offload(OffloadKind kind, const QString& start, const QString& end,
+                const QString& file = "offload.dat", int ms = 60000) {
+        OffloadRequest request;
+        request.kind = kind;
+        EXPECT_EQ(parseOffloadRange(start, end, request), QString());
+        request.destination = path(file);
+        request.replaceExisting = true;
         int code = -1;
-        QObject::connect(&command, &OffloadCommand::finished, &command, [&code](int c) { code = c; });
-        if (!command.start(kind, start, end)) {
+        QObject::connect(&command, &OffloadCommand::finished, &command, [&code](const LinkResult& result) {
+            code = result.done() ? 0 : int(result.status);
+        });
+        if (!command.start(request)) {
             return -2;
         }
         QDeadlineTimer deadline(ms);
@@ -125,16 +134,15 @@ TEST(Offload, SerialOffloadBringsTheRangeOfDataMemory) {
     };
     for (const Case& c : cases) {
         r.traceText.str({});
-        r.prompts.answerFile(r.path("offload.dat"));
-        if (QFile::exists(r.path("offload.dat"))) {
-            r.prompts.answerButton("Yes");
-        }
         ASSERT_EQ(r.offload(OffloadKind::Serial, c.start, c.end), 0) << c.start.toStdString();
         EXPECT_TRUE(r.heard().startsWith(c.wire)) << c.start.toStdString();
         EXPECT_EQ(readFile(r.path("offload.dat")), padded(c.expected)) << c.start.toStdString();
         EXPECT_EQ(r.prompts.scriptedProgress().captions.last(), "Off-loading Datafile");
         EXPECT_EQ(r.prompts.scriptedProgress().maximums.last(), c.maximum);
         EXPECT_FALSE(r.prompts.scriptedProgress().open);
+        EXPECT_EQ(r.command.result().message,
+                  QStringLiteral("Offloaded %1 bytes into %2")
+                      .arg(groupedCount(r.command.result().bytes), r.path("offload.dat")));
     }
     EXPECT_TRUE(r.prompts.messages().isEmpty()) << r.prompts.messages().join('|').toStdString();
     EXPECT_TRUE(r.prompts.unexpected().isEmpty()) << r.prompts.unexpected().join('|').toStdString();
@@ -149,51 +157,54 @@ TEST(Offload, DiskOffloadBringsTheFilesAfterTheU) {
     for (const auto& [number, contents] : r.logger->model().disk().files()) {
         all += bytesOf(contents);
     }
-    r.prompts.answerFile(r.path("doffload"));  // the default extension is added
-    ASSERT_EQ(r.offload(OffloadKind::Disk, "0", "0"), 0);
+    ASSERT_EQ(r.offload(OffloadKind::Disk, "0", "0", "doffload.dat"), 0);
     EXPECT_TRUE(r.heard().startsWith("\x04" "0,0\r"));
     EXPECT_EQ(readFile(r.path("doffload.dat")), padded(all));
     EXPECT_EQ(r.prompts.scriptedProgress().captions.last(), "Disk Off-load");
-    EXPECT_EQ(r.prompts.events().first().caption, "Receive disk files");
     EXPECT_TRUE(r.prompts.messages().isEmpty());
 }
 
-// Every way the command ends before a transfer, with its message; nothing reaches the logger.
-TEST(Offload, CommandMessages) {
+// Ranges as typed: each refused one with its message.
+TEST(Offload, RangeMessages) {
     struct Case {
-        const char* name;
         OffloadKind kind;
         QString start, end;
         QString message;
-        bool readOnlyFile;
     } cases[] = {
-        {"serial end below start", OffloadKind::Serial, "100", "99",
-         "Start address must be less than end address", false},
-        {"disk end below start", OffloadKind::Disk, "3", "2",
-         "Start file number must be less than or equal to end file number", false},
-        {"not a number", OffloadKind::Serial, "12x", "0", "'12x' is not a valid integer value", false},
-        {"negative start", OffloadKind::Serial, "-1", "0", "Start and end values must not be negative", false},
-        {"negative end", OffloadKind::Disk, "0", "-5", "Start and end values must not be negative", false},
-        {"read-only file", OffloadKind::Serial, "0", "0", "File is write protected", true},
+        {OffloadKind::Serial, "100", "99", "Start address must be less than end address"},
+        {OffloadKind::Disk, "3", "2", "Start file number must be less than or equal to end file number"},
+        {OffloadKind::Serial, "12x", "0", "'12x' is not a valid integer value"},
+        {OffloadKind::Serial, "-1", "0", "Start and end values must not be negative"},
+        {OffloadKind::Disk, "0", "-5", "Start and end values must not be negative"},
+        {OffloadKind::Serial, "100", "100", ""},
+        {OffloadKind::Serial, "100", "0", ""},
     };
     for (const Case& c : cases) {
-        if (c.readOnlyFile && ::geteuid() == 0) {
-            continue;  // root writes to read-only files
-        }
-        Rig r;
-        r.connectLogger();
-        if (c.readOnlyFile) {
-            QFile f(r.path("ro.dat"));
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-            f.close();
-            f.setPermissions(QFileDevice::ReadOwner);
-            r.prompts.answerFile(r.path("ro.dat"));
-        }
-        EXPECT_EQ(r.offload(c.kind, c.start, c.end), -2) << c.name;
-        EXPECT_EQ(r.prompts.messages(), QStringList{c.message}) << c.name;
-        EXPECT_TRUE(r.heard().isEmpty()) << c.name;
-        EXPECT_FALSE(r.link.isBusy()) << c.name;
+        OffloadRequest request;
+        request.kind = c.kind;
+        EXPECT_EQ(parseOffloadRange(c.start, c.end, request), c.message) << c.start.toStdString();
     }
+}
+
+// A destination that cannot be written, or may not be replaced, ends the command before any byte.
+TEST(Offload, DestinationRefusedBeforeAnyByte) {
+    Rig r;
+    r.connectLogger();
+    QFile f(r.path("ro.dat"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.close();
+    f.setPermissions(QFileDevice::ReadOwner);
+    EXPECT_EQ(r.offload(OffloadKind::Serial, "0", "0", "ro.dat"), -2);
+    EXPECT_EQ(r.prompts.messages(), QStringList{"File is write protected"});
+    EXPECT_EQ(r.command.result().status, LinkStatus::Refused);
+
+    OffloadRequest keep;
+    keep.destination = r.path("ro.dat");
+    f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    EXPECT_FALSE(r.command.start(keep));
+    EXPECT_EQ(r.command.result().message, r.path("ro.dat") + " exists");
+    EXPECT_TRUE(r.heard().isEmpty());
+    EXPECT_FALSE(r.link.isBusy());
 }
 
 // With "Confirm connection" on, a logger that does not echo stops the command; with it off the command
@@ -203,8 +214,7 @@ TEST(Offload, ConfirmConnectDecidesWhetherTheEchoIsChecked) {
     loggersim::LoggerSetup setup = loggersim::defaultSetup(510);
     setup.wrongEcho = true;
     r.connectLogger({}, setup);
-    r.prompts.answerFile(r.path("a.dat"));
-    EXPECT_EQ(r.offload(OffloadKind::Serial, "0", "0"), -2);
+    EXPECT_EQ(r.offload(OffloadKind::Serial, "0", "0", "a.dat"), -2);
     EXPECT_EQ(r.prompts.messages(), QStringList{"Brackwater not responding"});
     EXPECT_FALSE(QFile::exists(r.path("a.dat")));
 
@@ -212,24 +222,9 @@ TEST(Offload, ConfirmConnectDecidesWhetherTheEchoIsChecked) {
     Rig off;
     off.connectLogger({}, setup);
     off.link.ConfirmConnect = false;
-    off.prompts.answerFile(off.path("b.dat"));
-    ASSERT_EQ(off.offload(OffloadKind::Serial, "0", "0"), 0);
+    ASSERT_EQ(off.offload(OffloadKind::Serial, "0", "0", "b.dat"), 0);
     EXPECT_EQ(off.heard().left(5), QByteArray("\x0f" "0,0\r"));
     EXPECT_EQ(readFile(off.path("b.dat")), padded(bytesOf(loggersim::generatedSamples())));
-}
-
-TEST(Offload, ExistingFileIsReplacedOnlyWhenTheUserAgrees) {
-    Rig r;
-    r.connectLogger();
-    QFile f(r.path("old.dat"));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("first recording");
-    f.close();
-    r.prompts.answerFile(r.path("old.dat"));
-    r.prompts.answerButton("No");
-    EXPECT_EQ(r.offload(OffloadKind::Serial, "0", "0"), -2);
-    EXPECT_EQ(readFile(r.path("old.dat")), "first recording");
-    EXPECT_TRUE(r.traceText.str().empty());
 }
 
 // A faulty line: each transfer ends within its time-outs. A complete one holds exactly the logger's
@@ -263,8 +258,7 @@ TEST(Offload, FaultyLinesEndAndNeverLeaveAWrongFileAsComplete) {
         t.protocol.setTiming(quick);
         t.connectLogger(c.faults);
         t.link.ConfirmConnect = false;  // a lost echo is not what this test is about
-        t.prompts.answerFile(t.path("f.dat"));
-        const int code = t.offload(OffloadKind::Serial, "0", "0", 120000);
+        const int code = t.offload(OffloadKind::Serial, "0", "0", "f.dat", 120000);
         ASSERT_GE(code, 0) << c.name << ": the transfer did not end";
         if (code == 0) {
             const QByteArray got = readFile(t.path("f.dat"));

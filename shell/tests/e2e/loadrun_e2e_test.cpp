@@ -124,8 +124,7 @@ TEST_F(WorkbenchAgainstSimulator, LoadPutsExactlyTheImageOnTheLine) {
     EXPECT_EQ(receivedAfterEvents(expected.size()).toHex(), expected.toHex());
     EXPECT_EQ(prompts.messages(), QStringList{});
     EXPECT_EQ(form->loggerLink().ProgramDir, dir.path());
-    EXPECT_EQ(form->lastCommandResult(),
-              QString("Load: hello.qob loaded (%1 bytes)").arg(loadedImageSize(*editor)));
+    EXPECT_EQ(form->lastCommandResult(), QString("Loaded %1 bytes (model 230)").arg(loadedImageSize(*editor)));
 }
 
 TEST_F(WorkbenchAgainstSimulator, RunLoadsStartsAndShowsTheTerminal) {
@@ -136,7 +135,8 @@ TEST_F(WorkbenchAgainstSimulator, RunLoadsStartsAndShowsTheTerminal) {
     EXPECT_EQ(receivedAfterEvents(expected.size()).toHex(), expected.toHex());
     EXPECT_EQ(form->mdiArea()->currentSubWindow(), terminalWindow);
     EXPECT_EQ(prompts.messages(), QStringList{});
-    EXPECT_EQ(form->lastCommandResult(), "Run: hello.qob loaded and started");
+    EXPECT_EQ(form->lastCommandResult(),
+              QString("Loaded and started %1 bytes (model 230)").arg(loadedImageSize(*editor)));
 }
 
 TEST_F(WorkbenchAgainstSimulator, SilentLoggerGivesTheMessagesAfterTheEchoTimeOut) {

@@ -164,7 +164,7 @@ TEST_F(LoggerLinkAscii, BadUsageAndFilesExitWithTwoAndLeaveTheLineAlone) {
         {{"ascii-receive", "x.txt", "--until-char", "#", "--timeout", "2"}, "exclude each other"},
         {{"ascii-receive", "x.txt", "--timeout", "0"}, "--timeout needs a number"},
         {{"ascii-receive", "x.txt", "--until-char", "\\x00"}, "not zero"},
-        {{"ascii-receive", dir.filePath("no/such/folder/x.txt")}, "cannot write"},
+        {{"ascii-receive", dir.filePath("no/such/folder/x.txt")}, "does not exist"},
     };
     for (const auto& c : cases) {
         const ToolRun r = loggerlink(c.arguments);

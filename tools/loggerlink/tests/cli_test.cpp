@@ -64,21 +64,20 @@ TEST(LoggerLinkCli, ProgressBarOnlyWhenDrawingAndEndsWithItsLine) {
     EXPECT_EQ(silent.str(), "");
 }
 
-TEST(LoggerLinkCli, QuestionsTakeQueuedAnswersAndOtherwiseCancel) {
+TEST(LoggerLinkCli, QuestionsAreNeverAskedAndLoggerMessagesNameTheDevice) {
     std::ostringstream err;
     CliPrompts prompts(err, false);
-    prompts.queueButton("no");
-    EXPECT_EQ(prompts.askYesNoCancel("File exists, overwrite?"), Answer::No);
     EXPECT_EQ(prompts.askYesNoCancel("File exists, overwrite?"), Answer::Cancel);
-    EXPECT_NE(err.str().find("File exists, overwrite? (no answer given: cancelled)"), std::string::npos);
-
-    prompts.queueFile("/tmp/out.hex");
-    EXPECT_EQ(prompts.saveFileName("Save", "", ""), "/tmp/out.hex");
+    EXPECT_NE(err.str().find("File exists, overwrite? (not asked: cancelled)"), std::string::npos);
     EXPECT_EQ(prompts.saveFileName("Save", "", ""), "");
 
+    prompts.setDevice("COM1 (/dev/ttyUSB0)");
     prompts.showMessage("Brackwater not responding");
-    EXPECT_NE(err.str().find("loggerlink: Brackwater not responding\n"), std::string::npos);
-    EXPECT_EQ(prompts.messages(), QStringList{"Brackwater not responding"});
+    prompts.showMessage("CRC mismatch");
+    EXPECT_NE(err.str().find("loggerlink: Brackwater not responding (on COM1 (/dev/ttyUSB0))\n"),
+              std::string::npos);
+    EXPECT_NE(err.str().find("loggerlink: CRC mismatch\n"), std::string::npos);
+    EXPECT_EQ(prompts.messages(), (QStringList{"Brackwater not responding", "CRC mismatch"}));
 }
 
 }  // namespace

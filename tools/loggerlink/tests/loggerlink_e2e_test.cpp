@@ -82,20 +82,22 @@ TEST_F(LoggerLinkTool, LoadAndRunPutExactlyTheImageOnTheLine) {
     const QString source = write("prog.qob", kSmallProgram.toLatin1());
     const QByteArray img = imageOf(kSmallProgram, "prog.qob");
     const QString binary = write("prog.bin", img);
+    const QString loaded = QStringLiteral("%1 bytes (model 230)\n").arg(img.size());
     const struct {
         QStringList arguments;
         QByteArray expected;
+        QString out;  // the one success line
     } cases[] = {
-        {{"load", source}, loadStream(img)},
-        {{"load", source, "--run"}, loadStream(img) + char(kRunCommand)},
-        {{"load", binary, "--model", "230"}, loadStream(img)},
-        {{"run"}, QByteArray(1, char(kRunCommand))},
+        {{"load", source}, loadStream(img), "Loaded " + loaded},
+        {{"load", source, "--run"}, loadStream(img) + char(kRunCommand), "Loaded and started " + loaded},
+        {{"load", binary, "--model", "230"}, loadStream(img), "Loaded " + loaded},
+        {{"run"}, QByteArray(1, char(kRunCommand)), "Sent the run command\n"},
     };
     for (const auto& c : cases) {
         startSim({"--model", "230"});
         const Result r = loggerlink(QStringList{"--quiet", "--port", sim->device()} + c.arguments);
         EXPECT_EQ(r.exitCode, 0) << c.arguments.join(' ').toStdString() << r.err.toStdString();
-        EXPECT_EQ(r.out, QString()) << "nothing but results on stdout";
+        EXPECT_EQ(r.out, c.out);
         EXPECT_EQ(sim->received(c.expected.size()).toHex(), c.expected.toHex())
             << c.arguments.join(' ').toStdString();
     }

@@ -74,7 +74,7 @@ TEST_F(LoggerLinkTransfers, RefusedRangesExitWithoutTouchingTheLine) {
     };
     for (const auto& c : cases) {
         const ToolRun r = loggerlink(c.arguments);
-        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(r.exitCode, 2) << "a range that cannot be offloaded is bad usage";
         EXPECT_TRUE(r.err.contains(c.message)) << r.err.toStdString();
     }
     EXPECT_TRUE(sim->received(1).isEmpty());
