@@ -1,8 +1,31 @@
 #include "apdcomport.h"
 
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
 #include "qtserialbackend.h"
 
 namespace orrery::serial {
+
+namespace {
+
+constexpr int kKernelBufferBytes = 4096;
+constexpr int kMinStallMs = 5000;
+constexpr int kBitsPerCharacter = 10;
+// How often a drain looks at the output: often enough that a pause after one byte is not stretched,
+// rarely enough that a long drain costs nothing.
+constexpr int kDrainLookMinMs = 1;
+constexpr int kDrainLookMaxMs = 20;
+
+// Lets the event loop run for about ms; returns early for nothing, so callers look again afterwards.
+void serveEventsFor(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+}  // namespace
 
 TApdComPort::TApdComPort(QObject* parent) : QObject(parent) {}
 
@@ -167,6 +190,42 @@ void TApdComPort::putChar(quint8 byte) {
 void TApdComPort::putBlock(const QByteArray& bytes) {
     if (isOpen() && !bytes.isEmpty()) {
         m_backend->write(bytes);
+        if (isOpen()) {
+            m_backend->flushOutput();
+        }
+    }
+}
+
+int TApdComPort::defaultStallMs() const {
+    const qint64 drainMs = qint64(kKernelBufferBytes) * kBitsPerCharacter * 1000 / std::max(baud(), 1);
+    return int(std::max<qint64>(kMinStallMs, 2000 + drainMs));
+}
+
+DrainEnd TApdComPort::drainOutput(int atMost, int stallMs, const std::function<bool()>& cancelled) {
+    QElapsedTimer sinceProgress;
+    sinceProgress.start();
+    int used = outBuffUsed();
+    for (;;) {
+        if (!isOpen()) {
+            return DrainEnd::Closed;
+        }
+        if (used <= atMost) {
+            return DrainEnd::Drained;
+        }
+        if (cancelled && cancelled()) {
+            return DrainEnd::Cancelled;
+        }
+        if (sinceProgress.elapsed() >= stallMs) {
+            return DrainEnd::Stalled;
+        }
+        // Look again when the excess should have left at the line's rate.
+        const qint64 excessMs = qint64(used - atMost) * kBitsPerCharacter * 1000 / std::max(baud(), 1);
+        serveEventsFor(int(std::clamp<qint64>(excessMs, kDrainLookMinMs, kDrainLookMaxMs)));
+        const int now = outBuffUsed();
+        if (now < used) {
+            sinceProgress.restart();
+        }
+        used = now;
     }
 }
 

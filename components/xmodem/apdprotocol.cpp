@@ -1,8 +1,6 @@
 #include "apdprotocol.h"
 
-#include <QDeadlineTimer>
 #include <QFileInfo>
-#include <QThread>
 #include <cstdio>
 
 #include "apdcomport.h"
@@ -41,10 +39,7 @@ constexpr int kDrainDeadlineMs = 1000;
 // when it finishes. Whoever gets the finish event may discard the output buffer or close the port, so
 // they go out first; otherwise the other side keeps waiting for them and misses the next command.
 void drainOutput(serial::TApdComPort& port) {
-    const QDeadlineTimer deadline(kDrainDeadlineMs);
-    while (port.isOpen() && port.outBuffUsed() > 0 && !deadline.hasExpired()) {
-        QThread::msleep(1);
-    }
+    port.drainOutput(0, kDrainDeadlineMs);
 }
 
 }  // namespace
@@ -222,6 +217,9 @@ void TApdProtocol::finish(Result result) {
             QFile::remove(partial);
         }
     }
+    // The drain serves the event loop, so it runs while the machines are still in place (and finished,
+    // so nothing reaches them).
+    drainOutput(*m_port);
     // Deleting the machines here would pull them from under a caller still on the stack; the event loop
     // does it once this event is done.
     auto* wire = m_wire.release();
@@ -232,7 +230,6 @@ void TApdProtocol::finish(Result result) {
         delete sender;
         delete wire;
     });
-    drainOutput(*m_port);
     emit protocolFinish(int(result));
 }
 
