@@ -20,8 +20,11 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <QLabel>
+
 #include "aboutwin.h"
 #include "editor.h"
+#include "mainformlink.h"
 #include "prompts.h"
 #include "qtprompts.h"
 
@@ -35,6 +38,7 @@ const QString kCaption = QStringLiteral("*Orrery for Windows*");
 const QString kNotYetImplemented = QStringLiteral("Not yet implemented");
 const QString kPortError = QStringLiteral("Error opening COM port. Select CommPort | Port setup...");
 const QString kNoActivePort = QStringLiteral("No active Com Port");
+const QString kQuitDuringTransfer = QStringLiteral("A transfer is running. Cancel it and quit?");
 const char* const kOpenFilter =
     "Quobol programs (*.qob);;Quobol list files (*.lst);;Quobol symbol tables (*.sym);;"
     "Any Quobol file type (*.qob *.lst *.sym);;Any file (*)";
@@ -62,6 +66,11 @@ TMainForm::TMainForm(Prompts& prompts, PortDialogs& portDialogs, QWidget* parent
     connectDefaultHandlers();
     connect(m_mdi, &QMdiArea::subWindowActivated, this, [this] { updateCommandState(); });
     connect(&m_port, &serial::TApdComPort::portLost, this, &TMainForm::onPortLost);
+    m_lineHolderLabel = new QLabel(this);
+    m_lineHolderLabel->setObjectName(QStringLiteral("LineHolder"));
+    m_lineHolderLabel->hide();
+    statusBar()->addPermanentWidget(m_lineHolderLabel);
+    connect(&m_link, &link::LoggerLink::busyChanged, this, &TMainForm::onLinkBusy);
     updateCommandState();
     qApp->installEventFilter(this);
 }
@@ -149,7 +158,10 @@ void TMainForm::runHandler(const QString& name) {
         return;
     }
     if (auto handler = m_handlers.value(name)) {
+        // A command that claims the line while its handler runs is named after the item.
+        const QString outer = std::exchange(m_runningItem, name);
         handler();
+        m_runningItem = outer;
     }
 }
 
@@ -237,7 +249,48 @@ void TMainForm::applyCommandState(const CommandState& state) {
         }
     }
     applyEditShortcuts(state.shortcuts);
+    applyLineHold();
     routeSharedShortcuts();
+}
+
+void TMainForm::applyLineHold() {
+    if (!m_link.isBusy() || m_locked) {
+        return;
+    }
+    // Syntax check would show the progress dialog that the running command is using.
+    QStringList items = linkCommandItems();
+    items << QStringLiteral("Syntaxcheck1");
+    for (const QString& name : items) {
+        if (QAction* a = m_actions.value(name)) {
+            a->setEnabled(false);
+        }
+    }
+}
+
+void TMainForm::onLinkBusy(bool busy) {
+    if (busy) {
+        QString item = m_captions.value(m_runningItem);
+        item.remove(QLatin1Char('&'));
+        while (item.endsWith(QLatin1Char('.'))) {
+            item.chop(1);
+        }
+        m_lineHolder = item.isEmpty() ? QStringLiteral("A logger command") : item;
+        m_lineHolderLabel->setText(QStringLiteral("%1 is using the line").arg(m_lineHolder));
+        m_lineHolderLabel->show();
+        applyLineHold();
+        return;
+    }
+    m_lineHolder.clear();
+    m_lineHolderLabel->hide();
+    m_lineHolderLabel->clear();
+    if (!m_locked) {
+        for (const QString& name : linkCommandItems()) {
+            if (QAction* a = m_actions.value(name)) {
+                a->setEnabled(true);
+            }
+        }
+    }
+    updateCommandState();
 }
 
 void TMainForm::applyEditShortcuts(EditShortcuts mode) {
@@ -375,6 +428,7 @@ void TMainForm::unlockMenu() {
             a->setEnabled(true);
         }
     }
+    applyLineHold();
     routeSharedShortcuts();
 }
 
@@ -954,6 +1008,22 @@ void TMainForm::showCommandResult(const QString& message) {
     statusBar()->showMessage(message);
 }
 
+bool TMainForm::cancelRunningCommandToQuit() {
+    m_askingToQuit = true;
+    const Answer answer = m_prompts.askYesNo(kQuitDuringTransfer);
+    m_askingToQuit = false;
+    if (answer != Answer::Yes) {
+        return false;
+    }
+    if (m_link.isBusy()) {
+        // The command ends along its Cancel path: a transfer sends its cancel to the other side and keeps
+        // what it received; a command waiting for a reply stops waiting.
+        m_prompts.progress().requestCancel();
+        m_link.abandon();
+    }
+    return true;
+}
+
 void TMainForm::onPortLost(const QString& message) {
     lockMenu(lockKeepCaptions());
     emit portStatusChanged();
@@ -965,10 +1035,14 @@ void TMainForm::onPortLost(const QString& message) {
 // --- shut-down ---------------------------------------------------------------------------------------
 
 void TMainForm::closeEvent(QCloseEvent* event) {
-    // A logger command is waiting inside the event loop: end it first, then close once the line is free.
+    // A command holds the line (a transfer runs in the background, or a command waits inside the event
+    // loop): it is ended first, if the user agrees, and the window closes once the line is free.
     if (m_link.isBusy()) {
         event->ignore();
-        if (!m_closeAfterLink) {
+        if (m_askingToQuit || m_closeAfterLink || !cancelRunningCommandToQuit()) {
+            return;
+        }
+        if (m_link.isBusy()) {
             m_closeAfterLink = true;
             connect(
                 &m_link, &link::LoggerLink::idle, this,
@@ -977,8 +1051,10 @@ void TMainForm::closeEvent(QCloseEvent* event) {
                     close();
                 },
                 Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
+            return;
         }
-        m_link.abandon();
+        // It ended while the question was up.
+        QTimer::singleShot(0, this, &QWidget::close);
         return;
     }
     const QList<TEditor*> all = editors();
