@@ -157,7 +157,17 @@ qint64 QtSerialBackend::heldByDevice() const {
 }
 
 QByteArray QtSerialBackend::readAll() {
-    return m_port.isOpen() ? m_port.readAll() : QByteArray();
+    if (!m_port.isOpen()) {
+        return {};
+    }
+    QByteArray bytes = m_port.readAll();
+    if (!bytes.isEmpty()) {
+        // An answer from the other side shows that what it answers has arrived: on a pseudo-terminal a
+        // peer answers long before the line rate would let it (XMODEM's ACK after each block), and the
+        // rate alone would count a backlog that is not there.
+        m_lineFreeAtNs = std::min(m_lineFreeAtNs, m_clock.nsecsElapsed());
+    }
+    return bytes;
 }
 
 qint64 QtSerialBackend::bytesToWrite() const {

@@ -42,7 +42,8 @@ private:
     // Bytes given to Qt, and bytes Qt has given to the device, since the port opened.
     qint64 m_queued = 0;
     mutable qint64 m_handed = 0;
-    // When the line will have sent every byte handed to the device so far (m_clock's nanoseconds).
+    // When the line will have sent every byte handed to the device so far (m_clock's nanoseconds), as
+    // the line rate says; an answer from the other side ends it sooner.
     mutable qint64 m_lineFreeAtNs = 0;
 };
 
