@@ -10,6 +10,7 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QStyle>
@@ -19,8 +20,6 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QWindow>
-
-#include <QLabel>
 
 #include "aboutwin.h"
 #include "editor.h"

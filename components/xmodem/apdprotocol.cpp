@@ -222,13 +222,15 @@ void TApdProtocol::finish(Result result) {
     drainOutput(*m_port);
     // Deleting the machines here would pull them from under a caller still on the stack; the event loop
     // does it once this event is done.
-    auto* wire = m_wire.release();
-    auto* receiver = m_receiver.release();
-    auto* sender = m_sender.release();
-    QTimer::singleShot(0, this, [wire, receiver, sender] {
-        delete receiver;
-        delete sender;
-        delete wire;
+    m_retiredWire = std::move(m_wire);
+    m_retiredReceiver = std::move(m_receiver);
+    m_retiredSender = std::move(m_sender);
+    QTimer::singleShot(0, this, [this] {
+        if (!m_wire) {
+            m_retiredReceiver.reset();
+            m_retiredSender.reset();
+            m_retiredWire.reset();
+        }
     });
     emit protocolFinish(int(result));
 }
