@@ -1,5 +1,6 @@
 #include "asciitransfer.h"
 
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QIODevice>
 #include <QThread>
@@ -14,6 +15,9 @@ namespace {
 
 // Free bytes the port's output buffer keeps before another byte is queued.
 constexpr int kMinFreeOutput = 10;
+// A line whose output has not moved for this long (XOFF held, a peer that stopped reading) is waited on
+// no longer: the send goes on into the port's own buffer instead of hanging the workbench for good.
+constexpr qint64 kOutputStallMs = 5000;
 // The receive loop's wait for one byte: short enough that Cancel answers at once, long enough that an
 // idle line costs nothing.
 constexpr int kReceiveWaitMs = 50;
@@ -164,7 +168,16 @@ ReceiveEnd receiveAscii(serial::TApdComPort& port, QIODevice& out, const AsciiOp
 }
 
 void PortAsciiLine::sendByte(quint8 byte) {
-    while (m_port.isOpen() && m_port.outBuffFree() < kMinFreeOutput) {
+    QElapsedTimer sinceProgress;
+    sinceProgress.start();
+    int free = m_port.isOpen() ? m_port.outBuffFree() : kMinFreeOutput;
+    while (m_port.isOpen() && free < kMinFreeOutput && sinceProgress.elapsed() < kOutputStallMs) {
+        QThread::usleep(200);
+        const int now = m_port.outBuffFree();
+        if (now > free) {
+            sinceProgress.restart();
+        }
+        free = now;
     }
     m_port.putChar(byte);
 }
@@ -174,8 +187,16 @@ void PortAsciiLine::pause(int ms) {
 }
 
 void PortAsciiLine::drain() {
-    while (m_port.isOpen() && m_port.outBuffUsed() > 0) {
+    QElapsedTimer sinceProgress;
+    sinceProgress.start();
+    int used = m_port.isOpen() ? m_port.outBuffUsed() : 0;
+    while (m_port.isOpen() && used > 0 && sinceProgress.elapsed() < kOutputStallMs) {
         QThread::usleep(200);
+        const int now = m_port.outBuffUsed();
+        if (now < used) {
+            sinceProgress.restart();
+        }
+        used = now;
     }
 }
 
