@@ -203,7 +203,9 @@ RunState Interpreter::run(int maxSteps) {
         m_state = RunState::Running;
     }
     // A machine-code routine that has not returned ends the turn: the logger gets its line back.
-    for (int i = 0; i < maxSteps && m_state == RunState::Running; ++i) {
+    m_turnReads = 0;
+    const long readBudget = long{maxSteps} * kReadsPerStep;
+    for (int i = 0; i < maxSteps && m_state == RunState::Running && m_turnReads < readBudget; ++i) {
         step();
         if (m_inRoutine) break;
     }
@@ -380,6 +382,7 @@ std::uint32_t Interpreter::variableAddress(std::uint16_t operand) const {
 }
 
 std::uint8_t Interpreter::readByte(std::uint64_t address) {
+    ++m_turnReads;
     auto memory = m_host.memory();
     if (address < memory.size()) return memory[address];
     if (address >= kConstantBase && address - kConstantBase < m_code.size()) return m_code[address - kConstantBase];

@@ -115,6 +115,9 @@ public:
     static constexpr std::uint16_t kAdLoopAddress = 0x7C00;
     static constexpr std::int32_t kVersion = 1;
     static constexpr long kMachineBudget = 20000;  // machine-code instructions in one turn
+    // OTEXT, OFFLD and the string instructions read up to 64 KB in one step: a turn also ends once it
+    // has read this many memory bytes per step it was given, so that its cost stays bounded.
+    static constexpr long kReadsPerStep = 64;
 
     explicit Interpreter(Host& host);
     ~Interpreter();
@@ -257,6 +260,7 @@ private:
     std::unique_ptr<MachineBus> m_bus;
     std::unique_ptr<Hd6301> m_cpu;
     bool m_inRoutine = false;
+    long m_turnReads = 0;
     long m_machineBudget = kMachineBudget;
     std::array<std::uint8_t, 2> m_portDirection{};
 };

@@ -23,6 +23,7 @@ int dataSizeOf(std::int32_t count) {
 }  // namespace
 
 std::uint8_t Interpreter::dataByte(std::uint32_t offset) {
+    ++m_turnReads;
     const int byte = m_host.readData(offset);
     if (byte < 0)
         throw FaultSignal{Fault::AddressOutOfRange};
@@ -171,6 +172,7 @@ void Interpreter::peripheral(std::uint8_t opcode) {
 void Interpreter::offload(std::uint32_t start, std::uint32_t end, std::uint32_t variable) {
     std::string bytes;
     for (std::uint32_t at = start; at < end && at < m_host.dataSize(); ++at) {
+        ++m_turnReads;
         const int byte = m_host.readData(at);
         if (byte < 0)
             break;

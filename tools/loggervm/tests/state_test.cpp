@@ -161,6 +161,28 @@ TEST(Break, CtrlCStopsALoopingProgramOrJumpsToItsBreakLabel) {
     EXPECT_EQ(vm2.run(100), RunState::Ended);  // CBREAK alone gave Ctrl+C its first meaning back
 }
 
+// OTEXT over memory without its terminator reads 64 KB in one instruction; a turn of such instructions
+// must still end after a bounded amount of work, or the simulated logger stops answering its line.
+TEST(Turns, BulkInstructionsEndATurnEarly) {
+    struct CountingHost : FakeHost {
+        long reads = 0;
+        std::span<std::uint8_t> memory() override {
+            ++reads;
+            return FakeHost::memory();
+        }
+    } host;
+    std::fill(host.ram.begin(), host.ram.end(), 0x41);
+    Interpreter vm(host);
+    std::string error;
+    ASSERT_TRUE(vm.start(compileOrFail("Loop: P = 0\nOTEXT P, \\66\nGOTO Loop"), error));
+    EXPECT_EQ(vm.run(500), RunState::Running);
+    EXPECT_GT(host.reads, 30000);      // at least one long OTEXT ran
+    EXPECT_LT(host.reads, 4 * 65536);  // not one for every pass of the loop
+    host.reads = 0;
+    EXPECT_EQ(vm.run(500), RunState::Running);  // and the next turn goes on with the loop
+    EXPECT_GT(host.reads, 30000);
+}
+
 TEST(Break, AHaltedInterpreterSaysNothingAndCanStartAgain) {
     FakeHost host;
     Interpreter vm(host);
