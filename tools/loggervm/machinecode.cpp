@@ -111,6 +111,9 @@ void Interpreter::machineCode(std::uint8_t opcode) {
     if (isOp(opcode, Op::AsmLoad)) {
         const std::uint32_t length = pop();
         const std::uint32_t address = pop();
+        // The length comes from the stack; in a damaged image it need not be the block the decoder skipped.
+        if (std::uint64_t{m_current} + 1 + length > m_code.size())
+            badCode("ASM block runs past the end of the code");
         try {
             for (std::uint32_t i = 0; i < length; ++i)
                 m_bus->write(static_cast<std::uint16_t>(address + i), m_code[m_current + 1 + i]);

@@ -222,6 +222,9 @@ TEST(Images, CodeThatRunsOffItsEndOrJumpsOutsideStops) {
         {{0x02}, "Bad program: evaluation stack underflow at code offset 0x0000; program stopped"},
         {{0xC8}, "Bad program: undecodable instruction at code offset 0x0000; program stopped"},
         {{0x4D, 0x09, 'x'}, "Bad program: undecodable instruction at code offset 0x0000; program stopped"},
+        // ASM 0x1000 whose length on the stack (0x7000) is not the 9-byte block after it
+        {{0x07, 0x10, 0x00, 0x07, 0x70, 0x00, 0x11, 0x00, 0x09, 147, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+         "Bad program: ASM block runs past the end of the code at code offset 0x0009; program stopped"},
     };
     for (const auto& c : cases) {
         std::vector<std::uint8_t> image = {0, 14, 0, 0, 0, 0, 51, 4, 14, 0, 0, 0, 0, 0};
