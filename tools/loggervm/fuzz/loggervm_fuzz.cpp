@@ -4,7 +4,7 @@
 // The first byte chooses the set-up, the rest is the code behind a header made for it:
 //   bit 0      long header (model 700, slot variables) instead of the short one (model 510)
 //   bit 1      a typed line and a Ctrl+C arrive while the program runs
-//   bits 2-7   how many slices of 500 steps run (1 to 64)
+//   bits 2-7   how many slices of 200 steps run (1 to 64)
 // Every fifth input is taken whole as an image instead, header included, to reach the header checks.
 // Every seventh is machine code for the processor: an ASM $ block of those bytes on model 510, then a
 // CALL of the block with a value and a variable (machineCodeImage).
@@ -89,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int slice = 0; slice < slices && vm.running(); ++slice) {
         if ((setup & 2) && slice == 1) host.typed = "12\r3.5\rtext\r";
         if ((setup & 2) && slice == slices / 2) host.typed += '\x03';
-        const RunState state = vm.run(500);
+        const RunState state = vm.run(200);
         if (state == RunState::Sleeping) host.now = vm.wakeAtMs();
         host.now += 10;
     }
