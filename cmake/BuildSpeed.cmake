@@ -11,6 +11,10 @@
 #   shows file and line in a backtrace and takes breakpoints by line, and the test files compile about a
 #   quarter faster. The programs and libraries keep full debug information;
 #   -DORRERY_FULL_TEST_DEBUG_INFO=ON gives the tests theirs too, to look at a test's variables in gdb.
+# - The tests' own sources are not optimised (-O0): they are mostly GoogleTest macros and tables that
+#   run once, and each compiles in about half the time. The code under test (our libraries and
+#   programs, which the tests link) keeps the build's optimisation, so the tests still exercise the
+#   optimised code; -DORRERY_OPTIMIZED_TESTS=ON optimises the tests too.
 #
 # A target's kind follows from what it links: "widgets" (Qt Widgets, directly or through a library),
 # "core" (QtCore only), or "plain" (no Qt at all).
@@ -93,9 +97,13 @@ function(orrery_pch_donor name)
 endfunction()
 
 option(ORRERY_FULL_TEST_DEBUG_INFO "Full debug information in the tests as well" OFF)
-function(orrery_line_tables_only target)
+option(ORRERY_OPTIMIZED_TESTS "Compile the test programs' own sources with the build's optimisation" OFF)
+function(orrery_test_compile_options target)
   if(NOT ORRERY_FULL_TEST_DEBUG_INFO)
     target_compile_options(${target} PRIVATE $<$<CONFIG:RelWithDebInfo,Debug>:-g1>)
+  endif()
+  if(NOT ORRERY_OPTIMIZED_TESTS)
+    target_compile_options(${target} PRIVATE $<$<CONFIG:RelWithDebInfo,Release,MinSizeRel>:-O0>)
   endif()
 endfunction()
 
@@ -120,7 +128,7 @@ function(orrery_speed_up_build)
     set(is_test OFF)
     if(type STREQUAL "EXECUTABLE" AND direct_links MATCHES "GTest::")
       set(is_test ON)
-      orrery_line_tables_only(${target})
+      orrery_test_compile_options(${target})
     endif()
     if(NOT use_pch)
       continue()
@@ -154,7 +162,7 @@ function(orrery_speed_up_build)
       endif()
       orrery_pch_donor(${donor} HEADERS ${headers} LINKS ${links})
       if(is_test)
-        orrery_line_tables_only(${donor})  # a header is reused only under the same debug options
+        orrery_test_compile_options(${donor})  # a header is reused only under the same options
       endif()
       list(APPEND donors_made ${donor})
     endif()
