@@ -170,4 +170,5 @@ function(orrery_speed_up_build)
   endforeach()
 endfunction()
 
-orrery_speed_up_build()
+# Deferred, so that it also sees the targets that folders declare once every folder is read.
+cmake_language(DEFER DIRECTORY ${PROJECT_SOURCE_DIR} CALL orrery_speed_up_build)
