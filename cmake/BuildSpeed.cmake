@@ -7,6 +7,7 @@
 #   includes are compiled once per kind of target and reused by every target of that kind (g++ only;
 #   -DCMAKE_DISABLE_PRECOMPILE_HEADERS=ON checks that every file still includes what it uses).
 #
+# - Programs link with gold (below).
 # - Tests carry line tables only (-g1) where the build asks for debug information: a failing test still
 #   shows file and line in a backtrace and takes breakpoints by line, and the test files compile about a
 #   quarter faster. The programs and libraries keep full debug information;
@@ -107,6 +108,18 @@ function(orrery_test_compile_options target)
   endif()
 endfunction()
 
+# The gold linker links the test programs in about half the time of the default one; it comes with
+# binutils, so it is there wherever g++ is. -DORRERY_DEFAULT_LINKER=ON keeps the default.
+option(ORRERY_DEFAULT_LINKER "Link with the compiler's default linker" OFF)
+set(orrery_fast_linker "")
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND NOT ORRERY_DEFAULT_LINKER)
+  include(CheckLinkerFlag)
+  check_linker_flag(CXX -fuse-ld=gold ORRERY_HAS_GOLD)
+  if(ORRERY_HAS_GOLD)
+    set(orrery_fast_linker -fuse-ld=gold)
+  endif()
+endif()
+
 function(orrery_speed_up_build)
   orrery_targets_below(${PROJECT_SOURCE_DIR} targets)
   set(use_pch OFF)
@@ -118,6 +131,9 @@ function(orrery_speed_up_build)
     get_target_property(type ${target} TYPE)
     if(NOT type MATCHES "^(EXECUTABLE|STATIC_LIBRARY|SHARED_LIBRARY|OBJECT_LIBRARY)$")
       continue()
+    endif()
+    if(orrery_fast_linker AND type MATCHES "^(EXECUTABLE|SHARED_LIBRARY)$")
+      target_link_options(${target} PRIVATE ${orrery_fast_linker})
     endif()
     orrery_qt_kind(${target} kind)
     if(kind STREQUAL "plain")
