@@ -15,6 +15,7 @@
 #include "farend.h"
 #include "mainform.h"
 #include "mainformlink.h"
+#include "menuitems.h"
 #include "mainformterminal.h"
 #include "programloader.h"
 #include "scriptedprompts.h"
@@ -98,8 +99,8 @@ protected:
         return QByteArray(reinterpret_cast<const char*>(job.image.data()), qsizetype(job.image.size()));
     }
     QByteArray heard() { return farEnd->heard().mid(heardBefore); }
-    void trigger(const char* name) {
-        form->action(QString::fromLatin1(name))->trigger();
+    void trigger(MenuItem item) {
+        (form->actions().*item)->trigger();
         QCoreApplication::processEvents();
     }
 
@@ -120,7 +121,7 @@ protected:
 TEST_F(LinkInMainForm, LoadSendsTheCompiledImageAndRemembersItsFolder) {
     TEditor* editor = openProgram(kSmallProgram);
     ASSERT_NE(editor, nullptr);
-    trigger("Load1");
+    trigger(&MenuActions::load);
     EXPECT_EQ(heard(), loadStream(imageOf(*editor)));
     EXPECT_EQ(prompts.messages(), QStringList{});
     EXPECT_EQ(form->loggerLink().ProgramDir, dir.path());
@@ -131,16 +132,16 @@ TEST_F(LinkInMainForm, LoadSendsTheCompiledImageAndRemembersItsFolder) {
 
 TEST_F(LinkInMainForm, RunLoadsThenSendsTheRunByteAndShowsTheTerminal) {
     TEditor* editor = openProgram(kSmallProgram);
-    trigger("Run1");
+    trigger(&MenuActions::run);
     EXPECT_EQ(heard(), loadStream(imageOf(*editor)) + char(kRunCommand));
     EXPECT_EQ(form->mdiArea()->currentSubWindow(), terminalWindow);
     EXPECT_EQ(prompts.messages(), QStringList{});
 }
 
 TEST_F(LinkInMainForm, RunWithTheTerminalActiveSendsTheRunByteOnly) {
-    form->action("New1")->trigger();
+    form->actions().newFile->trigger();
     form->mdiArea()->setActiveSubWindow(terminalWindow);
-    trigger("Run1");
+    trigger(&MenuActions::run);
     EXPECT_EQ(heard(), QByteArray(1, char(kRunCommand)));
     EXPECT_EQ(form->mdiArea()->currentSubWindow(), terminalWindow);
 }
@@ -170,7 +171,7 @@ TEST_F(LinkInMainForm, FailuresAndTheirMessages) {
         logger = LoadingLogger();
         logger.echo = c.echo;
         TEditor* editor = openProgram(c.text, QString::fromLatin1(c.item) + QString::number(before) + ".qob");
-        trigger(c.item);
+        trigger(menuSlot(QString::fromLatin1(c.item)));
         QStringList messages = prompts.messages().mid(before);
         if (c.messages.isEmpty()) {
             ASSERT_EQ(messages.size(), 1) << c.what << ": the compiler's message";
@@ -189,9 +190,9 @@ TEST_F(LinkInMainForm, TooLargeProgramIsRefusedBeforeAnythingIsSent) {
     for (int i = 0; i < 1200; ++i)
         text += QStringLiteral("PRINT \"A line that makes the program big\"\n");
     openProgram(text);
-    trigger("Load1");
+    trigger(&MenuActions::load);
     EXPECT_EQ(prompts.messages(), (QStringList{kLargerThan16064, kErrorCommunicating}));
-    trigger("Run1");
+    trigger(&MenuActions::run);
     EXPECT_EQ(prompts.messages().mid(2), QStringList{kLargerThan16064}) << "Run adds nothing to the refusal";
     EXPECT_EQ(heard(), QByteArray());
 }
@@ -208,7 +209,7 @@ TEST_F(LinkInMainForm, CancelledLoadIsNotRun) {
     shell::runCompileStep(job, shell::compilerOptionsFrom(form->settings().compile), dir.path(), measure);
     prompts.scriptedProgress().cancelAtCall(measure.scriptedProgress().calls);
 
-    trigger("Run1");
+    trigger(&MenuActions::run);
     EXPECT_EQ(prompts.messages(), QStringList{kLoadCancelled});
     const QByteArray sent = heard();
     EXPECT_EQ(sent, QByteArray(1, char(kLoadCommand)) + char(0x80) + img.left(128) + '\0');
@@ -222,20 +223,20 @@ TEST_F(LinkInMainForm, BusyLinkDisablesEveryLineCommandUntilItEnds) {
     QStringList enabledDuring;
     int refusedRuns = 0;
     QTimer::singleShot(100, [&] {
-        for (const QString& name : linkCommandItems()) {
-            if (form->action(name)->isEnabled())
-                enabledDuring << name;
+        for (const MenuItem item : linkCommandItems()) {
+            if ((form->actions().*item)->isEnabled())
+                enabledDuring << (form->actions().*item)->objectName();
         }
         // A command started some other way than the menu is refused by the link itself.
         if (!form->loggerLink().claim())
             ++refusedRuns;
     });
-    trigger("Load1");
+    trigger(&MenuActions::load);
     EXPECT_EQ(enabledDuring, QStringList{});
     EXPECT_EQ(refusedRuns, 1);
     EXPECT_EQ(prompts.messages(), (QStringList{kBusyMessage, kNotResponding, kErrorCommunicating}));
-    for (const QString& name : linkCommandItems()) {
-        EXPECT_TRUE(form->action(name)->isEnabled()) << name.toStdString();
+    for (const MenuItem item : linkCommandItems()) {
+        EXPECT_TRUE((form->actions().*item)->isEnabled()) << (form->actions().*item)->objectName().toStdString();
     }
 }
 
@@ -243,7 +244,7 @@ TEST_F(LinkInMainForm, ClosingTheWindowEndsTheCommandFirst) {
     openProgram(kSmallProgram);
     logger.echo = -1;
     QTimer::singleShot(50, [&] { form->close(); });
-    trigger("Load1");
+    trigger(&MenuActions::load);
     EXPECT_FALSE(form->loggerLink().isBusy());
     EXPECT_EQ(prompts.messages(), QStringList{}) << "an abandoned command says nothing";
     QCoreApplication::processEvents();
@@ -256,7 +257,7 @@ TEST_F(LinkInMainForm, ClosedPortIsNamedAndNothingIsCompiled) {
     QCoreApplication::processEvents();
     const qsizetype before = prompts.messages().size();
     form->unlockMenu();  // the loss locked the menu; the command must refuse on its own too
-    trigger("Load1");
+    trigger(&MenuActions::load);
     ASSERT_EQ(prompts.messages().size(), before + 1);
     EXPECT_TRUE(prompts.messages().last().startsWith("COM1 (/dev/virt1) is not open"));
     EXPECT_EQ(prompts.scriptedProgress().captions, QStringList{}) << "no compile";

@@ -22,6 +22,7 @@
 #include "simulatedlogger.h"
 #include "terminaloptionsform.h"
 #include "terminalwin.h"
+#include "../menuitems.h"
 
 using namespace orrery;
 using namespace orrery::link;
@@ -120,7 +121,7 @@ TEST_F(WorkbenchAgainstSimulator, LoadPutsExactlyTheImageOnTheLine) {
     start({"--model", "230"});
     TEditor* editor = openProgram();
     const QByteArray expected = kGreeting + expectedLoad(*editor);
-    form->action("Load1")->trigger();
+    form->actions().load->trigger();
     EXPECT_EQ(receivedAfterEvents(expected.size()).toHex(), expected.toHex());
     EXPECT_EQ(prompts.messages(), QStringList{});
     EXPECT_EQ(form->loggerLink().ProgramDir, dir.path());
@@ -131,7 +132,7 @@ TEST_F(WorkbenchAgainstSimulator, RunLoadsStartsAndShowsTheTerminal) {
     start({"--model", "230"});
     TEditor* editor = openProgram();
     const QByteArray expected = kGreeting + expectedLoad(*editor) + char(kRunCommand);
-    form->action("Run1")->trigger();
+    form->actions().run->trigger();
     EXPECT_EQ(receivedAfterEvents(expected.size()).toHex(), expected.toHex());
     EXPECT_EQ(form->mdiArea()->currentSubWindow(), terminalWindow);
     EXPECT_EQ(prompts.messages(), QStringList{});
@@ -142,7 +143,7 @@ TEST_F(WorkbenchAgainstSimulator, RunLoadsStartsAndShowsTheTerminal) {
 TEST_F(WorkbenchAgainstSimulator, SilentLoggerGivesTheMessagesAfterTheEchoTimeOut) {
     start({"--model", "230", "--silent-after", "0"});
     openProgram();
-    form->action("Load1")->trigger();
+    form->actions().load->trigger();
     EXPECT_EQ(prompts.messages(), (QStringList{kNotResponding, kErrorCommunicating}));
     const QByteArray expected = kGreeting + char(kLoadCommand);
     EXPECT_EQ(receivedAfterEvents(expected.size()), expected) << "no block after a missing echo";
@@ -154,7 +155,7 @@ TEST_F(WorkbenchAgainstSimulator, ACompileErrorEndsLoadAndRunWithItsPlaceInTheSt
     start({"--model", "230"});
     openProgram()->control().setPlainText("MODEL \"Birch\"\nPRINT = 1\n");
     for (const char* command : {"Load", "Run"}) {
-        form->action(QString(command) + "1")->trigger();
+        menuItem(*form, QString(command) + "1")->trigger();
         ASSERT_FALSE(prompts.messages().isEmpty()) << command;
         EXPECT_TRUE(prompts.messages().last().startsWith("hello.qob:2:"))
             << prompts.messages().last().toStdString();
