@@ -30,6 +30,7 @@
 namespace orrery {
 
 using namespace shell;
+using namespace settings;
 
 namespace {
 
@@ -381,7 +382,7 @@ TEditor* TMainForm::createEditor(const QString& caption) {
     editor->control().setAutoIndent(m_settings.window.autoIndent);
     editor->control().setTabSize(m_settings.window.tabSize);
     editor->setLiveCheck(m_settings.window.liveCheck,
-                         [this] { return shell::compilerOptionsFrom(m_settings.compile); });
+                         [this] { return m_settings.compile; });
     editor->setSaveHandler([this](TEditor& e) { return saveEditor(e); });
     connect(editor, &TEditor::closeCancelled, this, [this] { m_closing = false; });
     // Cut, Copy and Undo follow the editor as it changes, not only when a menu opens.

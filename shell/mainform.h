@@ -26,8 +26,8 @@ namespace orrery {
 
 class Prompts;
 class TEditor;
-using shell::AllSettings;
-using shell::SettingsContext;
+using settings::AllSettings;
+using settings::SettingsContext;
 
 class TMainForm : public QMainWindow {
     Q_OBJECT

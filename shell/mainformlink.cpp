@@ -26,13 +26,13 @@ std::span<const MenuItem> linkCommandItems() {
     return kItems;
 }
 
-void applyLinkSettings(const shell::AllSettings& settings, link::LoggerLink& link) {
-    link.ConfirmConnect = settings.compile.confirmConnect;
-    link.OffloadDir = settings.program.offloadDir;
+void applyLinkSettings(const settings::AllSettings& stored, link::LoggerLink& link) {
+    link.ConfirmConnect = stored.compile.confirmConnect;
+    link.OffloadDir = stored.program.offloadDir;
 }
 
-void storeLinkSettings(const link::LoggerLink& link, shell::AllSettings& settings) {
-    settings.program.offloadDir = link.OffloadDir;
+void storeLinkSettings(const link::LoggerLink& link, settings::AllSettings& stored) {
+    stored.program.offloadDir = link.OffloadDir;
 }
 
 LinkCommands::LinkCommands(TMainForm& form, terminal::TTerminalForm& terminal)
@@ -87,7 +87,7 @@ bool LinkCommands::compileAndLoad(TEditor& editor, bool reportFailedLoad, bool r
     link::LoggerLink& link = m_form.loggerLink();
     Prompts& prompts = m_form.prompts();
     const shell::CompileSource source{editor.caption(), editor.fileName(), editor.control().text()};
-    const compiler::CompilerOptions options = shell::compilerOptionsFrom(m_form.settings().compile);
+    const compiler::CompilerOptions options = m_form.settings().compile;
     compiler::CompileJob job = shell::makeCompileJob(source, options);
     const QString folder = shell::outputFolderFor(source);
     if (!shell::runCompileStep(job, options, folder, prompts)) {

@@ -29,8 +29,8 @@ std::span<const MenuItem> linkCommandItems();
 
 // The link's state kept in the settings store ("Confirm connection", the offload folder): the one place
 // it is copied in and out.
-void applyLinkSettings(const shell::AllSettings& settings, link::LoggerLink& link);
-void storeLinkSettings(const link::LoggerLink& link, shell::AllSettings& settings);
+void applyLinkSettings(const settings::AllSettings& stored, link::LoggerLink& link);
+void storeLinkSettings(const link::LoggerLink& link, settings::AllSettings& stored);
 
 class LinkCommands : public QObject, public link::TerminalGate {
     Q_OBJECT

@@ -15,11 +15,11 @@ namespace orrery {
 
 namespace {
 
-terminal::TerminalSettings toTerminal(const shell::TerminalSection& s) {
+terminal::TerminalSettings toTerminal(const settings::TerminalSection& s) {
     return {s.columns, s.rows, s.bounds, s.maximized, s.captureFile, s.captureAppend, s.tabSize, s.cellsStored};
 }
 
-shell::TerminalSection fromTerminal(const terminal::TerminalSettings& s) {
+settings::TerminalSection fromTerminal(const terminal::TerminalSettings& s) {
     return {s.columns, s.rows, s.bounds, s.maximized, s.captureFile, s.captureAppend, s.tabSize, s.cellsStored};
 }
 

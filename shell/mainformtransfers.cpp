@@ -23,7 +23,7 @@ namespace orrery {
 
 namespace {
 
-terminal::AsciiOptions toAscii(const shell::TransferSection& s) {
+terminal::AsciiOptions toAscii(const settings::TransferSection& s) {
     terminal::AsciiOptions o;
     o.kind = terminal::TerminationKind(std::clamp(s.termType, 0, 2));
     o.termChar = s.termChar;
@@ -35,7 +35,7 @@ terminal::AsciiOptions toAscii(const shell::TransferSection& s) {
     return o;
 }
 
-void fromAscii(const terminal::AsciiOptions& o, shell::TransferSection& s) {
+void fromAscii(const terminal::AsciiOptions& o, settings::TransferSection& s) {
     s.termType = int(o.kind);
     s.termChar = o.termChar;
     s.termTimeout = o.termTimeout;

@@ -37,7 +37,7 @@ EditorCommands::EditorCommands(TMainForm& form, Prompts& prompts)
 }
 
 compiler::CompilerOptions EditorCommands::compilerOptions() const {
-    return compilerOptionsFrom(m_form.settings().compile);
+    return m_form.settings().compile;
 }
 
 void EditorCommands::connectHandlers() {
@@ -79,7 +79,7 @@ void EditorCommands::pasteDateTimeCommand() {
 }
 
 void EditorCommands::editorOptions() {
-    WindowSection& window = m_form.settings().window;
+    settings::WindowSection& window = m_form.settings().window;
     EditorSettings settings{window.autoIndent, window.tabSize, window.liveCheck};
     QList<EditorControl*> controls;
     for (TEditor* editor : m_form.editors()) {
@@ -99,7 +99,7 @@ void EditorCommands::editorOptions() {
 void EditorCommands::compilerOptionsCommand() {
     compiler::CompilerOptions options = compilerOptions();
     if (m_compileOptions->run(options, m_prompts)) {
-        m_form.settings().compile = compileSectionFrom(options);
+        m_form.settings().compile = options;
         emit m_form.compileSettingsChanged();
     }
 }

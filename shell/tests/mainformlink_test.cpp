@@ -94,7 +94,7 @@ protected:
     QByteArray imageOf(TEditor& editor) {
         const shell::CompileSource source{editor.caption(), editor.fileName(), editor.control().text()};
         compiler::CompileJob job =
-            shell::makeCompileJob(source, shell::compilerOptionsFrom(form->settings().compile));
+            shell::makeCompileJob(source, form->settings().compile);
         EXPECT_EQ(compiler::compile(job), compiler::kCompileOk);
         return QByteArray(reinterpret_cast<const char*>(job.image.data()), qsizetype(job.image.size()));
     }
@@ -205,8 +205,8 @@ TEST_F(LinkInMainForm, CancelledLoadIsNotRun) {
     ScriptedPrompts measure;
     compiler::CompileJob job =
         shell::makeCompileJob({editor->caption(), editor->fileName(), editor->control().text()},
-                              shell::compilerOptionsFrom(form->settings().compile));
-    shell::runCompileStep(job, shell::compilerOptionsFrom(form->settings().compile), dir.path(), measure);
+                              form->settings().compile);
+    shell::runCompileStep(job, form->settings().compile, dir.path(), measure);
     prompts.scriptedProgress().cancelAtCall(measure.scriptedProgress().calls);
 
     trigger(&MenuActions::run);

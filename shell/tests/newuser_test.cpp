@@ -129,7 +129,7 @@ protected:
 
 TEST_F(NewUser, DataFoldersStartInTheHomeFolderAndLeaveTheBuildFolder) {
     const QString programDir = QCoreApplication::applicationDirPath();
-    ASSERT_FALSE(shell::programFolders(programDir).isEmpty()) << "the tests run from a build tree";
+    ASSERT_FALSE(settings::programFolders(programDir).isEmpty()) << "the tests run from a build tree";
     const struct {
         const char* name;
         QByteArray store;  // empty: the very first start

@@ -84,7 +84,7 @@ protected:
     QByteArray expectedLoad(TEditor& editor) {
         const shell::CompileSource source{editor.caption(), editor.fileName(), editor.control().text()};
         compiler::CompileJob job =
-            shell::makeCompileJob(source, shell::compilerOptionsFrom(form->settings().compile));
+            shell::makeCompileJob(source, form->settings().compile);
         EXPECT_EQ(compiler::compile(job), compiler::kCompileOk);
         return loadStream(
             QByteArray(reinterpret_cast<const char*>(job.image.data()), qsizetype(job.image.size())));
@@ -92,7 +92,7 @@ protected:
     qsizetype loadedImageSize(TEditor& editor) {
         const shell::CompileSource source{editor.caption(), editor.fileName(), editor.control().text()};
         compiler::CompileJob job =
-            shell::makeCompileJob(source, shell::compilerOptionsFrom(form->settings().compile));
+            shell::makeCompileJob(source, form->settings().compile);
         EXPECT_EQ(compiler::compile(job), compiler::kCompileOk);
         return qsizetype(job.image.size());
     }
