@@ -87,12 +87,11 @@ bool LinkCommands::compileAndLoad(TEditor& editor, bool reportFailedLoad, bool r
     link::LoggerLink& link = m_form.loggerLink();
     Prompts& prompts = m_form.prompts();
     const shell::CompileSource source{editor.caption(), editor.fileName(), editor.control().text()};
-    const compiler::CompilerOptions options = m_form.settings().compile;
-    compiler::CompileJob job = shell::makeCompileJob(source, options);
-    const QString folder = shell::outputFolderFor(source);
-    if (!shell::runCompileStep(job, options, folder, prompts)) {
+    compiler::CompileOutcome outcome = shell::runCompileStep(source, m_form.settings().compile, prompts);
+    compiler::CompileJob& job = outcome.job;
+    if (!outcome.ok()) {
         m_form.showCommandResult(shell::compileResultText(command, job, false, source.caption));
-        if (job.failed()) {
+        if (!outcome.compiled()) {
             shell::reportCompileError(editor.control(), job, source.caption, prompts);
         }
         compiler::releaseJob(job);
@@ -117,7 +116,7 @@ bool LinkCommands::compileAndLoad(TEditor& editor, bool reportFailedLoad, bool r
             command, result.message.isEmpty() ? QString(link::kErrorCommunicating) : result.message));
         return false;
     }
-    link.ProgramDir = folder;
+    link.ProgramDir = shell::outputFolderFor(source);
     m_form.showCommandResult(result.message);
     return true;
 }

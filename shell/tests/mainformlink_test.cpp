@@ -203,10 +203,8 @@ TEST_F(LinkInMainForm, CancelledLoadIsNotRun) {
     ASSERT_GT(img.size(), kLoadProgressThreshold);
     // Cancel at the first block: the calls before it are the compile step's.
     ScriptedPrompts measure;
-    compiler::CompileJob job =
-        shell::makeCompileJob({editor->caption(), editor->fileName(), editor->control().text()},
-                              form->settings().compile);
-    shell::runCompileStep(job, form->settings().compile, dir.path(), measure);
+    shell::runCompileStep({editor->caption(), editor->fileName(), editor->control().text()},
+                          form->settings().compile, measure);
     prompts.scriptedProgress().cancelAtCall(measure.scriptedProgress().calls);
 
     trigger(&MenuActions::run);
