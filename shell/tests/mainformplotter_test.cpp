@@ -164,7 +164,7 @@ TEST_F(PlotterInMainForm, SeesWhatTheTerminalTakesAndNothingWhileACommandHoldsTh
     line->send("T=1\r\nT=");
     settle();
     {
-        terminal::TerminalSuspension suspended(*w.term);
+        terminal::TerminalOffLineScope suspended(*w.term);
         line->send("9\r\nT=8\r\n");
         settle();
         EXPECT_EQ(w.form->ApdComPort1.readAvailable(), "9\r\nT=8\r\n") << "the command gets the bytes";

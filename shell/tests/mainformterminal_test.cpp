@@ -136,7 +136,7 @@ TEST_F(TerminalInMainForm, PortSetupFromTheMenuReachesTheDialog) {
 
 TEST_F(TerminalInMainForm, SuspendedTerminalLeavesTheLineToTheCommand) {
     {
-        terminal::TerminalSuspension suspended(*term);
+        terminal::TerminalOffLineScope suspended(*term);
         line->send("\x0c");
         QCoreApplication::processEvents();
         EXPECT_EQ(form->ApdComPort1.getChar(), 0x0c);
