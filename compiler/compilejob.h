@@ -33,16 +33,16 @@ public:
 };
 
 struct CompileRequest {
-    std::string sourceName;              // file name without folder: messages and output files use it
-    std::string text;                    // the program as the user has it; CR LF is appended
+    std::string sourceName;  // file name without folder: messages and output files use it
+    std::string text;        // the program as the user has it; CR LF is appended
     CompilerOptions options;
-    std::filesystem::path outputFolder;  // where the chosen output files go (empty: the current folder)
+    std::filesystem::path outputFolder;   // where the chosen output files go (empty: the current folder)
     CompileProgress* progress = nullptr;  // may be null
 };
 
 struct CompileOutcome {
-    CompileJob job;          // after a compile error: errorLine, errorTokenColumn, errorMessage
-    OutputsWritten outputs;  // the files written, and one message per file that could not be
+    CompileJob job;             // after a compile error: errorLine, errorTokenColumn, errorMessage
+    OutputsWritten outputs;     // the files written, and one message per file that could not be
     bool imageMissing = false;  // the program image was asked for and is not on disk
 
     bool compiled() const { return !job.failed(); }

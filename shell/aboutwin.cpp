@@ -100,9 +100,10 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     text->addWidget(new QLabel(QStringLiteral("Quobol compiler, logger link and serial terminal"), this));
     // The plotter links Qt Charts, which Qt offers under the GPL version 3 only; the whole program is
     // therefore offered under the same terms.
-    auto* licence = new QLabel(QStringLiteral("Free software under the GNU General Public License, version 3 or "
-                                              "later (GPL-3.0-or-later). There is NO WARRANTY."),
-                               this);
+    auto* licence =
+        new QLabel(QStringLiteral("Free software under the GNU General Public License, version 3 or "
+                                  "later (GPL-3.0-or-later). There is NO WARRANTY."),
+                   this);
     licence->setObjectName(QStringLiteral("LicenceLabel"));
     licence->setWordWrap(true);
     text->addWidget(licence);

@@ -23,7 +23,7 @@ public:
     explicit StatusDialogProgress(Progress& progress) : m_progress(progress) {}
     void begin(compiler::CompilePhase phase, std::int32_t total) override {
         m_progress.start(phase == compiler::CompilePhase::Compiling ? QStringLiteral("Tokenizing File")
-                                                                     : QStringLiteral("Creating List file"),
+                                                                    : QStringLiteral("Creating List file"),
                          total);
     }
     bool step(std::int32_t value) override { return m_progress.update(value); }
@@ -42,7 +42,8 @@ QString outputFolderFor(const CompileSource& source) {
     return QFileInfo(source.filePath).absolutePath();
 }
 
-compiler::CompileRequest compileRequestFor(const CompileSource& source, const compiler::CompilerOptions& options) {
+compiler::CompileRequest compileRequestFor(const CompileSource& source,
+                                           const compiler::CompilerOptions& options) {
     compiler::CompileRequest request;
     request.sourceName = localBytes(QFileInfo(source.caption).fileName());
     request.text = source.text.toLatin1().toStdString();

@@ -32,7 +32,8 @@ QString outputFolderFor(const CompileSource& source);
 // The compile job of a source: the text as the editor holds it, one byte per character (so that the
 // compiler's columns are the editor's), named by the caption's file name, its outputs going to
 // outputFolderFor(source).
-compiler::CompileRequest compileRequestFor(const CompileSource& source, const compiler::CompilerOptions& options);
+compiler::CompileRequest compileRequestFor(const CompileSource& source,
+                                           const compiler::CompilerOptions& options);
 
 // The job inputs for a source (the text with CR LF appended, the name, the options' flag and limits),
 // for a compile that writes nothing.

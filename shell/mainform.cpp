@@ -129,7 +129,8 @@ void TMainForm::buildMenus() {
         });
     }
     // Items that start disabled until an editor or an unlock enables them.
-    for (QAction* item : {m_items.save, m_items.saveAs, m_items.saveAll, m_items.cut, m_items.copy, m_items.paste}) {
+    for (QAction* item :
+         {m_items.save, m_items.saveAs, m_items.saveAll, m_items.cut, m_items.copy, m_items.paste}) {
         item->setEnabled(false);
     }
     for (QAction* recent : m_items.recentItems()) {
@@ -223,8 +224,10 @@ void TMainForm::applyEditShortcuts(EditShortcuts mode) {
     const struct {
         QAction* action;
         QKeySequence::StandardKey key;
-    } items[] = {{m_items.copy, QKeySequence::Copy}, {m_items.cut, QKeySequence::Cut},
-                 {m_items.paste, QKeySequence::Paste}, {m_items.undo, QKeySequence::Undo}};
+    } items[] = {{m_items.copy, QKeySequence::Copy},
+                 {m_items.cut, QKeySequence::Cut},
+                 {m_items.paste, QKeySequence::Paste},
+                 {m_items.undo, QKeySequence::Undo}};
     for (const auto& item : items) {
         item.action->setShortcut(mode == EditShortcuts::Editor ? QKeySequence(item.key) : QKeySequence());
     }
@@ -381,8 +384,7 @@ TEditor* TMainForm::createEditor(const QString& caption) {
     editor->setCaption(caption);
     editor->control().setAutoIndent(m_settings.window.autoIndent);
     editor->control().setTabSize(m_settings.window.tabSize);
-    editor->setLiveCheck(m_settings.window.liveCheck,
-                         [this] { return m_settings.compile; });
+    editor->setLiveCheck(m_settings.window.liveCheck, [this] { return m_settings.compile; });
     editor->setSaveHandler([this](TEditor& e) { return saveEditor(e); });
     connect(editor, &TEditor::closeCancelled, this, [this] { m_closing = false; });
     // Cut, Copy and Undo follow the editor as it changes, not only when a menu opens.

@@ -126,7 +126,8 @@ TViewVariableDialog* attachEpromAndViewer(TMainForm& form) {
     QObject::connect(items.bootEprom, &QAction::triggered, &form, [&form] { BootEPROM1Click(form); });
     QObject::connect(items.viewVariables, &QAction::triggered, dialog,
                      [&link, dialog] { ViewVariables1Click(link, *dialog); });
-    QObject::connect(items.modifyVariables, &QAction::triggered, &form, [&form] { ModifyVariables1Click(form); });
+    QObject::connect(items.modifyVariables, &QAction::triggered, &form,
+                     [&form] { ModifyVariables1Click(form); });
     return dialog;
 }
 

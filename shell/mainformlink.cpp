@@ -40,7 +40,8 @@ LinkCommands::LinkCommands(TMainForm& form, terminal::TTerminalForm& terminal)
     link::LoggerLink& link = form.loggerLink();
     link.setTerminalGate(this);
     connect(&link, &link::LoggerLink::busyChanged, this, &LinkCommands::applyBusy);
-    connect(&form, &TMainForm::settingsLoaded, this, [this] { applyLinkSettings(m_form.settings(), m_form.loggerLink()); });
+    connect(&form, &TMainForm::settingsLoaded, this,
+            [this] { applyLinkSettings(m_form.settings(), m_form.loggerLink()); });
     connect(&form, &TMainForm::settingsAboutToSave, this,
             [this] { storeLinkSettings(m_form.loggerLink(), m_form.settings()); });
 }

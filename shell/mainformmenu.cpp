@@ -25,7 +25,8 @@ constexpr MenuEntry kFileMenu[] = {
     {"Recent3", "3", "", "", &MenuActions::recent3},
     {"Recent4", "4", "", "", &MenuActions::recent4},
     {"Recent5", "5", "", "", &MenuActions::recent5},
-    {"RecentSeparator", "", "", "", &MenuActions::recentSeparator},  // a separator the recent-files rebuild shows and hides
+    // a separator the recent-files rebuild shows and hides
+    {"RecentSeparator", "", "", "", &MenuActions::recentSeparator},
     {"Exit1", "E&xit", "Alt+Q", "Exit the application", &MenuActions::exit},
 };
 
@@ -113,10 +114,10 @@ constexpr MenuDef kMenuBar[] = {
 };
 
 // Rule sets of the command-state update.
-constexpr MenuItem kEditorOnly[] = {&MenuActions::close,     &MenuActions::save,          &MenuActions::saveAs,
-                                    &MenuActions::print,     &MenuActions::find,          &MenuActions::findAgain,
-                                    &MenuActions::replace,   &MenuActions::goToLine,      &MenuActions::editorOptions,
-                                    &MenuActions::syntaxCheck};
+constexpr MenuItem kEditorOnly[] = {
+    &MenuActions::close,         &MenuActions::save,       &MenuActions::saveAs,  &MenuActions::print,
+    &MenuActions::find,          &MenuActions::findAgain,  &MenuActions::replace, &MenuActions::goToLine,
+    &MenuActions::editorOptions, &MenuActions::syntaxCheck};
 constexpr MenuItem kWindowArrangement[] = {&MenuActions::cascade, &MenuActions::tile, &MenuActions::next,
                                            &MenuActions::previous};
 
@@ -128,9 +129,9 @@ constexpr std::size_t itemCount(std::span<const MenuEntry> entries) {
     }
     return n;
 }
-static_assert(itemCount(kFileMenu) + itemCount(kEditMenu) + itemCount(kSearchMenu) + itemCount(kBrackwaterMenu) +
-                      itemCount(kCommPortMenu) + itemCount(kWindowMenu) + itemCount(kTileMenu) +
-                      itemCount(kHelpMenu) ==
+static_assert(itemCount(kFileMenu) + itemCount(kEditMenu) + itemCount(kSearchMenu) +
+                      itemCount(kBrackwaterMenu) + itemCount(kCommPortMenu) + itemCount(kWindowMenu) +
+                      itemCount(kTileMenu) + itemCount(kHelpMenu) ==
                   sizeof(MenuActions) / sizeof(QAction*),
               "a menu item without a member, or a member without an item");
 
@@ -164,8 +165,8 @@ CommandState computeCommandState(const CommandInputs& in) {
     auto set = [&s](MenuItem item, bool on) { s.enabled.append({item, on}); };
     switch (in.active) {
         case ActiveChild::NoChildren:
-            for (const MenuItem item : {&MenuActions::cut, &MenuActions::copy, &MenuActions::paste, &MenuActions::close,
-                                        &MenuActions::save, &MenuActions::saveAs}) {
+            for (const MenuItem item : {&MenuActions::cut, &MenuActions::copy, &MenuActions::paste,
+                                        &MenuActions::close, &MenuActions::save, &MenuActions::saveAs}) {
                 set(item, false);
             }
             for (const MenuItem item : kWindowArrangement) {

@@ -65,21 +65,23 @@ QMdiSubWindow* attachTerminal(TMainForm& form, terminal::TTerminalForm& term,
             term.pasteClipboard();
         }
     });
-    QObject::connect(items.clearTerminal, &QAction::triggered, &term, &terminal::TTerminalForm::clearTerminal);
+    QObject::connect(items.clearTerminal, &QAction::triggered, &term,
+                     &terminal::TTerminalForm::clearTerminal);
     QObject::connect(items.terminalOptions, &QAction::triggered, &term,
                      [&term, &optionsDialog, &prompts, ask = std::move(ask)] {
-        const std::optional<QString> text = terminal::askTerminalOptions(optionsDialog, term.tabSize(), ask);
-        if (!text) {
-            return;
-        }
-        const std::optional<int> size = parseInteger(*text);
-        if (!size) {
-            prompts.showMessage(invalidIntegerMessage(*text), PromptIcon::Error);
-            return;
-        }
-        term.setTabSize(*size);
-        term.bringToFront();
-    });
+                         const std::optional<QString> text =
+                             terminal::askTerminalOptions(optionsDialog, term.tabSize(), ask);
+                         if (!text) {
+                             return;
+                         }
+                         const std::optional<int> size = parseInteger(*text);
+                         if (!size) {
+                             prompts.showMessage(invalidIntegerMessage(*text), PromptIcon::Error);
+                             return;
+                         }
+                         term.setTabSize(*size);
+                         term.bringToFront();
+                     });
     return sub;
 }
 

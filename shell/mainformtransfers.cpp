@@ -186,7 +186,9 @@ std::shared_ptr<TransferParts> attachTransfers(TMainForm& form, terminal::TTermi
     QObject::connect(&p->offload, &link::OffloadCommand::finished, &form, showSuccess);
     QObject::connect(&p->xmodem, &link::XmodemTransferCommand::finished, &form, showSuccess);
     const MenuActions& items = form.actions();
-    auto on = [&form](QAction* item, auto command) { QObject::connect(item, &QAction::triggered, &form, command); };
+    auto on = [&form](QAction* item, auto command) {
+        QObject::connect(item, &QAction::triggered, &form, command);
+    };
     on(items.offloadDataFile, [p, &form, &link, &prompts, dialogs] {
         Offloaddatafile1Click(p->offload, link, prompts, dialogs.serialRange, form);
     });

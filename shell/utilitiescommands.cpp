@@ -54,7 +54,8 @@ void EditorCommands::connectHandlers() {
     onEditor(items.findAgain, [this](TEditor& e) { findAgainCommand(e.control(), *m_find, m_prompts); });
     onEditor(items.replace, [this](TEditor& e) { replaceCommand(e.control(), *m_find, m_prompts); });
     onEditor(items.goToLine, [this](TEditor& e) { goToLineCommand(e.control(), m_prompts); });
-    onEditor(items.print, [this](TEditor& e) { printCommand(e.control(), m_printer, m_prompts, m_printDialog); });
+    onEditor(items.print,
+             [this](TEditor& e) { printCommand(e.control(), m_printer, m_prompts, m_printDialog); });
     onEditor(items.syntaxCheck, [this](TEditor&) { syntaxCheck(); });
     connect(items.editorOptions, &QAction::triggered, this, &EditorCommands::editorOptions);
     connect(items.compilerOptions, &QAction::triggered, this, &EditorCommands::compilerOptionsCommand);

@@ -195,7 +195,9 @@ private:
 // early returns and exceptions included.
 class TerminalOffLineScope {
 public:
-    explicit TerminalOffLineScope(TTerminalForm& terminal) : m_terminal(terminal) { m_terminal.SuspendTerminal(); }
+    explicit TerminalOffLineScope(TTerminalForm& terminal) : m_terminal(terminal) {
+        m_terminal.SuspendTerminal();
+    }
     ~TerminalOffLineScope() { m_terminal.ResumeTerminal(); }
     TerminalOffLineScope(const TerminalOffLineScope&) = delete;
     TerminalOffLineScope& operator=(const TerminalOffLineScope&) = delete;

@@ -40,7 +40,8 @@ QByteArray readImage(const QTemporaryDir& dir) {
 
 // "...prog.qob:LINE:COLUMN: error: ..." as both tools print it.
 void takeErrorPlace(const QString& text, FrontEndResult& r) {
-    const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("prog\\.qob:(\\d+):(\\d+): ")).match(text);
+    const QRegularExpressionMatch m =
+        QRegularExpression(QStringLiteral("prog\\.qob:(\\d+):(\\d+): ")).match(text);
     if (m.hasMatch()) {
         r.line = m.captured(1).toInt();
         r.column = m.captured(2).toInt();
@@ -96,7 +97,8 @@ FrontEndResult viaLoggerlink(const QByteArray& text) {
 FrontEndResult viaQobc(const QByteArray& text) {
     QTemporaryDir dir;
     const QString path = writeSource(dir, text);
-    const QString err = runTool(QStringLiteral(QOBC_PATH), {"-b", path}, QProcessEnvironment::systemEnvironment());
+    const QString err =
+        runTool(QStringLiteral(QOBC_PATH), {"-b", path}, QProcessEnvironment::systemEnvironment());
     FrontEndResult r{readImage(dir)};
     takeErrorPlace(err, r);
     return r;

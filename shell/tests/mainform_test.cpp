@@ -16,9 +16,9 @@
 #include "commsettingsform.h"
 #include "editor.h"
 #include "mainform.h"
+#include "menuitems.h"
 #include "pairbackend.h"
 #include "scriptedprompts.h"
-#include "menuitems.h"
 
 using namespace orrery;
 using namespace orrery::serial;
@@ -351,7 +351,8 @@ TEST_F(MainFormTest, RecentFilesRules) {
     EXPECT_EQ(form->actions().recent1->text(), "f4.qob");
     EXPECT_EQ(form->actions().recent1->statusTip(), paths[3]);
     EXPECT_TRUE(form->actions().recentSeparator->isVisible());
-    EXPECT_FALSE(menuItem(*form, QStringLiteral("Recent%1").arg(form->recentFiles().size() + 1))->isVisible());
+    EXPECT_FALSE(
+        menuItem(*form, QStringLiteral("Recent%1").arg(form->recentFiles().size() + 1))->isVisible());
 
     const int count = int(form->recentFiles().size());
     const QString last = form->recentFiles().last();

@@ -15,8 +15,8 @@
 #include "farend.h"
 #include "mainform.h"
 #include "mainformlink.h"
-#include "menuitems.h"
 #include "mainformterminal.h"
+#include "menuitems.h"
 #include "programloader.h"
 #include "scriptedprompts.h"
 #include "terminaloptionsform.h"
@@ -93,8 +93,7 @@ protected:
     // The image the workbench compiles for the editor, as the compile step makes it.
     QByteArray imageOf(TEditor& editor) {
         const shell::CompileSource source{editor.caption(), editor.fileName(), editor.control().text()};
-        compiler::CompileJob job =
-            shell::makeCompileJob(source, form->settings().compile);
+        compiler::CompileJob job = shell::makeCompileJob(source, form->settings().compile);
         EXPECT_EQ(compiler::compile(job), compiler::kCompileOk);
         return QByteArray(reinterpret_cast<const char*>(job.image.data()), qsizetype(job.image.size()));
     }
@@ -234,7 +233,8 @@ TEST_F(LinkInMainForm, BusyLinkDisablesEveryLineCommandUntilItEnds) {
     EXPECT_EQ(refusedRuns, 1);
     EXPECT_EQ(prompts.messages(), (QStringList{kBusyMessage, kNotResponding, kErrorCommunicating}));
     for (const MenuItem item : linkCommandItems()) {
-        EXPECT_TRUE((form->actions().*item)->isEnabled()) << (form->actions().*item)->objectName().toStdString();
+        EXPECT_TRUE((form->actions().*item)->isEnabled())
+            << (form->actions().*item)->objectName().toStdString();
     }
 }
 

@@ -199,8 +199,7 @@ TEST_F(NewUser, ThePlotterShowsEveryControlWholeInItsDefaultSize) {
     writeIni("[Program]\nVersion=414\n[Ports]\nComNum=COM1\n");
     QApplication::setWindowIcon(applicationIcon());
     Workbench workbench(prompts);
-    ASSERT_TRUE(workbench.form->actions().plotter->isEnabled())
-        << prompts.messages().join('|').toStdString();
+    ASSERT_TRUE(workbench.form->actions().plotter->isEnabled()) << prompts.messages().join('|').toStdString();
     workbench.form->actions().plotter->trigger();
     QCoreApplication::processEvents();
     plotter::TPlotterForm* plotter = workbench.plotter;

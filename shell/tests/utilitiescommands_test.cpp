@@ -15,11 +15,11 @@
 #include "commsettingsform.h"
 #include "editor.h"
 #include "mainform.h"
+#include "menuitems.h"
 #include "pairbackend.h"
 #include "qstringprint.h"
 #include "scriptedprompts.h"
 #include "utilitiescommands.h"
-#include "menuitems.h"
 
 using namespace orrery;
 using namespace orrery::serial;

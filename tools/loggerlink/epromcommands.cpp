@@ -227,7 +227,8 @@ int varsCommand(Session& session, const QStringList& given) {
     if (link == nullptr) {
         return kExitLogger;
     }
-    const link::VariableReadResult result = link::readVariables(*link, std::get<link::VariableReadRequest>(checked));
+    const link::VariableReadResult result =
+        link::readVariables(*link, std::get<link::VariableReadRequest>(checked));
     if (!result.done()) {
         return kExitLogger;
     }

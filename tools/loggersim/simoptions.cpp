@@ -153,87 +153,136 @@ struct Valued {
 
 using Refusal = std::optional<std::string>;
 
-Refusal integer(const std::string& value, long long low, long long high, long long& number, const char* what) {
-    if (toInteger(value, low, high, number)) return std::nullopt;
+Refusal integer(const std::string& value, long long low, long long high, long long& number,
+                const char* what) {
+    if (toInteger(value, low, high, number))
+        return std::nullopt;
     return value + " is not " + what;
 }
 
 const Valued kValued[] = {
-    {"--model", [](Parsed& p, const std::string& v) -> Refusal {
+    {"--model",
+     [](Parsed& p, const std::string& v) -> Refusal {
          long long n = 0;
-         if (!toInteger(v, 0, 65535, n) || findModel(std::uint16_t(n)) == nullptr) return v + " is not a known model";
+         if (!toInteger(v, 0, 65535, n) || findModel(std::uint16_t(n)) == nullptr)
+             return v + " is not a known model";
          p.o.setup.model = std::uint16_t(n);
          return std::nullopt;
      }},
-    {"--identify", [](Parsed& p, const std::string& v) -> Refusal {
-         if (v.size() > 127) return std::string("the text is longer than 127 characters");
+    {"--identify",
+     [](Parsed& p, const std::string& v) -> Refusal {
+         if (v.size() > 127)
+             return std::string("the text is longer than 127 characters");
          p.o.setup.identifyText = v;
          return std::nullopt;
      }},
-    {"--data", [](Parsed& p, const std::string& v) -> Refusal { p.dataPath = v; return std::nullopt; }},
-    {"--rom", [](Parsed& p, const std::string& v) -> Refusal { p.romPath = v; return std::nullopt; }},
-    {"--disk", [](Parsed& p, const std::string& v) -> Refusal {
+    {"--data",
+     [](Parsed& p, const std::string& v) -> Refusal {
+         p.dataPath = v;
+         return std::nullopt;
+     }},
+    {"--rom",
+     [](Parsed& p, const std::string& v) -> Refusal {
+         p.romPath = v;
+         return std::nullopt;
+     }},
+    {"--disk",
+     [](Parsed& p, const std::string& v) -> Refusal {
          std::error_code ec;
-         if (!std::filesystem::is_directory(v, ec)) return v + " is not a folder";
+         if (!std::filesystem::is_directory(v, ec))
+             return v + " is not a folder";
          p.o.setup.diskDir = v;
          return std::nullopt;
      }},
-    {"--link", [](Parsed& p, const std::string& v) -> Refusal { p.o.link = v; return std::nullopt; }},
-    {"--trace", [](Parsed& p, const std::string& v) -> Refusal { p.o.tracePath = v; return std::nullopt; }},
-    {"--baud", [](Parsed& p, const std::string& v) -> Refusal {
+    {"--link",
+     [](Parsed& p, const std::string& v) -> Refusal {
+         p.o.link = v;
+         return std::nullopt;
+     }},
+    {"--trace",
+     [](Parsed& p, const std::string& v) -> Refusal {
+         p.o.tracePath = v;
+         return std::nullopt;
+     }},
+    {"--baud",
+     [](Parsed& p, const std::string& v) -> Refusal {
          long long n = 0;
-         if (auto bad = integer(v, 50, 4'000'000, n, "a rate from 50 to 4000000")) return bad;
+         if (auto bad = integer(v, 50, 4'000'000, n, "a rate from 50 to 4000000"))
+             return bad;
          p.o.faults.baud = int(n);
          return std::nullopt;
      }},
-    {"--exit-after", [](Parsed& p, const std::string& v) -> Refusal {
+    {"--exit-after",
+     [](Parsed& p, const std::string& v) -> Refusal {
          long long n = 0;
-         if (auto bad = integer(v, 1, 1'000'000'000, n, "a positive count")) return bad;
+         if (auto bad = integer(v, 1, 1'000'000'000, n, "a positive count"))
+             return bad;
          p.o.exitAfter = long(n);
          return std::nullopt;
      }},
-    {"--drop", [](Parsed& p, const std::string& v) -> Refusal {
-         if (!toProbability(v, p.o.faults.drop)) return v + " is not a probability from 0 to 1";
+    {"--drop",
+     [](Parsed& p, const std::string& v) -> Refusal {
+         if (!toProbability(v, p.o.faults.drop))
+             return v + " is not a probability from 0 to 1";
          return std::nullopt;
      }},
-    {"--corrupt", [](Parsed& p, const std::string& v) -> Refusal {
-         if (!toProbability(v, p.o.faults.corrupt)) return v + " is not a probability from 0 to 1";
+    {"--corrupt",
+     [](Parsed& p, const std::string& v) -> Refusal {
+         if (!toProbability(v, p.o.faults.corrupt))
+             return v + " is not a probability from 0 to 1";
          return std::nullopt;
      }},
-    {"--delay", [](Parsed& p, const std::string& v) -> Refusal {
+    {"--delay",
+     [](Parsed& p, const std::string& v) -> Refusal {
          long long n = 0;
-         if (auto bad = integer(v, 0, 60'000, n, "a number of milliseconds from 0 to 60000")) return bad;
+         if (auto bad = integer(v, 0, 60'000, n, "a number of milliseconds from 0 to 60000"))
+             return bad;
          p.o.faults.delay = Micros(n) * 1000;
          return std::nullopt;
      }},
-    {"--silent-after", [](Parsed& p, const std::string& v) -> Refusal {
+    {"--silent-after",
+     [](Parsed& p, const std::string& v) -> Refusal {
          long long n = 0;
-         if (auto bad = integer(v, 0, INT64_MAX, n, "a count")) return bad;
+         if (auto bad = integer(v, 0, INT64_MAX, n, "a count"))
+             return bad;
          p.o.faults.silentAfter = n;
          return std::nullopt;
      }},
-    {"--seed", [](Parsed& p, const std::string& v) -> Refusal {
+    {"--seed",
+     [](Parsed& p, const std::string& v) -> Refusal {
          char* end = nullptr;
          errno = 0;
          const unsigned long long seed = std::strtoull(v.c_str(), &end, 10);
-         if (v.empty() || v[0] == '-' || *end != '\0' || errno != 0) return v + " is not a number";
+         if (v.empty() || v[0] == '-' || *end != '\0' || errno != 0)
+             return v + " is not a number";
          p.o.faults.seed = seed;
          return std::nullopt;
      }},
-    {"--speed", [](Parsed& p, const std::string& v) -> Refusal {
+    {"--speed",
+     [](Parsed& p, const std::string& v) -> Refusal {
          long long n = 0;
-         if (auto bad = integer(v, 1, 1'000'000, n, "a factor from 1 to 1000000")) return bad;
+         if (auto bad = integer(v, 1, 1'000'000, n, "a factor from 1 to 1000000"))
+             return bad;
          p.o.speed = long(n);
          return std::nullopt;
      }},
-    {"--inputs", [](Parsed& p, const std::string& v) -> Refusal { p.o.inputsPath = v; return std::nullopt; }},
-    {"--trace-cpu", [](Parsed& p, const std::string& v) -> Refusal { p.o.cpuTracePath = v; return std::nullopt; }},
+    {"--inputs",
+     [](Parsed& p, const std::string& v) -> Refusal {
+         p.o.inputsPath = v;
+         return std::nullopt;
+     }},
+    {"--trace-cpu",
+     [](Parsed& p, const std::string& v) -> Refusal {
+         p.o.cpuTracePath = v;
+         return std::nullopt;
+     }},
 };
 
 template <typename Option, std::size_t N>
 const Option* findOption(const Option (&table)[N], const std::string& name) {
     for (const Option& option : table) {
-        if (name == option.name) return &option;
+        if (name == option.name)
+            return &option;
     }
     return nullptr;
 }
@@ -254,8 +303,10 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
         if (const Flag* flag = findOption(kFlags, arg)) {
             flag->set(o);
         } else if (const Valued* option = findOption(kValued, arg)) {
-            if (i + 1 >= args.size()) return fail(arg + " needs a value");
-            if (const Refusal bad = option->take(parsed, args[++i])) return fail(arg + ": " + *bad);
+            if (i + 1 >= args.size())
+                return fail(arg + " needs a value");
+            if (const Refusal bad = option->take(parsed, args[++i]))
+                return fail(arg + ": " + *bad);
         } else {
             return fail("unknown option " + arg);
         }

@@ -166,8 +166,8 @@ int run(const std::vector<std::string>& arguments, std::ostream& out, std::ostre
     compiler::CompileOutcome outcome = compiler::compileProgram(request);
     const compiler::CompileJob& job = outcome.job;
     if (!outcome.compiled()) {
-        err << options.file << ":" << job.errorLine << ":" << job.errorTokenColumn << ": error: " << job.errorMessage
-            << "\n";
+        err << options.file << ":" << job.errorLine << ":" << job.errorTokenColumn
+            << ": error: " << job.errorMessage << "\n";
         return kExitCompileError;
     }
     if (options.printCode) out << hexDump(job.code);
@@ -175,7 +175,8 @@ int run(const std::vector<std::string>& arguments, std::ostream& out, std::ostre
         << ", variables " << job.header.variablesSize << "\n";
     // Any file asked for and not written is an unwritable output for the caller (exit code 2), even one
     // that does not fail the job.
-    for (const std::string& error : outcome.outputs.errors) err << "qobc: " << error << "\n";
+    for (const std::string& error : outcome.outputs.errors)
+        err << "qobc: " << error << "\n";
     return outcome.outputs.ok() ? kExitOk : kExitUsage;
 }
 

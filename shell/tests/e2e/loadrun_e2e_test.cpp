@@ -9,6 +9,7 @@
 #include <QMdiArea>
 #include <QTemporaryDir>
 
+#include "../menuitems.h"
 #include "commsettingsform.h"
 #include "compilecommand.h"
 #include "compileoptions.h"
@@ -22,7 +23,6 @@
 #include "simulatedlogger.h"
 #include "terminaloptionsform.h"
 #include "terminalwin.h"
-#include "../menuitems.h"
 
 using namespace orrery;
 using namespace orrery::link;
@@ -83,16 +83,14 @@ protected:
     }
     QByteArray expectedLoad(TEditor& editor) {
         const shell::CompileSource source{editor.caption(), editor.fileName(), editor.control().text()};
-        compiler::CompileJob job =
-            shell::makeCompileJob(source, form->settings().compile);
+        compiler::CompileJob job = shell::makeCompileJob(source, form->settings().compile);
         EXPECT_EQ(compiler::compile(job), compiler::kCompileOk);
         return loadStream(
             QByteArray(reinterpret_cast<const char*>(job.image.data()), qsizetype(job.image.size())));
     }
     qsizetype loadedImageSize(TEditor& editor) {
         const shell::CompileSource source{editor.caption(), editor.fileName(), editor.control().text()};
-        compiler::CompileJob job =
-            shell::makeCompileJob(source, form->settings().compile);
+        compiler::CompileJob job = shell::makeCompileJob(source, form->settings().compile);
         EXPECT_EQ(compiler::compile(job), compiler::kCompileOk);
         return qsizetype(job.image.size());
     }
