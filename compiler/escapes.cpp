@@ -10,6 +10,10 @@ int hexValue(char c) {
     return 0;
 }
 
+char lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+}
+
 char simpleEscape(char c) {
     switch (c) {
         case 'a': return 7;
@@ -24,7 +28,7 @@ char simpleEscape(char c) {
 }
 }  // namespace
 
-std::string decodeEscapes(std::string_view text) {
+std::string decodeEscapes(std::string_view text, EscapeDialect dialect) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -32,16 +36,21 @@ std::string decodeEscapes(std::string_view text) {
             out.push_back(text[i]);
             continue;
         }
-        const char kind = text[++i];
+        const char given = text[++i];
+        const char kind = dialect.anyCase ? lower(given) : given;
         if (kind == 'x') {
             int value = 0;
             for (int digit = 0; digit < 2; ++digit) {
-                value <<= 4;
-                if (i + 1 < text.size()) value |= hexValue(text[++i]);
+                if (i + 1 < text.size()) {
+                    value = (value << 4) | hexValue(text[++i]);
+                } else if (!dialect.shortHexIsValue) {
+                    value <<= 4;
+                }
             }
             out.push_back(static_cast<char>(value));
         } else {
-            out.push_back(simpleEscape(kind));
+            const char decoded = simpleEscape(kind);
+            out.push_back(decoded == kind ? given : decoded);
         }
     }
     return out;

@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include "apdcomport.h"
+#include "escapes.h"
 #include "prompts.h"
 
 namespace orrery::link {
@@ -22,51 +23,15 @@ constexpr qint64 kOutputStallMs = 5000;
 // idle line costs nothing.
 constexpr int kReceiveWaitMs = 50;
 
-int hexValue(QChar c) {
-    const int v = QStringLiteral("0123456789abcdef").indexOf(c.toLower());
-    return v < 0 ? 0 : v;
-}
-
-int controlEscape(QChar letter) {
-    switch (letter.toLower().unicode()) {
-    case 'a': return 7;
-    case 'b': return 8;
-    case 'f': return 12;
-    case 'n': return 10;
-    case 'r': return 13;
-    case 't': return 9;
-    case 'v': return 11;
-    default: return -1;
-    }
-}
-
 }  // namespace
 
 QByteArray decodeEscapes(const QString& text) {
-    QByteArray out;
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        int byte = text[i].unicode() & 0xFF;
-        if (text[i] == QLatin1Char('\\') && i + 1 < n) {
-            const QChar letter = text[++i];
-            if (letter.toLower() == QLatin1Char('x')) {
-                const qsizetype digits = std::min<qsizetype>(2, n - i - 1);
-                byte = 0;
-                for (qsizetype k = 1; k <= digits; ++k) {
-                    byte = byte * 16 + hexValue(text[i + k]);
-                }
-                i += digits;
-            } else {
-                const int control = controlEscape(letter);
-                byte = control >= 0 ? control : (letter.unicode() & 0xFF);
-            }
-        }
-        if (byte == 0) {
-            break;
-        }
-        out.append(char(byte));
+    std::string latin1;
+    for (const QChar c : text) {
+        latin1.push_back(char(c.unicode() & 0xFF));
     }
-    return out;
+    const std::string bytes = compiler::decodeEscapes(latin1, compiler::kTransferEscapes);
+    return QByteArray::fromStdString(bytes.substr(0, bytes.find('\0')));
 }
 
 int terminationByte(const QString& text) {

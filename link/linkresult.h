@@ -8,6 +8,9 @@
 
 namespace orrery::link {
 
+// The general word for a logger command that went wrong on the line.
+inline const QString kErrorCommunicating = QStringLiteral("Error communicating with Brackwater");
+
 enum class LinkStatus {
     Done,           // everything the request asked for happened
     NotResponding,  // the logger did not answer its command byte

@@ -40,6 +40,7 @@
 #include <optional>
 
 #include "apdcomport.h"
+#include "linkresult.h"
 
 namespace orrery {
 class Prompts;
@@ -49,7 +50,6 @@ namespace orrery::link {
 
 // The messages every link command shares, as the user reads them.
 inline const QString kNotResponding = QStringLiteral("Brackwater not responding");
-inline const QString kErrorCommunicating = QStringLiteral("Error communicating with Brackwater");
 inline const QString kDataBitsMessage = QStringLiteral("Serial port must use 8 data bits for this operation");
 inline const QString kFlowControlMessage = QStringLiteral("Flow control must be OFF for this operation");
 inline const QString kBusyMessage = QStringLiteral("Another logger command is still running");

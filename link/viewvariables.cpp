@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 
+#include "linkresult.h"
 #include "prompts.h"
 #include "varformat.h"
 
@@ -15,7 +16,6 @@ const QString kHeaderAddressHex = QStringLiteral("Address (hex)");
 const QString kHeaderAddressDec = QStringLiteral("Address (dec)");
 const QString kHeaderFixed = QStringLiteral("Data (floats in fixed point format)");
 const QString kHeaderScientific = QStringLiteral("Data (floats in scientific format)");
-const QString kErrorCommunicating = QStringLiteral("Error communicating with Brackwater");
 // The text "Open" has always shown for the same failure, misspelt as it is.
 const QString kErrorCommunicatingAfterOpen = QStringLiteral("Error communicationg with Brackwater");
 const QString kNoVariables = QStringLiteral("No variables in this symbol table");

@@ -39,6 +39,14 @@ class Prompts;
 
 namespace orrery::plotter {
 
+// What the plotter keeps between runs is a section of the settings store.
+using settings::kMaxSamplesShown;
+using settings::kMaxSecondsShown;
+using settings::kMinShown;
+using settings::PlotterSettings;
+using settings::XAxisMode;
+using settings::YRangeMode;
+
 class TPlotterForm : public QWidget {
     Q_OBJECT
 public:

@@ -98,6 +98,15 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     text->addWidget(version);
     text->addWidget(new QLabel(QStringLiteral("Workbench for Brackwater data loggers"), this));
     text->addWidget(new QLabel(QStringLiteral("Quobol compiler, logger link and serial terminal"), this));
+    // The plotter links Qt Charts, which Qt offers under the GPL version 3 only; the whole program is
+    // therefore offered under the same terms.
+    auto* licence =
+        new QLabel(QStringLiteral("Free software under the GNU General Public License, version 3 or "
+                                  "later (GPL-3.0-or-later). There is NO WARRANTY."),
+                   this);
+    licence->setObjectName(QStringLiteral("LicenceLabel"));
+    licence->setWordWrap(true);
+    text->addWidget(licence);
     top->addLayout(text);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);

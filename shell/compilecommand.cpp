@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <algorithm>
 
 #include "compileinfo.h"
 #include "editorcontrol.h"
@@ -18,10 +17,21 @@ std::string localBytes(const QString& text) {
     return QFile::encodeName(text).toStdString();
 }
 
-bool wrote(const compiler::OutputsWritten& outputs, const char* extension) {
-    return std::any_of(outputs.written.begin(), outputs.written.end(),
-                       [&](const std::filesystem::path& p) { return p.extension() == extension; });
-}
+// The compile job's progress in the status dialog.
+class StatusDialogProgress : public compiler::CompileProgress {
+public:
+    explicit StatusDialogProgress(Progress& progress) : m_progress(progress) {}
+    void begin(compiler::CompilePhase phase, std::int32_t total) override {
+        m_progress.start(phase == compiler::CompilePhase::Compiling ? QStringLiteral("Tokenizing File")
+                                                                    : QStringLiteral("Creating List file"),
+                         total);
+    }
+    bool step(std::int32_t value) override { return m_progress.update(value); }
+    void end() override { m_progress.close(); }
+
+private:
+    Progress& m_progress;
+};
 
 }  // namespace
 
@@ -32,56 +42,30 @@ QString outputFolderFor(const CompileSource& source) {
     return QFileInfo(source.filePath).absolutePath();
 }
 
-compiler::CompileJob makeCompileJob(const CompileSource& source, const compiler::CompilerOptions& options) {
-    compiler::CompileJob job;
-    // One byte per character, so that the compiler's columns are the editor's columns.
-    job.sourceText = source.text.toLatin1().toStdString() + "\r\n";
-    job.sourceLength = std::uint32_t(job.sourceText.size());
-    job.sourceName = localBytes(QFileInfo(source.caption).fileName());
-    compiler::applyOptions(job, options);
-    return job;
+compiler::CompileRequest compileRequestFor(const CompileSource& source,
+                                           const compiler::CompilerOptions& options) {
+    compiler::CompileRequest request;
+    request.sourceName = localBytes(QFileInfo(source.caption).fileName());
+    request.text = source.text.toLatin1().toStdString();
+    request.options = options;
+    request.outputFolder = std::filesystem::path(localBytes(outputFolderFor(source)));
+    return request;
 }
 
-bool runCompileStep(compiler::CompileJob& job, const compiler::CompilerOptions& options,
-                    const QString& outputFolder, Prompts& prompts) {
-    Progress& progress = prompts.progress();
-    progress.start(QStringLiteral("Tokenizing File"), job.sourceLength);
-    job.progress = [&progress](std::int32_t value) { return progress.update(value); };
-    const std::uint8_t result = compiler::compile(job);
-    job.progress = nullptr;
-    progress.close();
-    if (result != compiler::kCompileOk) {
-        return false;
-    }
-    if (!options.createListFile && !options.createBinFile && !options.createSymFile) {
-        return true;
-    }
-    compiler::OutputChoice choice;
-    choice.listing = options.createListFile;
-    choice.binary = options.createBinFile;
-    choice.symbols = options.createSymFile;
-    choice.folder = std::filesystem::path(localBytes(outputFolder));
-    if (choice.listing) {
-        progress.start(QStringLiteral("Creating List file"), job.header.codeSize);
-        // The listing is short work: Cancel is not offered a meaning here.
-        choice.listingProgress = [&progress](std::int32_t value) {
-            progress.update(value);
-            return false;
-        };
-    }
-    const compiler::OutputsWritten outputs = compiler::writeCompileOutputs(job, choice);
-    if (choice.listing) {
-        progress.close();
-    }
-    // Every file that could not be written is named; a listing or symbol file is extra information, but
-    // a missing binary image ends the command.
-    for (const std::string& error : outputs.errors) {
+compiler::CompileJob makeCompileJob(const CompileSource& source, const compiler::CompilerOptions& options) {
+    return compiler::jobFor(compileRequestFor(source, options));
+}
+
+compiler::CompileOutcome runCompileStep(const CompileSource& source, const compiler::CompilerOptions& options,
+                                        Prompts& prompts) {
+    StatusDialogProgress progress(prompts.progress());
+    compiler::CompileRequest request = compileRequestFor(source, options);
+    request.progress = &progress;
+    compiler::CompileOutcome outcome = compiler::compileProgram(request);
+    for (const std::string& error : outcome.outputs.errors) {
         prompts.showMessage(QString::fromLocal8Bit(error.c_str()), PromptIcon::Error);
     }
-    if (choice.binary && !wrote(outputs, ".bin")) {
-        return false;
-    }
-    return true;
+    return outcome;
 }
 
 QString compileErrorText(const compiler::CompileJob& job, const QString& caption) {
@@ -108,18 +92,18 @@ QString compileResultText(const QString& command, const compiler::CompileJob& jo
 QString syntaxCheckCommand(EditorControl& editor, const CompileSource& source,
                            const compiler::CompilerOptions& options, Prompts& prompts,
                            TCompileInfoForm& summary, const std::function<void(const QString&)>& showResult) {
-    compiler::CompileJob job = makeCompileJob(source, options);
-    const bool ok = runCompileStep(job, options, outputFolderFor(source), prompts);
-    const QString result = compileResultText(QStringLiteral("Syntax check"), job, ok, source.caption);
+    compiler::CompileOutcome outcome = runCompileStep(source, options, prompts);
+    const QString result =
+        compileResultText(QStringLiteral("Syntax check"), outcome.job, outcome.ok(), source.caption);
     if (showResult) {
         showResult(result);
     }
-    if (ok) {
-        summary.showSummary(job.header);
-    } else if (job.failed()) {
-        reportCompileError(editor, job, source.caption, prompts);
+    if (outcome.ok()) {
+        summary.showSummary(outcome.job.header);
+    } else if (!outcome.compiled()) {
+        reportCompileError(editor, outcome.job, source.caption, prompts);
     }
-    compiler::releaseJob(job);
+    compiler::releaseJob(outcome.job);
     return result;
 }
 

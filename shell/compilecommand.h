@@ -7,6 +7,7 @@
 #include <QString>
 #include <functional>
 
+#include "compilejob.h"
 #include "compiler.h"
 
 namespace orrery {
@@ -28,16 +29,21 @@ struct CompileSource {
 // The folder output files go to: the source file's, or the current folder when there is no file.
 QString outputFolderFor(const CompileSource& source);
 
-// The job inputs for a source: the text with CR LF appended, the caption's file name as source name,
-// the options' line-number flag and limits.
+// The compile job of a source: the text as the editor holds it, one byte per character (so that the
+// compiler's columns are the editor's), named by the caption's file name, its outputs going to
+// outputFolderFor(source).
+compiler::CompileRequest compileRequestFor(const CompileSource& source,
+                                           const compiler::CompilerOptions& options);
+
+// The job inputs for a source (the text with CR LF appended, the name, the options' flag and limits),
+// for a compile that writes nothing.
 compiler::CompileJob makeCompileJob(const CompileSource& source, const compiler::CompilerOptions& options);
 
-// Compiles and writes the output files the options ask for. Returns true on success. A listing or
-// symbol file that cannot be written is reported and the step goes on; a binary image that cannot be
-// written is reported and ends the step as a failure (nothing must load a program whose image
-// file the user asked for and did not get). After a compile error nothing is written.
-bool runCompileStep(compiler::CompileJob& job, const compiler::CompilerOptions& options,
-                    const QString& outputFolder, Prompts& prompts);
+// Runs the compile job of a source with the status dialogs up ("Tokenizing File", "Creating List
+// file") and names every output file that could not be written. The outcome's ok() tells whether the
+// program may be used (loaded); after a compile error nothing is written.
+compiler::CompileOutcome runCompileStep(const CompileSource& source, const compiler::CompilerOptions& options,
+                                        Prompts& prompts);
 
 // Shows where the compile error is and what it is (compileErrorText) and puts the editor's caret on its
 // line and column.

@@ -96,30 +96,4 @@ bool TCompileOptionsDialog::run(compiler::CompilerOptions& options, Prompts& pro
     return ok;
 }
 
-compiler::CompilerOptions compilerOptionsFrom(const CompileSection& s) {
-    compiler::CompilerOptions o;
-    o.confirmConnect = s.confirmConnect;
-    o.embedLineNum = s.embedLineNum;
-    o.createListFile = s.createListFile;
-    o.createBinFile = s.createBinFile;
-    o.createSymFile = s.createSymFile;
-    o.caseInsensitiveSym = s.caseInsensitiveSym;
-    o.maxLabels = s.maxLabels;
-    o.maxAsmLines = s.maxAsmLines;
-    return o;
-}
-
-CompileSection compileSectionFrom(const compiler::CompilerOptions& o) {
-    CompileSection s;
-    s.confirmConnect = o.confirmConnect;
-    s.embedLineNum = o.embedLineNum;
-    s.createListFile = o.createListFile;
-    s.createBinFile = o.createBinFile;
-    s.createSymFile = o.createSymFile;
-    s.caseInsensitiveSym = o.caseInsensitiveSym;
-    s.maxLabels = o.maxLabels;
-    s.maxAsmLines = o.maxAsmLines;
-    return s;
-}
-
 }  // namespace orrery::shell

@@ -52,8 +52,4 @@ private:
     std::function<bool(TCompileOptionsDialog&)> m_runner;
 };
 
-// The options as the settings store's "Compile" section holds them, and back.
-compiler::CompilerOptions compilerOptionsFrom(const CompileSection& section);
-CompileSection compileSectionFrom(const compiler::CompilerOptions& options);
-
 }  // namespace orrery::shell

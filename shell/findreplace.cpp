@@ -208,7 +208,7 @@ void TFindReplaceForm::setChecks(const FindReplaceChecks& c) {
     m_replaceAll->setChecked(c.replaceAll);
 }
 
-void TFindReplaceForm::loadFrom(const FindSection& section) {
+void TFindReplaceForm::loadFrom(const settings::FindSection& section) {
     // A stored list may come from an edited or older file: keep the history rules on what is read.
     m_findHistory = historyFromStore(section.findHistory);
     m_replaceHistory = historyFromStore(section.replaceHistory);
@@ -217,8 +217,8 @@ void TFindReplaceForm::loadFrom(const FindSection& section) {
                   section.replaceAll};
 }
 
-FindSection TFindReplaceForm::section() const {
-    FindSection s;
+settings::FindSection TFindReplaceForm::section() const {
+    settings::FindSection s;
     s.findHistory = m_findHistory;
     s.replaceHistory = m_replaceHistory;
     s.startAtTop = m_defaults.startAtTop;

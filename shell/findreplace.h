@@ -62,8 +62,8 @@ public:
     const QStringList& replaceHistory() const { return m_replaceHistory; }
 
     // The dialog's part of the settings: histories and defaults.
-    void loadFrom(const FindSection& section);
-    FindSection section() const;
+    void loadFrom(const settings::FindSection& section);
+    settings::FindSection section() const;
 
     QComboBox* findCombo() const { return m_findCombo; }
     QComboBox* replaceCombo() const { return m_replaceCombo; }

@@ -30,6 +30,7 @@
 namespace orrery {
 
 using namespace shell;
+using namespace settings;
 
 namespace {
 
@@ -60,7 +61,7 @@ TMainForm::TMainForm(Prompts& prompts, PortDialogs& portDialogs, QWidget* parent
     statusBar()->setSizeGripEnabled(true);
     setAcceptDrops(true);
     buildMenus();
-    connectDefaultHandlers();
+    connectOwnCommands();
     connect(m_mdi, &QMdiArea::subWindowActivated, this, [this] { updateCommandState(); });
     connect(&m_port, &serial::TApdComPort::portLost, this, &TMainForm::onPortLost);
     updateCommandState();
@@ -76,7 +77,6 @@ TMainForm::~TMainForm() {
 
 QAction* TMainForm::makeAction(const MenuEntry& entry, QMenu* menu) {
     QAction* action = nullptr;
-    const QString name = QString::fromLatin1(entry.name);
     if (*entry.caption == '\0') {
         action = menu->addSeparator();
     } else {
@@ -85,11 +85,10 @@ QAction* TMainForm::makeAction(const MenuEntry& entry, QMenu* menu) {
         action->setShortcut(QKeySequence(QString::fromLatin1(entry.shortcut)));
         action->setCheckable(entry.checkable);
         action->setShortcutContext(Qt::WindowShortcut);
-        connect(action, &QAction::triggered, this, [this, name] { runHandler(name); });
     }
-    action->setObjectName(name);
-    m_actions.insert(name, action);
-    m_captions.insert(name, QString::fromLatin1(entry.caption));
+    action->setObjectName(QString::fromLatin1(entry.name));
+    m_items.*entry.item = action;
+    m_captions.insert(action, QString::fromLatin1(entry.caption));
     return action;
 }
 
@@ -104,13 +103,13 @@ void TMainForm::buildMenus() {
                 menu->addSeparator();
                 continue;
             }
-            if (qstrcmp(entry.name, "Tile1") == 0) {
+            if (entry.item == &MenuActions::tile) {
                 QMenu* tile = menu->addMenu(QString::fromLatin1(entry.caption));
                 tile->setObjectName(QStringLiteral("TileMenu"));
                 QAction* tileAction = tile->menuAction();
-                tileAction->setObjectName(QStringLiteral("Tile1"));
-                m_actions.insert(QStringLiteral("Tile1"), tileAction);
-                m_captions.insert(QStringLiteral("Tile1"), QString::fromLatin1(entry.caption));
+                tileAction->setObjectName(QString::fromLatin1(entry.name));
+                m_items.tile = tileAction;
+                m_captions.insert(tileAction, QString::fromLatin1(entry.caption));
                 for (const MenuEntry& sub : tileSubmenuTable()) {
                     makeAction(sub, tile);
                 }
@@ -130,56 +129,33 @@ void TMainForm::buildMenus() {
         });
     }
     // Items that start disabled until an editor or an unlock enables them.
-    for (const char* name : {"Save1", "SaveAs1", "Saveall1", "Cut1", "Copy1", "Paste1"}) {
-        m_actions.value(QString::fromLatin1(name))->setEnabled(false);
+    for (QAction* item :
+         {m_items.save, m_items.saveAs, m_items.saveAll, m_items.cut, m_items.copy, m_items.paste}) {
+        item->setEnabled(false);
     }
-    for (int k = 1; k <= kMaxRecentFiles; ++k) {
-        m_actions.value(QStringLiteral("Recent%1").arg(k))->setVisible(false);
+    for (QAction* recent : m_items.recentItems()) {
+        recent->setVisible(false);
     }
-    m_actions.value(QStringLiteral("RecentSeparator"))->setVisible(false);
+    m_items.recentSeparator->setVisible(false);
     routeSharedShortcuts();
-}
-
-void TMainForm::setHandler(const QString& name, std::function<void()> handler) {
-    m_handlers.insert(name, std::move(handler));
-}
-
-void TMainForm::runHandler(const QString& name) {
-    QAction* a = m_actions.value(name);
-    if (a == nullptr || !a->isEnabled()) {
-        return;
-    }
-    if (auto handler = m_handlers.value(name)) {
-        handler();
-    }
 }
 
 void TMainForm::notYetImplemented() {
     m_prompts.showMessage(kNotYetImplemented, PromptIcon::Information);
 }
 
-void TMainForm::connectDefaultHandlers() {
-    for (auto it = m_actions.cbegin(); it != m_actions.cend(); ++it) {
-        const QString name = it.key();
-        QAction* action = it.value();
-        m_handlers.insert(name, [this, action] {
-            // A check item whose command does not exist yet must not show a state it does not have.
-            if (action->isCheckable()) {
-                action->setChecked(false);
-            }
-            notYetImplemented();
-        });
-    }
-    auto on = [this](const char* name, std::function<void()> handler) {
-        m_handlers.insert(QString::fromLatin1(name), std::move(handler));
-    };
-    on("New1", [this] { New1Click(); });
-    on("Open1", [this] { Open1Click(); });
-    on("Close1", [this] { Close1Click(); });
-    on("Save1", [this] { Save1Click(); });
-    on("SaveAs1", [this] { SaveAs1Click(); });
-    on("Saveall1", [this] { Saveall1Click(); });
-    on("Exit1", [this] { close(); });
+// The commands of the main window itself; the other parts connect theirs when they are attached.
+void TMainForm::connectOwnCommands() {
+    const MenuActions& a = m_items;
+    connect(a.newFile, &QAction::triggered, this, &TMainForm::New1Click);
+    connect(a.open, &QAction::triggered, this, &TMainForm::Open1Click);
+    connect(a.close, &QAction::triggered, this, &TMainForm::Close1Click);
+    connect(a.save, &QAction::triggered, this, &TMainForm::Save1Click);
+    connect(a.saveAs, &QAction::triggered, this, &TMainForm::SaveAs1Click);
+    connect(a.saveAll, &QAction::triggered, this, &TMainForm::Saveall1Click);
+    connect(a.exit, &QAction::triggered, this, &TMainForm::close);
+    // Undo, Cut, Copy and Paste act on the active editor; the terminal takes Copy and Paste while it
+    // is the active child (it connects its own commands to them).
     auto onEditor = [this](void (EditorControl::*op)()) {
         return [this, op] {
             if (TEditor* e = activeEditor()) {
@@ -187,23 +163,25 @@ void TMainForm::connectDefaultHandlers() {
             }
         };
     };
-    on("Undo1", onEditor(&EditorControl::undo));
-    on("Cut1", onEditor(&EditorControl::cut));
-    on("Copy1", onEditor(&EditorControl::copy));
-    on("Paste1", onEditor(&EditorControl::paste));
-    on("Clear1", [] {});
-    on("Horizontal1", [this] { tile(Qt::Horizontal); });
-    on("Vertical1", [this] { tile(Qt::Vertical); });
-    on("Cascade1", [this] { cascade(); });
-    on("Next1", [this] { m_mdi->activateNextSubWindow(); });
-    on("Previous1", [this] { m_mdi->activatePreviousSubWindow(); });
-    on("Portsetup1", [this] { PortSetup1Click(); });
-    on("About1", [this] {
+    connect(a.undo, &QAction::triggered, this, onEditor(&EditorControl::undo));
+    connect(a.cut, &QAction::triggered, this, onEditor(&EditorControl::cut));
+    connect(a.copy, &QAction::triggered, this, onEditor(&EditorControl::copy));
+    connect(a.paste, &QAction::triggered, this, onEditor(&EditorControl::paste));
+    connect(a.horizontal, &QAction::triggered, this, [this] { tile(Qt::Horizontal); });
+    connect(a.vertical, &QAction::triggered, this, [this] { tile(Qt::Vertical); });
+    connect(a.cascade, &QAction::triggered, this, &TMainForm::cascade);
+    connect(a.next, &QAction::triggered, m_mdi, &QMdiArea::activateNextSubWindow);
+    connect(a.previous, &QAction::triggered, m_mdi, &QMdiArea::activatePreviousSubWindow);
+    connect(a.portSetup, &QAction::triggered, this, &TMainForm::PortSetup1Click);
+    connect(a.about, &QAction::triggered, this, [this] {
         TAboutBox box(this);
         box.exec();
     });
+    connect(a.quobolSummary, &QAction::triggered, this, &TMainForm::notYetImplemented);
+    connect(a.keyboardEquivalents, &QAction::triggered, this, &TMainForm::notYetImplemented);
+    const auto recent = a.recentItems();
     for (int k = 1; k <= kMaxRecentFiles; ++k) {
-        m_handlers.insert(QStringLiteral("Recent%1").arg(k), [this, k] {
+        connect(recent[std::size_t(k - 1)], &QAction::triggered, this, [this, k] {
             openRecentItem(k, QApplication::keyboardModifiers().testFlag(Qt::ControlModifier));
         });
     }
@@ -232,10 +210,8 @@ void TMainForm::updateCommandState() {
 }
 
 void TMainForm::applyCommandState(const CommandState& state) {
-    for (const auto& [name, on] : state.enabled) {
-        if (QAction* a = m_actions.value(name)) {
-            a->setEnabled(on);
-        }
+    for (const auto& [item, on] : state.enabled) {
+        (m_items.*item)->setEnabled(on);
     }
     applyEditShortcuts(state.shortcuts);
     routeSharedShortcuts();
@@ -246,22 +222,23 @@ void TMainForm::applyEditShortcuts(EditShortcuts mode) {
         return;
     }
     const struct {
-        const char* name;
+        QAction* action;
         QKeySequence::StandardKey key;
-    } items[] = {{"Copy1", QKeySequence::Copy}, {"Cut1", QKeySequence::Cut},
-                 {"Paste1", QKeySequence::Paste}, {"Undo1", QKeySequence::Undo}};
+    } items[] = {{m_items.copy, QKeySequence::Copy},
+                 {m_items.cut, QKeySequence::Cut},
+                 {m_items.paste, QKeySequence::Paste},
+                 {m_items.undo, QKeySequence::Undo}};
     for (const auto& item : items) {
-        QAction* a = m_actions.value(QString::fromLatin1(item.name));
-        a->setShortcut(mode == EditShortcuts::Editor ? QKeySequence(item.key) : QKeySequence());
+        item.action->setShortcut(mode == EditShortcuts::Editor ? QKeySequence(item.key) : QKeySequence());
     }
 }
 
 // Alt+P belongs to "&Print..." while it is enabled and to "&Port setup..." otherwise; two enabled items
 // with one key would make the key do nothing at all.
 void TMainForm::routeSharedShortcuts() {
-    QAction* print = m_actions.value(QStringLiteral("Print1"));
-    QAction* portSetup = m_actions.value(QStringLiteral("Portsetup1"));
-    const QString caption = m_captions.value(QStringLiteral("Portsetup1"));
+    QAction* print = m_items.print;
+    QAction* portSetup = m_items.portSetup;
+    const QString caption = m_captions.value(portSetup);
     if (print->isEnabled()) {
         portSetup->setShortcut(QKeySequence());
         portSetup->setText(caption + QStringLiteral("\tAlt+P"));
@@ -361,7 +338,7 @@ void TMainForm::lockMenu(const QStringList& keep) {
             if (a->isSeparator() || m_windowListActions.contains(a)) {
                 continue;
             }
-            if (!keep.contains(m_captions.value(a->objectName()))) {
+            if (!keep.contains(m_captions.value(a))) {
                 a->setEnabled(false);
             }
         }
@@ -407,8 +384,7 @@ TEditor* TMainForm::createEditor(const QString& caption) {
     editor->setCaption(caption);
     editor->control().setAutoIndent(m_settings.window.autoIndent);
     editor->control().setTabSize(m_settings.window.tabSize);
-    editor->setLiveCheck(m_settings.window.liveCheck,
-                         [this] { return shell::compilerOptionsFrom(m_settings.compile); });
+    editor->setLiveCheck(m_settings.window.liveCheck, [this] { return m_settings.compile; });
     editor->setSaveHandler([this](TEditor& e) { return saveEditor(e); });
     connect(editor, &TEditor::closeCancelled, this, [this] { m_closing = false; });
     // Cut, Copy and Undo follow the editor as it changes, not only when a menu opens.
@@ -502,15 +478,15 @@ void TMainForm::removeFromRecentFiles(const QString& name) {
 
 void TMainForm::rebuildRecentItems() {
     const QStringList& list = m_settings.program.recentFiles;
-    for (int k = 1; k <= kMaxRecentFiles; ++k) {
-        QAction* a = m_actions.value(QStringLiteral("Recent%1").arg(k));
+    const auto items = m_items.recentItems();
+    for (QAction* a : items) {
         a->setVisible(false);
         a->setText(QString());
         a->setStatusTip(QString());
     }
-    m_actions.value(QStringLiteral("RecentSeparator"))->setVisible(!list.isEmpty());
+    m_items.recentSeparator->setVisible(!list.isEmpty());
     for (int k = 1; k <= kMaxRecentFiles && k <= list.size(); ++k) {
-        QAction* a = m_actions.value(QStringLiteral("Recent%1").arg(k));
+        QAction* a = items[std::size_t(k - 1)];
         a->setText(escapeAmpersands(QFileInfo(list.at(k - 1)).fileName()));
         a->setStatusTip(list.at(k - 1));
         a->setVisible(true);

@@ -4,9 +4,8 @@
 // port object ApdComPort1, the in-memory settings between the load at first show and the save at
 // shut-down, and the recent-files list.
 //
-// Commands of other parts of the workbench are connected by name: setHandler("Find1", ...) replaces
-// the item's handler, action("Hexdisplay1") gives the QAction. Items whose command is not built yet say
-// "Not yet implemented".
+// Every part of the workbench connects its commands to the items of actions() itself:
+// connect(form.actions().offloadDataFile, &QAction::triggered, ...). A disabled item does not trigger.
 
 #include <QHash>
 #include <QMainWindow>
@@ -27,8 +26,8 @@ namespace orrery {
 
 class Prompts;
 class TEditor;
-using shell::AllSettings;
-using shell::SettingsContext;
+using settings::AllSettings;
+using settings::SettingsContext;
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -37,11 +36,8 @@ public:
     ~TMainForm() override;
 
     // --- for the other parts of the workbench -------------------------------------------------------
-    QAction* action(const QString& name) const { return m_actions.value(name); }
+    const MenuActions& actions() const { return m_items; }
     QMenu* menu(const QString& name) const { return m_menus.value(name); }
-    void setHandler(const QString& name, std::function<void()> handler);
-    // The current handler, so that a new one can hand the cases it does not take back to it.
-    std::function<void()> handler(const QString& name) const { return m_handlers.value(name); }
     serial::TApdComPort& ApdComPort1 = m_port;
     // The one logger link on that port; every logger command goes through it (and its claim).
     link::LoggerLink& loggerLink() { return m_link; }
@@ -77,6 +73,8 @@ public:
     void openRecentItem(int k, bool ctrl);
     // The port setup command (menu "&Port setup...", and the terminal status bar).
     void PortSetup1Click();
+    // The commands that are offered but not built: they say "Not yet implemented".
+    void notYetImplemented();
 
     // --- state --------------------------------------------------------------------------------------
     AllSettings& settings() { return m_settings; }
@@ -103,6 +101,8 @@ signals:
     void settingsLoaded();
     // Settings are about to be saved (the terminal and the find dialog put their sections into settings()).
     void settingsAboutToSave();
+    // The compiler options were changed by their dialog (the link follows "Confirm connection").
+    void compileSettingsChanged();
     // The start-up sequence ended on the very first start (the store held no settings of this program).
     void firstStartFinished();
 
@@ -116,9 +116,7 @@ protected:
 private:
     void buildMenus();
     QAction* makeAction(const MenuEntry& entry, QMenu* menu);
-    void connectDefaultHandlers();
-    void notYetImplemented();
-    void runHandler(const QString& name);
+    void connectOwnCommands();
     void applyCommandState(const CommandState& state);
     void applyEditShortcuts(EditShortcuts mode);
     void routeSharedShortcuts();
@@ -155,10 +153,9 @@ private:
     serial::TApdComPort m_port;
     link::LoggerLink m_link{m_port, m_prompts};
     QMdiArea* m_mdi = nullptr;
-    QHash<QString, QAction*> m_actions;
+    MenuActions m_items;
     QHash<QString, QMenu*> m_menus;
-    QHash<QString, QString> m_captions;  // item name -> caption as designed
-    QHash<QString, std::function<void()>> m_handlers;
+    QHash<const QAction*, QString> m_captions;  // item -> caption as designed
     QList<QAction*> m_windowListActions;
     AllSettings m_settings;
     SettingsContext m_context;

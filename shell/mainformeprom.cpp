@@ -1,5 +1,6 @@
 #include "mainformeprom.h"
 
+#include <QAction>
 #include <QDir>
 #include <QFileInfo>
 #include <memory>
@@ -108,17 +109,25 @@ void ViewVariables1Click(link::LoggerLink& link, TViewVariableDialog& dialog) {
     dialog.setViewer(nullptr);
 }
 
+// Offered in the menu, not built.
+void ModifyVariables1Click(TMainForm& form) {
+    form.notYetImplemented();
+}
+
 }  // namespace
 
 TViewVariableDialog* attachEpromAndViewer(TMainForm& form) {
     link::LoggerLink& link = form.loggerLink();
     auto* dialog = new TViewVariableDialog(&form);
     auto rememberedName = std::make_shared<QString>(link::kDefaultHexName);
-    form.setHandler(QStringLiteral("RepriseEPROM1"),
-                    [&form, rememberedName] { RepriseEPROM1Click(form, *rememberedName); });
-    form.setHandler(QStringLiteral("BootEPROM1"), [&form] { BootEPROM1Click(form); });
-    form.setHandler(QStringLiteral("ViewVariables1"),
-                    [&link, dialog] { ViewVariables1Click(link, *dialog); });
+    const MenuActions& items = form.actions();
+    QObject::connect(items.repriseEprom, &QAction::triggered, &form,
+                     [&form, rememberedName] { RepriseEPROM1Click(form, *rememberedName); });
+    QObject::connect(items.bootEprom, &QAction::triggered, &form, [&form] { BootEPROM1Click(form); });
+    QObject::connect(items.viewVariables, &QAction::triggered, dialog,
+                     [&link, dialog] { ViewVariables1Click(link, *dialog); });
+    QObject::connect(items.modifyVariables, &QAction::triggered, &form,
+                     [&form] { ModifyVariables1Click(form); });
     return dialog;
 }
 

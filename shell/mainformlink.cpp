@@ -15,14 +15,24 @@
 
 namespace orrery {
 
-QStringList linkCommandItems() {
-    return {
-        QStringLiteral("Run1"), QStringLiteral("Load1"), QStringLiteral("BootEPROM1"),
-        QStringLiteral("Offloaddatafile1"), QStringLiteral("Doffloaddisk1"), QStringLiteral("RepriseEPROM1"),
-        QStringLiteral("ViewVariables1"), QStringLiteral("ModifyVariables1"), QStringLiteral("SndfileASCII1"),
-        QStringLiteral("RcvfileASCII1"), QStringLiteral("SndfileXMODEM1"), QStringLiteral("RcvfileXMODEM1"),
+std::span<const MenuItem> linkCommandItems() {
+    static constexpr MenuItem kItems[] = {
+        &MenuActions::run, &MenuActions::load, &MenuActions::bootEprom, &MenuActions::offloadDataFile,
+        &MenuActions::doffloadDisk, &MenuActions::repriseEprom, &MenuActions::viewVariables,
+        &MenuActions::modifyVariables, &MenuActions::sndFileAscii, &MenuActions::rcvFileAscii,
+        &MenuActions::sndFileXmodem, &MenuActions::rcvFileXmodem,
         // Reopening the port under a running command would pull the line from under it.
-        QStringLiteral("Portsetup1")};
+        &MenuActions::portSetup};
+    return kItems;
+}
+
+void applyLinkSettings(const settings::AllSettings& stored, link::LoggerLink& link) {
+    link.ConfirmConnect = stored.compile.confirmConnect;
+    link.OffloadDir = stored.program.offloadDir;
+}
+
+void storeLinkSettings(const link::LoggerLink& link, settings::AllSettings& stored) {
+    stored.program.offloadDir = link.OffloadDir;
 }
 
 LinkCommands::LinkCommands(TMainForm& form, terminal::TTerminalForm& terminal)
@@ -30,25 +40,20 @@ LinkCommands::LinkCommands(TMainForm& form, terminal::TTerminalForm& terminal)
     link::LoggerLink& link = form.loggerLink();
     link.setTerminalGate(this);
     connect(&link, &link::LoggerLink::busyChanged, this, &LinkCommands::applyBusy);
-    connect(&form, &TMainForm::settingsLoaded, this, [this] {
-        m_form.loggerLink().ConfirmConnect = m_form.settings().compile.confirmConnect;
-        m_form.loggerLink().OffloadDir = m_form.settings().program.offloadDir;
-    });
+    connect(&form, &TMainForm::settingsLoaded, this,
+            [this] { applyLinkSettings(m_form.settings(), m_form.loggerLink()); });
     connect(&form, &TMainForm::settingsAboutToSave, this,
-            [this] { m_form.settings().program.offloadDir = m_form.loggerLink().OffloadDir; });
+            [this] { storeLinkSettings(m_form.loggerLink(), m_form.settings()); });
 }
 
 LinkCommands* attachLink(TMainForm& form, terminal::TTerminalForm& terminal) {
     auto* commands = new LinkCommands(form, terminal);
-    form.setHandler(QStringLiteral("Load1"), [commands] { commands->Load1Click(); });
-    form.setHandler(QStringLiteral("Run1"), [commands] { commands->Run1Click(); });
-    const auto compilerOptions = form.handler(QStringLiteral("Compileroptions1"));
-    form.setHandler(QStringLiteral("Compileroptions1"), [&form, compilerOptions] {
-        if (compilerOptions) {
-            compilerOptions();
-        }
-        form.loggerLink().ConfirmConnect = form.settings().compile.confirmConnect;
-    });
+    const MenuActions& items = form.actions();
+    QObject::connect(items.load, &QAction::triggered, commands, &LinkCommands::Load1Click);
+    QObject::connect(items.run, &QAction::triggered, commands, &LinkCommands::Run1Click);
+    // "Confirm connection" reaches the link as soon as the compiler options change.
+    QObject::connect(&form, &TMainForm::compileSettingsChanged, commands,
+                     [&form] { applyLinkSettings(form.settings(), form.loggerLink()); });
     return commands;
 }
 
@@ -56,10 +61,8 @@ void LinkCommands::applyBusy(bool busy) {
     if (m_form.isMenuLocked()) {
         return;
     }
-    for (const QString& name : linkCommandItems()) {
-        if (QAction* action = m_form.action(name)) {
-            action->setEnabled(!busy);
-        }
+    for (const MenuItem item : linkCommandItems()) {
+        (m_form.actions().*item)->setEnabled(!busy);
     }
 }
 
@@ -85,12 +88,11 @@ bool LinkCommands::compileAndLoad(TEditor& editor, bool reportFailedLoad, bool r
     link::LoggerLink& link = m_form.loggerLink();
     Prompts& prompts = m_form.prompts();
     const shell::CompileSource source{editor.caption(), editor.fileName(), editor.control().text()};
-    const compiler::CompilerOptions options = shell::compilerOptionsFrom(m_form.settings().compile);
-    compiler::CompileJob job = shell::makeCompileJob(source, options);
-    const QString folder = shell::outputFolderFor(source);
-    if (!shell::runCompileStep(job, options, folder, prompts)) {
+    compiler::CompileOutcome outcome = shell::runCompileStep(source, m_form.settings().compile, prompts);
+    compiler::CompileJob& job = outcome.job;
+    if (!outcome.ok()) {
         m_form.showCommandResult(shell::compileResultText(command, job, false, source.caption));
-        if (job.failed()) {
+        if (!outcome.compiled()) {
             shell::reportCompileError(editor.control(), job, source.caption, prompts);
         }
         compiler::releaseJob(job);
@@ -115,7 +117,7 @@ bool LinkCommands::compileAndLoad(TEditor& editor, bool reportFailedLoad, bool r
             command, result.message.isEmpty() ? QString(link::kErrorCommunicating) : result.message));
         return false;
     }
-    link.ProgramDir = folder;
+    link.ProgramDir = shell::outputFolderFor(source);
     m_form.showCommandResult(result.message);
     return true;
 }

@@ -3,14 +3,16 @@
 // state kept with the settings ("Confirm connection", the offload folder), the items of logger commands
 // disabled while one of them owns the line, and the "&Load" and "&Run" commands.
 //
-// Other logger commands attach the same way: a function of their own that sets the handlers of their
-// items on form.loggerLink(), claims the link in each command and leaves the enabling to this file
-// (their items are listed in linkCommandItems()).
+// Other logger commands attach the same way: a function of their own that connects their items of
+// form.actions() to commands on form.loggerLink(), claims the link in each command and leaves the
+// enabling to this file (their items are listed in linkCommandItems()).
 
 #include <QObject>
-#include <QStringList>
+#include <span>
 
 #include "loggerlink.h"
+#include "mainformmenu.h"
+#include "settings.h"
 
 namespace orrery {
 
@@ -23,7 +25,12 @@ class TTerminalForm;
 
 // The menu items of every command that uses the line. They are disabled while a command holds the
 // link and enabled again when it ends (unless the menu is locked for want of a port).
-QStringList linkCommandItems();
+std::span<const MenuItem> linkCommandItems();
+
+// The link's state kept in the settings store ("Confirm connection", the offload folder): the one place
+// it is copied in and out.
+void applyLinkSettings(const settings::AllSettings& stored, link::LoggerLink& link);
+void storeLinkSettings(const link::LoggerLink& link, settings::AllSettings& stored);
 
 class LinkCommands : public QObject, public link::TerminalGate {
     Q_OBJECT
@@ -51,9 +58,8 @@ private:
     terminal::TTerminalForm& m_terminal;
 };
 
-// Creates the link commands (owned by the form) and connects them. Call after the terminal and the
-// editor commands are attached: "&Run" takes over the terminal's case, and the compiler options command
-// is followed so that "Confirm connection" reaches the link at once.
+// Creates the link commands (owned by the form) and connects them; the compiler options command is
+// followed so that "Confirm connection" reaches the link at once.
 LinkCommands* attachLink(TMainForm& form, terminal::TTerminalForm& terminal);
 
 }  // namespace orrery

@@ -1,5 +1,6 @@
 #include "mainformplotter.h"
 
+#include <QAction>
 #include <QMdiArea>
 #include <memory>
 
@@ -53,7 +54,8 @@ QMdiSubWindow* attachPlotter(TMainForm& form, terminal::TTerminalForm& terminalF
     plotter.setPlotFileHandler([&form, &prompts](const QString& path) { openFilePlot(form, prompts, path); });
     // Whether the plotter was opened in this run: one never opened keeps the place it had.
     auto opened = std::make_shared<bool>(false);
-    form.setHandler("Plotter1", [&form, sub, &plotter, opened] { openLivePlotter(form, sub, plotter, *opened); });
+    QObject::connect(form.actions().plotter, &QAction::triggered, &plotter,
+                     [&form, sub, &plotter, opened] { openLivePlotter(form, sub, plotter, *opened); });
 
     QObject::connect(&form, &TMainForm::settingsLoaded, &plotter, [&form, sub, &plotter, opened] {
         const plotter::PlotterSettings& s = form.settings().plotter;

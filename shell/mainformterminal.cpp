@@ -1,5 +1,6 @@
 #include "mainformterminal.h"
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QMdiArea>
 
@@ -14,11 +15,11 @@ namespace orrery {
 
 namespace {
 
-terminal::TerminalSettings toTerminal(const shell::TerminalSection& s) {
+terminal::TerminalSettings toTerminal(const settings::TerminalSection& s) {
     return {s.columns, s.rows, s.bounds, s.maximized, s.captureFile, s.captureAppend, s.tabSize, s.cellsStored};
 }
 
-shell::TerminalSection fromTerminal(const terminal::TerminalSettings& s) {
+settings::TerminalSection fromTerminal(const terminal::TerminalSettings& s) {
     return {s.columns, s.rows, s.bounds, s.maximized, s.captureFile, s.captureAppend, s.tabSize, s.cellsStored};
 }
 
@@ -31,11 +32,9 @@ QMdiSubWindow* attachTerminal(TMainForm& form, terminal::TTerminalForm& term,
                                                                  Qt::WindowTitleHint);
     sub->show();
 
-    term.bindMenuActions(form.action("Hexdisplay1"), form.action("Capturetofile1"), form.action("Break1"));
-    // The terminal acts on those three through their own triggers.
-    for (const char* name : {"Hexdisplay1", "Capturetofile1", "Break1"}) {
-        form.setHandler(name, [] {});
-    }
+    const MenuActions& items = form.actions();
+    // The terminal acts on its three check items through their own triggers.
+    term.bindMenuActions(items.hexDisplay, items.captureToFile, items.lineBreak);
     term.setPortSetupHandler([&form] { form.PortSetup1Click(); });
     QObject::connect(&form, &TMainForm::portStatusChanged, &term, &terminal::TTerminalForm::refreshStatus);
     QObject::connect(&form, &TMainForm::settingsLoaded, &term,
@@ -49,41 +48,40 @@ QMdiSubWindow* attachTerminal(TMainForm& form, terminal::TTerminalForm& term,
             shell::firstStartNote(portLabel, shell::examplesFolder(QCoreApplication::applicationDirPath())));
         // The files named at start-up open over the terminal; stacked, the note stays in view.
         if (form.editors().size() > 0) {
-            form.action(QStringLiteral("Horizontal1"))->trigger();
+            form.actions().horizontal->trigger();
         }
     });
 
+    // Copy and Paste act on the editor through the main window's own commands and on the terminal here,
+    // each only while its child is the active one.
     const auto terminalActive = [&form, sub] { return form.mdiArea()->currentSubWindow() == sub; };
-    const auto copyInEditor = form.handler("Copy1");
-    form.setHandler("Copy1", [&term, terminalActive, copyInEditor] {
+    QObject::connect(items.copy, &QAction::triggered, &term, [&term, terminalActive] {
         if (terminalActive()) {
             term.copySelection();
-        } else if (copyInEditor) {
-            copyInEditor();
         }
     });
-    const auto pasteInEditor = form.handler("Paste1");
-    form.setHandler("Paste1", [&term, terminalActive, pasteInEditor] {
+    QObject::connect(items.paste, &QAction::triggered, &term, [&term, terminalActive] {
         if (terminalActive()) {
             term.pasteClipboard();
-        } else if (pasteInEditor) {
-            pasteInEditor();
         }
     });
-    form.setHandler("Clearterminal1", [&term] { term.clearTerminal(); });
-    form.setHandler("Terminaloptions1", [&term, &optionsDialog, &prompts, ask = std::move(ask)] {
-        const std::optional<QString> text = terminal::askTerminalOptions(optionsDialog, term.tabSize(), ask);
-        if (!text) {
-            return;
-        }
-        const std::optional<int> size = parseInteger(*text);
-        if (!size) {
-            prompts.showMessage(invalidIntegerMessage(*text), PromptIcon::Error);
-            return;
-        }
-        term.setTabSize(*size);
-        term.bringToFront();
-    });
+    QObject::connect(items.clearTerminal, &QAction::triggered, &term,
+                     &terminal::TTerminalForm::clearTerminal);
+    QObject::connect(items.terminalOptions, &QAction::triggered, &term,
+                     [&term, &optionsDialog, &prompts, ask = std::move(ask)] {
+                         const std::optional<QString> text =
+                             terminal::askTerminalOptions(optionsDialog, term.tabSize(), ask);
+                         if (!text) {
+                             return;
+                         }
+                         const std::optional<int> size = parseInteger(*text);
+                         if (!size) {
+                             prompts.showMessage(invalidIntegerMessage(*text), PromptIcon::Error);
+                             return;
+                         }
+                         term.setTabSize(*size);
+                         term.bringToFront();
+                     });
     return sub;
 }
 

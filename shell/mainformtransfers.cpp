@@ -1,5 +1,6 @@
 #include "mainformtransfers.h"
 
+#include <QAction>
 #include <QDir>
 #include <QFileInfo>
 
@@ -9,6 +10,7 @@
 #include "fileexists.h"
 #include "loggerlink.h"
 #include "mainform.h"
+#include "mainformlink.h"
 #include "offload.h"
 #include "offloaddialogs.h"
 #include "prompts.h"
@@ -21,7 +23,7 @@ namespace orrery {
 
 namespace {
 
-terminal::AsciiOptions toAscii(const shell::TransferSection& s) {
+terminal::AsciiOptions toAscii(const settings::TransferSection& s) {
     terminal::AsciiOptions o;
     o.kind = terminal::TerminationKind(std::clamp(s.termType, 0, 2));
     o.termChar = s.termChar;
@@ -33,7 +35,7 @@ terminal::AsciiOptions toAscii(const shell::TransferSection& s) {
     return o;
 }
 
-void fromAscii(const terminal::AsciiOptions& o, shell::TransferSection& s) {
+void fromAscii(const terminal::AsciiOptions& o, settings::TransferSection& s) {
     s.termType = int(o.kind);
     s.termChar = o.termChar;
     s.termTimeout = o.termTimeout;
@@ -169,12 +171,11 @@ std::shared_ptr<TransferParts> attachTransfers(TMainForm& form, terminal::TTermi
     // The protocol's 1092 ticks of handshake wait and 10 ticks between status events are its defaults.
     QObject::connect(&form, &TMainForm::settingsLoaded, &form, [&form, &link, p] {
         p->ascii = toAscii(form.settings().transfer);
-        link.OffloadDir = form.settings().program.offloadDir;
-        link.ConfirmConnect = form.settings().compile.confirmConnect;
+        applyLinkSettings(form.settings(), link);
     });
     QObject::connect(&form, &TMainForm::settingsAboutToSave, &form, [&form, &link, p] {
         fromAscii(p->ascii, form.settings().transfer);
-        form.settings().program.offloadDir = link.OffloadDir;
+        storeLinkSettings(link, form.settings());
     });
 
     auto showSuccess = [&form](const link::LinkResult& result) {
@@ -184,17 +185,21 @@ std::shared_ptr<TransferParts> attachTransfers(TMainForm& form, terminal::TTermi
     };
     QObject::connect(&p->offload, &link::OffloadCommand::finished, &form, showSuccess);
     QObject::connect(&p->xmodem, &link::XmodemTransferCommand::finished, &form, showSuccess);
-    form.setHandler("Offloaddatafile1", [p, &form, &link, &prompts, dialogs] {
+    const MenuActions& items = form.actions();
+    auto on = [&form](QAction* item, auto command) {
+        QObject::connect(item, &QAction::triggered, &form, command);
+    };
+    on(items.offloadDataFile, [p, &form, &link, &prompts, dialogs] {
         Offloaddatafile1Click(p->offload, link, prompts, dialogs.serialRange, form);
     });
-    form.setHandler("Doffloaddisk1", [p, &form, &link, &prompts, dialogs] {
+    on(items.doffloadDisk, [p, &form, &link, &prompts, dialogs] {
         Doffloaddisk1Click(p->offload, link, prompts, dialogs.diskRange, form);
     });
-    form.setHandler("SndfileXMODEM1", [p] { p->commands.sendXmodem(); });
-    form.setHandler("RcvfileXMODEM1", [p] { p->commands.receiveXmodem(); });
-    form.setHandler("SndfileASCII1", [p] { p->commands.sendAsciiFile(); });
-    form.setHandler("RcvfileASCII1", [p] { p->commands.receiveAsciiFile(); });
-    form.setHandler("ASCIItransferoptions1", [p, &prompts, dialogs] { dialogs.asciiOptions.run(p->ascii, prompts); });
+    on(items.sndFileXmodem, [p] { p->commands.sendXmodem(); });
+    on(items.rcvFileXmodem, [p] { p->commands.receiveXmodem(); });
+    on(items.sndFileAscii, [p] { p->commands.sendAsciiFile(); });
+    on(items.rcvFileAscii, [p] { p->commands.receiveAsciiFile(); });
+    on(items.asciiTransferOptions, [p, &prompts, dialogs] { dialogs.asciiOptions.run(p->ascii, prompts); });
     return parts;
 }
 

@@ -37,41 +37,41 @@ EditorCommands::EditorCommands(TMainForm& form, Prompts& prompts)
 }
 
 compiler::CompilerOptions EditorCommands::compilerOptions() const {
-    return compilerOptionsFrom(m_form.settings().compile);
+    return m_form.settings().compile;
 }
 
 void EditorCommands::connectHandlers() {
+    const MenuActions& items = m_form.actions();
     // Each command acts on the active editor and does nothing without one.
-    const auto onEditor = [this](const char* name, std::function<void(TEditor&)> command) {
-        m_form.setHandler(QString::fromLatin1(name), [this, command] {
+    const auto onEditor = [this](QAction* item, std::function<void(TEditor&)> command) {
+        connect(item, &QAction::triggered, this, [this, command] {
             if (TEditor* editor = m_form.activeEditor()) {
                 command(*editor);
             }
         });
     };
-    onEditor("Find1", [this](TEditor& e) { findCommand(e.control(), *m_find, m_prompts); });
-    onEditor("Findagain1", [this](TEditor& e) { findAgainCommand(e.control(), *m_find, m_prompts); });
-    onEditor("Replace1", [this](TEditor& e) { replaceCommand(e.control(), *m_find, m_prompts); });
-    onEditor("Gotoline1", [this](TEditor& e) { goToLineCommand(e.control(), m_prompts); });
-    onEditor("Print1", [this](TEditor& e) { printCommand(e.control(), m_printer, m_prompts, m_printDialog); });
-    onEditor("Syntaxcheck1", [this](TEditor&) { syntaxCheck(); });
-    m_form.setHandler(QStringLiteral("Editoroptions1"), [this] { editorOptions(); });
-    m_form.setHandler(QStringLiteral("Compileroptions1"), [this] { compilerOptionsCommand(); });
-    m_form.setHandler(QStringLiteral("PasteDatetime1"), [this] { pasteDateTimeCommand(); });
+    onEditor(items.find, [this](TEditor& e) { findCommand(e.control(), *m_find, m_prompts); });
+    onEditor(items.findAgain, [this](TEditor& e) { findAgainCommand(e.control(), *m_find, m_prompts); });
+    onEditor(items.replace, [this](TEditor& e) { replaceCommand(e.control(), *m_find, m_prompts); });
+    onEditor(items.goToLine, [this](TEditor& e) { goToLineCommand(e.control(), m_prompts); });
+    onEditor(items.print,
+             [this](TEditor& e) { printCommand(e.control(), m_printer, m_prompts, m_printDialog); });
+    onEditor(items.syntaxCheck, [this](TEditor&) { syntaxCheck(); });
+    connect(items.editorOptions, &QAction::triggered, this, &EditorCommands::editorOptions);
+    connect(items.compilerOptions, &QAction::triggered, this, &EditorCommands::compilerOptionsCommand);
+    connect(items.pasteDateTime, &QAction::triggered, this, &EditorCommands::pasteDateTimeCommand);
 
     // The usual editor keys for the search items that have none of their own. They only fire while an
     // editor is active (the items are disabled otherwise), so the terminal still gets these control keys.
-    for (const auto& [name, keys] : {std::pair{"Find1", "Ctrl+F"}, std::pair{"Replace1", "Ctrl+H"},
-                                     std::pair{"Gotoline1", "Ctrl+G"}}) {
-        QAction* action = m_form.action(QString::fromLatin1(name));
-        if (action && action->shortcut().isEmpty()) {
-            action->setShortcut(QKeySequence(QString::fromLatin1(keys)));
+    for (const auto& [item, keys] : {std::pair{items.find, "Ctrl+F"}, std::pair{items.replace, "Ctrl+H"},
+                                     std::pair{items.goToLine, "Ctrl+G"}}) {
+        if (item->shortcut().isEmpty()) {
+            item->setShortcut(QKeySequence(QString::fromLatin1(keys)));
         }
     }
     // Shift selects the long form; with the key held the shortcut is Alt+Shift+D.
-    if (QAction* paste = m_form.action(QStringLiteral("PasteDatetime1"))) {
-        paste->setShortcuts({QKeySequence(QStringLiteral("Alt+D")), QKeySequence(QStringLiteral("Alt+Shift+D"))});
-    }
+    items.pasteDateTime->setShortcuts(
+        {QKeySequence(QStringLiteral("Alt+D")), QKeySequence(QStringLiteral("Alt+Shift+D"))});
 }
 
 void EditorCommands::pasteDateTimeCommand() {
@@ -80,7 +80,7 @@ void EditorCommands::pasteDateTimeCommand() {
 }
 
 void EditorCommands::editorOptions() {
-    WindowSection& window = m_form.settings().window;
+    settings::WindowSection& window = m_form.settings().window;
     EditorSettings settings{window.autoIndent, window.tabSize, window.liveCheck};
     QList<EditorControl*> controls;
     for (TEditor* editor : m_form.editors()) {
@@ -100,7 +100,8 @@ void EditorCommands::editorOptions() {
 void EditorCommands::compilerOptionsCommand() {
     compiler::CompilerOptions options = compilerOptions();
     if (m_compileOptions->run(options, m_prompts)) {
-        m_form.settings().compile = compileSectionFrom(options);
+        m_form.settings().compile = options;
+        emit m_form.compileSettingsChanged();
     }
 }
 

@@ -193,12 +193,14 @@ private:
 
 // Keeps the terminal suspended for its lifetime, so that a command gives the line back on every path,
 // early returns and exceptions included.
-class TerminalSuspension {
+class TerminalOffLineScope {
 public:
-    explicit TerminalSuspension(TTerminalForm& terminal) : m_terminal(terminal) { m_terminal.SuspendTerminal(); }
-    ~TerminalSuspension() { m_terminal.ResumeTerminal(); }
-    TerminalSuspension(const TerminalSuspension&) = delete;
-    TerminalSuspension& operator=(const TerminalSuspension&) = delete;
+    explicit TerminalOffLineScope(TTerminalForm& terminal) : m_terminal(terminal) {
+        m_terminal.SuspendTerminal();
+    }
+    ~TerminalOffLineScope() { m_terminal.ResumeTerminal(); }
+    TerminalOffLineScope(const TerminalOffLineScope&) = delete;
+    TerminalOffLineScope& operator=(const TerminalOffLineScope&) = delete;
 
 private:
     TTerminalForm& m_terminal;

@@ -18,10 +18,10 @@ namespace {
 const QString kAllFiles = QStringLiteral("All files (*)");
 
 // Gives the line back when a command ends, on every path.
-class LineClaim {
+class LineHeldForCommand {
 public:
-    explicit LineClaim(TransferContext& c) : m_c(c), m_held(c.claimLine()) {}
-    ~LineClaim() {
+    explicit LineHeldForCommand(TransferContext& c) : m_c(c), m_held(c.claimLine()) {}
+    ~LineHeldForCommand() {
         if (m_held) {
             m_c.releaseLine();
         }
@@ -65,12 +65,12 @@ void TransferCommands::sendAsciiFile() {
     if (path.isEmpty()) {
         return;
     }
-    const LineClaim claim(m_c);
+    const LineHeldForCommand claim(m_c);
     if (!claim.held()) {
         return;
     }
     rememberFolder(path);
-    TerminalSuspension suspended(m_c.terminal);
+    TerminalOffLineScope suspended(m_c.terminal);
     // A file that cannot be read sends nothing of itself; prefix and suffix still go.
     QFile file(path);
     QByteArray data;

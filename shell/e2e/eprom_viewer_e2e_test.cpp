@@ -96,14 +96,14 @@ protected:
         const QString copy = dir.filePath(name);
         QFile::copy(QStringLiteral(ORRERY_SOURCE_DIR "/examples/") + name, copy);
         EXPECT_TRUE(form->openFileByName(copy));
-        trigger("Load1");
+        trigger(&MenuActions::load);
         EXPECT_EQ(prompts.messages(), QStringList());
         return QFileInfo(copy).path() + "/" + QFileInfo(copy).completeBaseName() + ".sym";
     }
 
-    void trigger(const char* name) {
+    void trigger(MenuItem item) {
         settle();
-        form->action(QString::fromLatin1(name))->trigger();
+        (form->actions().*item)->trigger();
         QCoreApplication::processEvents();
     }
 
@@ -135,7 +135,7 @@ protected:
         ASSERT_GT(length, 14);
         const QString hex = dir.filePath("image.hex");
         prompts.answerFile(hex);
-        trigger("RepriseEPROM1");
+        trigger(&MenuActions::repriseEprom);
         EXPECT_EQ(prompts.messages(), QStringList());
         EXPECT_TRUE(prompts.unexpected().isEmpty());
         EXPECT_EQ(prompts.scriptedProgress().maximums.last(), length + 16384);
@@ -199,7 +199,7 @@ TEST_F(EpromAndViewerFromTheWorkbench, ReadsTheLoadedProgramsVariablesByName) {
         }
     });
     prompts.answerFile(sym);
-    trigger("ViewVariables1");
+    trigger(&MenuActions::viewVariables);
     EXPECT_EQ(prompts.messages(), QStringList()) << "the CRC of the loaded program matches its symbol file";
     ASSERT_EQ(names.size(), contents.items.size());
     for (int i = 0; i < names.size(); ++i) {
@@ -229,7 +229,7 @@ TEST_F(EpromAndViewerFromTheWorkbench, ALineThatFallsSilentEndsEachCommandWithIt
     old.close();
     prompts.answerFile(hex);
     prompts.answerButton("Yes");
-    trigger("RepriseEPROM1");
+    trigger(&MenuActions::repriseEprom);
     EXPECT_EQ(prompts.messages(),
               QStringList{"Error communicating with Brackwater\nNothing was written to " + QDir::toNativeSeparators(hex)});
     EXPECT_EQ(readFile(hex), "an older image\r\n");
@@ -237,11 +237,11 @@ TEST_F(EpromAndViewerFromTheWorkbench, ALineThatFallsSilentEndsEachCommandWithIt
 
     bool shown = false;
     viewDialog->setRunner([&](TViewVariableDialog&) { shown = true; });
-    trigger("ViewVariables1");
+    trigger(&MenuActions::viewVariables);
     EXPECT_FALSE(shown);
     EXPECT_EQ(prompts.messages().size(), 2);
     EXPECT_EQ(prompts.messages().last(), "Error communicating with Brackwater");
-    EXPECT_TRUE(form->action("RepriseEPROM1")->isEnabled()) << "the commands are free again";
+    EXPECT_TRUE(form->actions().repriseEprom->isEnabled()) << "the commands are free again";
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "mainformmenu.h"
+#include "menuitems.h"
 
 using namespace orrery;
 
@@ -51,7 +52,7 @@ TEST(CommandState, RulesPerActiveChild) {
         const CommandState s = computeCommandState(c.in);
         EXPECT_EQ(s.shortcuts, c.shortcuts) << c.what;
         for (const auto& [name, want] : c.expect) {
-            const std::optional<bool> got = s.enabledOf(QString::fromStdString(name));
+            const std::optional<bool> got = s.enabledOf(menuSlot(QString::fromStdString(name)));
             if (want == nullptr) {
                 EXPECT_FALSE(got.has_value()) << c.what << ": " << name;
             } else {
@@ -65,11 +66,14 @@ TEST(CommandState, RulesPerActiveChild) {
 TEST(CommandState, TableNamesAreUniqueAndKeptCaptionsExist) {
     QStringList names;
     QStringList captions;
+    QList<MenuItem> items;
     for (const MenuDef& def : menuBarTable()) {
         for (const MenuEntry& e : def.entries) {
             if (e.name != nullptr) {
                 EXPECT_FALSE(names.contains(e.name)) << e.name;
+                EXPECT_FALSE(items.contains(e.item)) << e.name;
                 names << e.name;
+                items << e.item;
                 captions << e.caption;
             }
         }
@@ -81,8 +85,8 @@ TEST(CommandState, TableNamesAreUniqueAndKeptCaptionsExist) {
     }
     // Every item a rule names exists in the table.
     const CommandState all = computeCommandState({ActiveChild::OtherChild, true, true, true});
-    for (const auto& [name, on] : all.enabled) {
-        EXPECT_TRUE(names.contains(name)) << name.toStdString();
+    for (const auto& [item, on] : all.enabled) {
+        EXPECT_TRUE(items.contains(item));
     }
 }
 

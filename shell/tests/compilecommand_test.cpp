@@ -112,9 +112,10 @@ TEST(CompileStep, OutputFilesGoBesideTheSource) {
     options.createSymFile = true;
     const QString path = sourceDir.filePath("site.qob");
     const CompileSource source{path, path, "MODEL 700\nX = 1\nY=2"};
-    compiler::CompileJob job = makeCompileJob(source, options);
     ScriptedPrompts prompts;
-    ASSERT_TRUE(runCompileStep(job, options, outputFolderFor(source), prompts));
+    compiler::CompileOutcome outcome = runCompileStep(source, options, prompts);
+    ASSERT_TRUE(outcome.ok());
+    compiler::CompileJob& job = outcome.job;
     EXPECT_TRUE(prompts.messages().isEmpty()) << prompts.messages().join('|').toStdString();
     EXPECT_EQ(QDir(sourceDir.path()).entryList(QDir::Files), (QStringList{"site.bin", "site.lst", "site.sym"}));
     EXPECT_TRUE(QDir(elsewhere.path()).entryList(QDir::Files).isEmpty());
@@ -135,7 +136,7 @@ TEST(CompileStep, UntitledEditorWritesToTheCurrentFolderUnderItsCaption) {
     EXPECT_EQ(job.sourceName, "NONAME3");
     EXPECT_EQ(job.sourceText, "X = 1\r\n");
     ScriptedPrompts prompts;
-    ASSERT_TRUE(runCompileStep(job, options, outputFolderFor(source), prompts));
+    ASSERT_TRUE(runCompileStep(source, options, prompts).ok());
     EXPECT_TRUE(QFile::exists(QDir(cwdDir.path()).filePath("NONAME3.lst")));
     compiler::releaseJob(job);
 }
@@ -155,9 +156,10 @@ TEST(CompileStep, UnwritableOutputsAreReported) {
         options.createBinFile = c.bin;
         options.createSymFile = c.sym;
         const CompileSource source{"/nonexistent-folder/p.qob", "/nonexistent-folder/p.qob", "X = 1"};
-        compiler::CompileJob job = makeCompileJob(source, options);
         ScriptedPrompts prompts;
-        EXPECT_EQ(runCompileStep(job, options, outputFolderFor(source), prompts), c.ok);
+        compiler::CompileOutcome outcome = runCompileStep(source, options, prompts);
+        compiler::CompileJob& job = outcome.job;
+        EXPECT_EQ(outcome.ok(), c.ok);
         ASSERT_EQ(prompts.messages().size(), c.messages);
         for (const QString& m : prompts.messages()) {
             EXPECT_TRUE(m.contains("/nonexistent-folder/p.")) << m.toStdString();

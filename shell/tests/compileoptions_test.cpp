@@ -86,7 +86,7 @@ TEST(CompileOptionsDialog, RoundTripThroughTheSettingsStore) {
     dialog.run(options, prompts);
     {
         QSettings store(file, QSettings::IniFormat);
-        saveCompileSection(store, compileSectionFrom(options));
+        settings::saveCompileSection(store, options);
     }
     {
         QSettings raw(file, QSettings::IniFormat);
@@ -96,7 +96,7 @@ TEST(CompileOptionsDialog, RoundTripThroughTheSettingsStore) {
         EXPECT_EQ(raw.value("Compile/MaxAsmLines").toString(), "32767");
     }
     QSettings store(file, QSettings::IniFormat);
-    const compiler::CompilerOptions back = compilerOptionsFrom(loadCompileSection(store));
+    const compiler::CompilerOptions back = settings::loadCompileSection(store);
     EXPECT_FALSE(back.confirmConnect);
     EXPECT_TRUE(back.embedLineNum);
     EXPECT_FALSE(back.createListFile);

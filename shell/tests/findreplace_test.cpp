@@ -326,7 +326,7 @@ TEST(FindReplaceForm, TabKeyTypesTheMarkerAndChoosingAnEntryMovesItUp) {
 }
 
 TEST(FindReplaceForm, StoredHistoriesKeepTheHistoryRules) {
-    FindSection stored;
+    settings::FindSection stored;
     stored.findHistory = {"a", "", "A", "b", "c", "d", "e", "f", "g", "h", "i"};
     TFindReplaceForm form;
     form.loadFrom(stored);
@@ -350,7 +350,7 @@ TEST(FindReplaceForm, SettingsRoundTrip) {
     TFindReplaceForm form;
     {
         QSettings settings(file, QSettings::IniFormat);
-        form.loadFrom(loadFindSection(settings));
+        form.loadFrom(settings::loadFindSection(settings));
     }
     EXPECT_EQ(form.findHistory(), (QStringList{"alpha", "beta"}));
     EXPECT_TRUE(form.replaceHistory().isEmpty());
@@ -361,7 +361,7 @@ TEST(FindReplaceForm, SettingsRoundTrip) {
     form.run(TFindReplaceForm::Mode::Replace);
     {
         QSettings settings(file, QSettings::IniFormat);
-        saveFindSection(settings, form.section());
+        settings::saveFindSection(settings, form.section());
     }
     QSettings settings(file, QSettings::IniFormat);
     EXPECT_EQ(settings.value("Find/NumFindStrings").toString(), "3");

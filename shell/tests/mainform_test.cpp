@@ -16,6 +16,7 @@
 #include "commsettingsform.h"
 #include "editor.h"
 #include "mainform.h"
+#include "menuitems.h"
 #include "pairbackend.h"
 #include "scriptedprompts.h"
 
@@ -89,7 +90,7 @@ protected:
         }
         return names;
     }
-    bool enabled(const char* name) { return form->action(name)->isEnabled(); }
+    bool enabled(MenuItem item) { return (form->actions().*item)->isEnabled(); }
     void startWithPort1() {
         writeStore("[Program]\nVersion=414\n[Ports]\nComNum=COM1\n");
         form->FormShow();
@@ -136,13 +137,13 @@ TEST_F(MainFormTest, CaptionAndMenuBarInOrder) {
         {"SaveAs1", "", "Save current file as..."},
     };
     for (const auto& i : items) {
-        EXPECT_EQ(form->action(i.name)->shortcut().toString(), i.shortcut) << i.name;
-        EXPECT_EQ(form->action(i.name)->statusTip(), i.hint) << i.name;
+        EXPECT_EQ(menuItem(*form, i.name)->shortcut().toString(), i.shortcut) << i.name;
+        EXPECT_EQ(menuItem(*form, i.name)->statusTip(), i.hint) << i.name;
     }
     EXPECT_EQ(form->menu("File1")->menuAction()->statusTip(), "File related commands");
     EXPECT_EQ(form->menu("Window1")->menuAction()->statusTip(), "Window related commands such as Tile and Cascade");
-    EXPECT_TRUE(form->action("Hexdisplay1")->isCheckable());
-    EXPECT_TRUE(form->action("Break1")->isCheckable());
+    EXPECT_TRUE(form->actions().hexDisplay->isCheckable());
+    EXPECT_TRUE(form->actions().lineBreak->isCheckable());
 }
 
 TEST_F(MainFormTest, FirstRunWithAChosenPortOpensItAndSavesAtOnce) {
@@ -159,9 +160,9 @@ TEST_F(MainFormTest, FirstRunWithAChosenPortOpensItAndSavesAtOnce) {
     EXPECT_EQ(st.value("Ports/Baud").toString(), "19200");
     EXPECT_EQ(st.value("Ports/Handshake").toString(), "None");
     EXPECT_EQ(line2->settings(), (LineSettings{19200, 8, 1, Parity::None, SwFlow::None}));
-    EXPECT_TRUE(enabled("Run1"));
-    EXPECT_TRUE(enabled("Saveall1"));
-    EXPECT_FALSE(enabled("Close1")) << "no editor yet";
+    EXPECT_TRUE(enabled(&MenuActions::run));
+    EXPECT_TRUE(enabled(&MenuActions::saveAll));
+    EXPECT_FALSE(enabled(&MenuActions::close)) << "no editor yet";
 }
 
 TEST_F(MainFormTest, FirstRunWithoutAPortEndsLockedWithExactlyTheKeptItems) {
@@ -208,8 +209,8 @@ TEST_F(MainFormTest, PortInUseAtStartNamesTheDevice) {
     EXPECT_EQ(dialogs.selectCalls, 0) << "a store with a version does not ask";
     ASSERT_EQ(prompts.messages().size(), 1);
     EXPECT_EQ(prompts.messages().at(0), kPortError + "\r\nCOM1 (/dev/virt1): in use by another program");
-    EXPECT_FALSE(enabled("Run1"));
-    EXPECT_TRUE(enabled("Portsetup1"));
+    EXPECT_FALSE(enabled(&MenuActions::run));
+    EXPECT_TRUE(enabled(&MenuActions::portSetup));
 }
 
 TEST_F(MainFormTest, StoredSettingsAreAppliedToThePort) {
@@ -224,7 +225,7 @@ TEST_F(MainFormTest, PortSetupReopensAndUnlocks) {
     line1->failNextOpens(kInUse);
     writeStore("[Program]\nVersion=414\n[Ports]\nComNum=COM1\n");
     form->FormShow();
-    ASSERT_FALSE(enabled("Run1"));
+    ASSERT_FALSE(enabled(&MenuActions::run));
     line1->failNextOpens({});
     CommSettings chosen{"COM2", "38400", "8", "1", "Even", "None"};
     dialogs.setupAnswer = chosen;
@@ -233,7 +234,7 @@ TEST_F(MainFormTest, PortSetupReopensAndUnlocks) {
     EXPECT_EQ(dialogs.offeredAtSetup, (QStringList{"COM1", "COM2"}));
     EXPECT_TRUE(line2->isOpen());
     EXPECT_EQ(line2->settings(), (LineSettings{38400, 8, 1, Parity::Even, SwFlow::None}));
-    EXPECT_TRUE(enabled("Run1"));
+    EXPECT_TRUE(enabled(&MenuActions::run));
     EXPECT_EQ(form->commSettings(), chosen);
 }
 
@@ -273,8 +274,8 @@ TEST_F(MainFormTest, PortSetupOutcomes) {
         f.PortSetup1Click();
         EXPECT_EQ(f.ApdComPort1.isOpen(), c.openAfter) << c.what;
         EXPECT_EQ(line1->isOpen(), c.openAfter) << c.what;
-        EXPECT_EQ(f.action("Run1")->isEnabled(), c.unlocked) << c.what;
-        EXPECT_TRUE(f.action("Portsetup1")->isEnabled()) << c.what;
+        EXPECT_EQ(f.actions().run->isEnabled(), c.unlocked) << c.what;
+        EXPECT_TRUE(f.actions().portSetup->isEnabled()) << c.what;
         EXPECT_EQ(f.commSettings().port, c.storedPort) << c.what;
     }
 }
@@ -296,8 +297,8 @@ TEST_F(MainFormTest, UnpluggedAdapterLocksTheMenuAndSaysWhich) {
     QObject::connect(form.get(), &TMainForm::portStatusChanged, [&] { ++statusRefreshes; });
     line1->unplug();
     EXPECT_FALSE(form->ApdComPort1.isOpen());
-    EXPECT_FALSE(enabled("Run1"));
-    EXPECT_TRUE(enabled("Portsetup1"));
+    EXPECT_FALSE(enabled(&MenuActions::run));
+    EXPECT_TRUE(enabled(&MenuActions::portSetup));
     EXPECT_EQ(statusRefreshes, 1);
     ASSERT_EQ(prompts.messages().size(), 1);
     EXPECT_TRUE(prompts.messages().at(0).startsWith("COM1 (/dev/virt1): the device was disconnected"));
@@ -305,14 +306,14 @@ TEST_F(MainFormTest, UnpluggedAdapterLocksTheMenuAndSaysWhich) {
 
 TEST_F(MainFormTest, AltPGoesToPrintWhileItIsEnabledElseToPortSetup) {
     startWithPort1();
-    form->action("Print1")->setEnabled(true);
+    form->actions().print->setEnabled(true);
     form->updateCommandState();
-    EXPECT_EQ(form->action("Print1")->shortcut().toString(), "Alt+P");
-    EXPECT_TRUE(form->action("Portsetup1")->shortcut().isEmpty());
-    EXPECT_EQ(form->action("Portsetup1")->text(), "&Port setup...\tAlt+P");
+    EXPECT_EQ(form->actions().print->shortcut().toString(), "Alt+P");
+    EXPECT_TRUE(form->actions().portSetup->shortcut().isEmpty());
+    EXPECT_EQ(form->actions().portSetup->text(), "&Port setup...\tAlt+P");
     form->lockMenu(lockKeepCaptions());
-    EXPECT_EQ(form->action("Portsetup1")->shortcut().toString(), "Alt+P");
-    EXPECT_EQ(form->action("Portsetup1")->text(), "&Port setup...");
+    EXPECT_EQ(form->actions().portSetup->shortcut().toString(), "Alt+P");
+    EXPECT_EQ(form->actions().portSetup->text(), "&Port setup...");
 }
 
 TEST_F(MainFormTest, RecentFilesRules) {
@@ -347,10 +348,11 @@ TEST_F(MainFormTest, RecentFilesRules) {
     EXPECT_FALSE(form->recentFiles().contains(gone));
 
     form->rebuildRecentItems();
-    EXPECT_EQ(form->action("Recent1")->text(), "f4.qob");
-    EXPECT_EQ(form->action("Recent1")->statusTip(), paths[3]);
-    EXPECT_TRUE(form->action("RecentSeparator")->isVisible());
-    EXPECT_FALSE(form->action(QStringLiteral("Recent%1").arg(form->recentFiles().size() + 1))->isVisible());
+    EXPECT_EQ(form->actions().recent1->text(), "f4.qob");
+    EXPECT_EQ(form->actions().recent1->statusTip(), paths[3]);
+    EXPECT_TRUE(form->actions().recentSeparator->isVisible());
+    EXPECT_FALSE(
+        menuItem(*form, QStringLiteral("Recent%1").arg(form->recentFiles().size() + 1))->isVisible());
 
     const int count = int(form->recentFiles().size());
     const QString last = form->recentFiles().last();
@@ -379,7 +381,7 @@ TEST_F(MainFormTest, OpeningTheSamePathTwiceActivatesTheOpenWindow) {
     startWithPort1();
     const QString path = file("same.qob");
     EXPECT_TRUE(form->openFileByName(path));
-    form->action("New1")->trigger();
+    form->actions().newFile->trigger();
     EXPECT_EQ(form->activeEditor()->caption(), "NONAME0");
     EXPECT_TRUE(form->openFileByName(dir.path() + "/./same.qob"));
     EXPECT_EQ(form->editors().size(), 2);
@@ -393,8 +395,8 @@ TEST_F(MainFormTest, NewWindowsAreNumberedAndTakeTheEditorSettings) {
     startWithPort1();
     form->settings().window.tabSize = 4;
     form->settings().window.autoIndent = true;
-    form->action("New1")->trigger();
-    form->action("New1")->trigger();
+    form->actions().newFile->trigger();
+    form->actions().newFile->trigger();
     QStringList captions;
     for (TEditor* e : form->editors()) {
         captions << e->caption();
@@ -408,12 +410,12 @@ TEST_F(MainFormTest, NewWindowsAreNumberedAndTakeTheEditorSettings) {
 TEST_F(MainFormTest, SaveOfAnUntitledEditorIsSaveAs) {
     startWithPort1();
     form->settings().program.saveAsDir = dir.path();
-    form->action("New1")->trigger();
+    form->actions().newFile->trigger();
     TEditor* e = form->activeEditor();
     type(e, "10 PRINT 2\n20 END\n");
     const QString target = dir.filePath("prog");
     prompts.answerFile(target);
-    form->action("Save1")->trigger();
+    form->actions().save->trigger();
     ASSERT_FALSE(prompts.events().isEmpty());
     EXPECT_EQ(prompts.events().last().kind, "save");
     EXPECT_EQ(prompts.events().last().caption, "Save NONAME0 As");
@@ -426,7 +428,7 @@ TEST_F(MainFormTest, SaveOfAnUntitledEditorIsSaveAs) {
 
     type(e, "changed\n");
     prompts.answerFile(dir.filePath("other.qob"));
-    form->action("SaveAs1")->trigger();
+    form->actions().saveAs->trigger();
     EXPECT_EQ(prompts.events().last().caption, "Save prog.qob As");
     EXPECT_EQ(prompts.events().last().text, dir.filePath("prog.qob"));
 }
@@ -438,7 +440,7 @@ TEST_F(MainFormTest, AFailedSaveSaysSoAndKeepsTheTextModified) {
     TEditor* e = form->activeEditor();
     type(e, "edited\n");
     e->setFileName(dir.filePath("no/such/dir/keep.qob"));
-    form->action("Save1")->trigger();
+    form->actions().save->trigger();
     ASSERT_EQ(prompts.messages().size(), 1);
     EXPECT_TRUE(prompts.messages().at(0).startsWith("Cannot save " + dir.filePath("no/such/dir/keep.qob")));
     EXPECT_TRUE(e->isModified());
@@ -447,28 +449,28 @@ TEST_F(MainFormTest, AFailedSaveSaysSoAndKeepsTheTextModified) {
 
 TEST_F(MainFormTest, CloseQueryYesThenCancelledSaveAsKeepsTheWindow) {
     startWithPort1();
-    form->action("New1")->trigger();
+    form->actions().newFile->trigger();
     type(form->activeEditor(), "precious\n");
     prompts.answerButton("Yes");
     prompts.answerFile("");
-    form->action("Close1")->trigger();
+    form->actions().close->trigger();
     flushDeletes();
     EXPECT_EQ(prompts.questions(), QStringList{"NONAME0 has changed, do you wish to save?"});
     ASSERT_EQ(form->editors().size(), 1) << "nothing typed is thrown away";
     EXPECT_TRUE(form->editors().at(0)->isModified());
 
     prompts.answerButton("No");
-    form->action("Close1")->trigger();
+    form->actions().close->trigger();
     flushDeletes();
     EXPECT_TRUE(form->editors().isEmpty());
-    EXPECT_FALSE(form->action("Close1")->isEnabled());
+    EXPECT_FALSE(form->actions().close->isEnabled());
 }
 
 TEST_F(MainFormTest, ExitCancelledLeavesEverythingOpenAndUnsaved) {
     startWithPort1();
-    form->action("New1")->trigger();
+    form->actions().newFile->trigger();
     type(form->activeEditor(), "a\n");
-    form->action("New1")->trigger();
+    form->actions().newFile->trigger();
     type(form->activeEditor(), "b\n");
     prompts.answerButton("No");
     prompts.answerButton("Cancel");
@@ -497,7 +499,7 @@ TEST_F(MainFormTest, SaveAllSavesEveryEditorAndSkipsOtherChildren) {
     for (TEditor* e : form->editors()) {
         type(e, e->control().text() + "more\n");
     }
-    form->action("Saveall1")->trigger();
+    form->actions().saveAll->trigger();
     EXPECT_EQ(contentOf(a), "a\r\nmore\r\n");
     EXPECT_EQ(contentOf(b), "b\r\nmore\r\n");
     EXPECT_TRUE(prompts.events().isEmpty());
@@ -506,16 +508,16 @@ TEST_F(MainFormTest, SaveAllSavesEveryEditorAndSkipsOtherChildren) {
 TEST_F(MainFormTest, TerminalLikeChildTakesTheEditShortcutsAway) {
     startWithPort1();
     form->openFileByName(file("x.qob"));
-    EXPECT_EQ(form->action("Copy1")->shortcut().toString(), "Ctrl+C");
+    EXPECT_EQ(form->actions().copy->shortcut().toString(), "Ctrl+C");
     QMdiSubWindow* sub = form->addChildWindow(new QWidget);
     form->mdiArea()->setActiveSubWindow(sub);
     form->updateCommandState();
     for (const char* name : {"Copy1", "Cut1", "Paste1", "Undo1"}) {
-        EXPECT_TRUE(form->action(name)->shortcut().isEmpty()) << name;
+        EXPECT_TRUE(menuItem(*form, name)->shortcut().isEmpty()) << name;
     }
-    EXPECT_TRUE(enabled("Copy1"));
-    EXPECT_FALSE(enabled("Save1"));
-    EXPECT_FALSE(enabled("Syntaxcheck1"));
+    EXPECT_TRUE(enabled(&MenuActions::copy));
+    EXPECT_FALSE(enabled(&MenuActions::save));
+    EXPECT_FALSE(enabled(&MenuActions::syntaxCheck));
 }
 
 TEST_F(MainFormTest, CommandLineFilesOpenAfterThePort) {
@@ -532,28 +534,22 @@ TEST_F(MainFormTest, CommandLineFilesOpenAfterThePort) {
     EXPECT_TRUE(prompts.messages().isEmpty());
 }
 
-TEST_F(MainFormTest, LaterCommandsSayNotYetImplementedAndUncheck) {
+TEST_F(MainFormTest, CommandsOfferedButNotBuiltSayNotYetImplemented) {
     startWithPort1();
-    form->action("Hexdisplay1")->trigger();
-    EXPECT_FALSE(form->action("Hexdisplay1")->isChecked());
-    form->action("QUOBOLsummary1")->trigger();
+    form->actions().quobolSummary->trigger();
+    form->actions().keyboardEquivalents->trigger();
     EXPECT_EQ(prompts.messages(), (QStringList{"Not yet implemented", "Not yet implemented"}));
-    int calls = 0;
-    form->setHandler("Hexdisplay1", [&] { ++calls; });
-    form->action("Hexdisplay1")->trigger();
-    EXPECT_EQ(calls, 1);
-    EXPECT_EQ(prompts.messages().size(), 2);
 }
 
 TEST_F(MainFormTest, LockedItemsDoNotRunEvenWhenTriggered) {
     startWithPort1();
     int calls = 0;
-    form->setHandler("Load1", [&] { ++calls; });
+    QObject::connect(form->actions().load, &QAction::triggered, [&] { ++calls; });
     form->lockMenu(lockKeepCaptions());
-    form->action("Load1")->trigger();
+    form->actions().load->trigger();
     EXPECT_EQ(calls, 0);
     form->unlockMenu();
-    form->action("Load1")->trigger();
+    form->actions().load->trigger();
     EXPECT_EQ(calls, 1);
 }
 
@@ -579,10 +575,10 @@ TEST_F(MainFormTest, CascadeKeepsChildrenLargeAndStepsThemDown) {
     form->resize(800, 600);
     form->show();
     for (int i = 0; i < 3; ++i) {
-        form->action("New1")->trigger();
+        form->actions().newFile->trigger();
     }
     const QRect area = form->mdiArea()->viewport()->rect();
-    form->action("Cascade1")->trigger();
+    form->actions().cascade->trigger();
     const auto subs = form->mdiArea()->subWindowList();
     ASSERT_EQ(subs.size(), 3);
     for (int i = 0; i < subs.size(); ++i) {
@@ -602,15 +598,15 @@ TEST_F(MainFormTest, WindowMenuTilesAndListsTheChildren) {
     startWithPort1();
     form->resize(800, 600);
     form->show();
-    form->action("New1")->trigger();
-    form->action("New1")->trigger();
+    form->actions().newFile->trigger();
+    form->actions().newFile->trigger();
     const QRect area = form->mdiArea()->viewport()->rect();
-    form->action("Horizontal1")->trigger();
+    form->actions().horizontal->trigger();
     const auto subs = form->mdiArea()->subWindowList();
     ASSERT_EQ(subs.size(), 2);
     EXPECT_EQ(subs.at(0)->geometry(), QRect(0, 0, area.width(), area.height() / 2));
     EXPECT_EQ(subs.at(1)->geometry(), QRect(0, area.height() / 2, area.width(), area.height() / 2));
-    form->action("Vertical1")->trigger();
+    form->actions().vertical->trigger();
     EXPECT_EQ(subs.at(1)->geometry(), QRect(area.width() / 2, 0, area.width() / 2, area.height()));
 
     QMenu* window = form->menu("Window1");
@@ -624,7 +620,7 @@ TEST_F(MainFormTest, WindowMenuTilesAndListsTheChildren) {
     EXPECT_EQ(texts, (QStringList{"&Tile", "&Cascade", "&Next", "&Previous", "&1 NONAME0", "&2 NONAME1"}));
     window->actions().last()->trigger();
     EXPECT_EQ(form->activeEditor()->caption(), "NONAME1");
-    form->action("Previous1")->trigger();
+    form->actions().previous->trigger();
     EXPECT_EQ(form->activeEditor()->caption(), "NONAME0");
     form->hide();
 }
@@ -635,7 +631,7 @@ TEST_F(MainFormTest, WindowGeometryIsRestoredAndSaved) {
     form->FormShow();
     EXPECT_EQ(form->pos(), QPoint(30, 40));
     EXPECT_EQ(form->size(), QSize(700, 500));
-    form->action("New1")->trigger();
+    form->actions().newFile->trigger();
     EXPECT_EQ(form->activeEditor()->control().tabSize(), 3);
     form->move(50, 60);
     form->resize(640, 480);

@@ -16,6 +16,7 @@
 #include "mainform.h"
 #include "mainformlink.h"
 #include "mainformterminal.h"
+#include "menuitems.h"
 #include "programloader.h"
 #include "scriptedprompts.h"
 #include "terminaloptionsform.h"
@@ -92,14 +93,13 @@ protected:
     // The image the workbench compiles for the editor, as the compile step makes it.
     QByteArray imageOf(TEditor& editor) {
         const shell::CompileSource source{editor.caption(), editor.fileName(), editor.control().text()};
-        compiler::CompileJob job =
-            shell::makeCompileJob(source, shell::compilerOptionsFrom(form->settings().compile));
+        compiler::CompileJob job = shell::makeCompileJob(source, form->settings().compile);
         EXPECT_EQ(compiler::compile(job), compiler::kCompileOk);
         return QByteArray(reinterpret_cast<const char*>(job.image.data()), qsizetype(job.image.size()));
     }
     QByteArray heard() { return farEnd->heard().mid(heardBefore); }
-    void trigger(const char* name) {
-        form->action(QString::fromLatin1(name))->trigger();
+    void trigger(MenuItem item) {
+        (form->actions().*item)->trigger();
         QCoreApplication::processEvents();
     }
 
@@ -120,7 +120,7 @@ protected:
 TEST_F(LinkInMainForm, LoadSendsTheCompiledImageAndRemembersItsFolder) {
     TEditor* editor = openProgram(kSmallProgram);
     ASSERT_NE(editor, nullptr);
-    trigger("Load1");
+    trigger(&MenuActions::load);
     EXPECT_EQ(heard(), loadStream(imageOf(*editor)));
     EXPECT_EQ(prompts.messages(), QStringList{});
     EXPECT_EQ(form->loggerLink().ProgramDir, dir.path());
@@ -131,16 +131,16 @@ TEST_F(LinkInMainForm, LoadSendsTheCompiledImageAndRemembersItsFolder) {
 
 TEST_F(LinkInMainForm, RunLoadsThenSendsTheRunByteAndShowsTheTerminal) {
     TEditor* editor = openProgram(kSmallProgram);
-    trigger("Run1");
+    trigger(&MenuActions::run);
     EXPECT_EQ(heard(), loadStream(imageOf(*editor)) + char(kRunCommand));
     EXPECT_EQ(form->mdiArea()->currentSubWindow(), terminalWindow);
     EXPECT_EQ(prompts.messages(), QStringList{});
 }
 
 TEST_F(LinkInMainForm, RunWithTheTerminalActiveSendsTheRunByteOnly) {
-    form->action("New1")->trigger();
+    form->actions().newFile->trigger();
     form->mdiArea()->setActiveSubWindow(terminalWindow);
-    trigger("Run1");
+    trigger(&MenuActions::run);
     EXPECT_EQ(heard(), QByteArray(1, char(kRunCommand)));
     EXPECT_EQ(form->mdiArea()->currentSubWindow(), terminalWindow);
 }
@@ -170,7 +170,7 @@ TEST_F(LinkInMainForm, FailuresAndTheirMessages) {
         logger = LoadingLogger();
         logger.echo = c.echo;
         TEditor* editor = openProgram(c.text, QString::fromLatin1(c.item) + QString::number(before) + ".qob");
-        trigger(c.item);
+        trigger(menuSlot(QString::fromLatin1(c.item)));
         QStringList messages = prompts.messages().mid(before);
         if (c.messages.isEmpty()) {
             ASSERT_EQ(messages.size(), 1) << c.what << ": the compiler's message";
@@ -189,9 +189,9 @@ TEST_F(LinkInMainForm, TooLargeProgramIsRefusedBeforeAnythingIsSent) {
     for (int i = 0; i < 1200; ++i)
         text += QStringLiteral("PRINT \"A line that makes the program big\"\n");
     openProgram(text);
-    trigger("Load1");
+    trigger(&MenuActions::load);
     EXPECT_EQ(prompts.messages(), (QStringList{kLargerThan16064, kErrorCommunicating}));
-    trigger("Run1");
+    trigger(&MenuActions::run);
     EXPECT_EQ(prompts.messages().mid(2), QStringList{kLargerThan16064}) << "Run adds nothing to the refusal";
     EXPECT_EQ(heard(), QByteArray());
 }
@@ -202,13 +202,11 @@ TEST_F(LinkInMainForm, CancelledLoadIsNotRun) {
     ASSERT_GT(img.size(), kLoadProgressThreshold);
     // Cancel at the first block: the calls before it are the compile step's.
     ScriptedPrompts measure;
-    compiler::CompileJob job =
-        shell::makeCompileJob({editor->caption(), editor->fileName(), editor->control().text()},
-                              shell::compilerOptionsFrom(form->settings().compile));
-    shell::runCompileStep(job, shell::compilerOptionsFrom(form->settings().compile), dir.path(), measure);
+    shell::runCompileStep({editor->caption(), editor->fileName(), editor->control().text()},
+                          form->settings().compile, measure);
     prompts.scriptedProgress().cancelAtCall(measure.scriptedProgress().calls);
 
-    trigger("Run1");
+    trigger(&MenuActions::run);
     EXPECT_EQ(prompts.messages(), QStringList{kLoadCancelled});
     const QByteArray sent = heard();
     EXPECT_EQ(sent, QByteArray(1, char(kLoadCommand)) + char(0x80) + img.left(128) + '\0');
@@ -222,20 +220,21 @@ TEST_F(LinkInMainForm, BusyLinkDisablesEveryLineCommandUntilItEnds) {
     QStringList enabledDuring;
     int refusedRuns = 0;
     QTimer::singleShot(100, [&] {
-        for (const QString& name : linkCommandItems()) {
-            if (form->action(name)->isEnabled())
-                enabledDuring << name;
+        for (const MenuItem item : linkCommandItems()) {
+            if ((form->actions().*item)->isEnabled())
+                enabledDuring << (form->actions().*item)->objectName();
         }
         // A command started some other way than the menu is refused by the link itself.
         if (!form->loggerLink().claim())
             ++refusedRuns;
     });
-    trigger("Load1");
+    trigger(&MenuActions::load);
     EXPECT_EQ(enabledDuring, QStringList{});
     EXPECT_EQ(refusedRuns, 1);
     EXPECT_EQ(prompts.messages(), (QStringList{kBusyMessage, kNotResponding, kErrorCommunicating}));
-    for (const QString& name : linkCommandItems()) {
-        EXPECT_TRUE(form->action(name)->isEnabled()) << name.toStdString();
+    for (const MenuItem item : linkCommandItems()) {
+        EXPECT_TRUE((form->actions().*item)->isEnabled())
+            << (form->actions().*item)->objectName().toStdString();
     }
 }
 
@@ -243,7 +242,7 @@ TEST_F(LinkInMainForm, ClosingTheWindowEndsTheCommandFirst) {
     openProgram(kSmallProgram);
     logger.echo = -1;
     QTimer::singleShot(50, [&] { form->close(); });
-    trigger("Load1");
+    trigger(&MenuActions::load);
     EXPECT_FALSE(form->loggerLink().isBusy());
     EXPECT_EQ(prompts.messages(), QStringList{}) << "an abandoned command says nothing";
     QCoreApplication::processEvents();
@@ -256,7 +255,7 @@ TEST_F(LinkInMainForm, ClosedPortIsNamedAndNothingIsCompiled) {
     QCoreApplication::processEvents();
     const qsizetype before = prompts.messages().size();
     form->unlockMenu();  // the loss locked the menu; the command must refuse on its own too
-    trigger("Load1");
+    trigger(&MenuActions::load);
     ASSERT_EQ(prompts.messages().size(), before + 1);
     EXPECT_TRUE(prompts.messages().last().startsWith("COM1 (/dev/virt1) is not open"));
     EXPECT_EQ(prompts.scriptedProgress().captions, QStringList{}) << "no compile";

@@ -143,7 +143,7 @@ TEST_F(PlotterInMainForm, ClosedUntilTheMenuOpensItAndUnreadableValuesTakeDefaul
     EXPECT_TRUE(w.sub->isHidden());
     EXPECT_EQ(w.plotter->viewSettings().yLow, 0.0) << "a decimal comma is not a number of the store";
     EXPECT_EQ(w.plotter->viewSettings().samplesShown, plotter::kMaxSamplesShown);
-    QAction* item = w.form->action("Plotter1");
+    QAction* item = w.form->actions().plotter;
     ASSERT_NE(item, nullptr);
     EXPECT_EQ(item->text(), "Pl&otter");
     EXPECT_EQ(item->shortcut(), QKeySequence(Qt::Key_F8));
@@ -160,11 +160,11 @@ TEST_F(PlotterInMainForm, ClosedUntilTheMenuOpensItAndUnreadableValuesTakeDefaul
 TEST_F(PlotterInMainForm, SeesWhatTheTerminalTakesAndNothingWhileACommandHoldsTheLine) {
     Workbench w(dir, "[Program]\nVersion=414\n[Ports]\nComNum=COM1\n", bench);
     ASSERT_TRUE(w.form->ApdComPort1.isOpen());
-    w.form->action("Plotter1")->trigger();
+    w.form->actions().plotter->trigger();
     line->send("T=1\r\nT=");
     settle();
     {
-        terminal::TerminalSuspension suspended(*w.term);
+        terminal::TerminalOffLineScope suspended(*w.term);
         line->send("9\r\nT=8\r\n");
         settle();
         EXPECT_EQ(w.form->ApdComPort1.readAvailable(), "9\r\nT=8\r\n") << "the command gets the bytes";
@@ -220,7 +220,7 @@ TEST(PlotterOnPty, HundredsOfLinesFromTheLoggerBecomeSeriesAndCsv) {
     {
         Workbench w(dir, "[Program]\nVersion=414\n[Ports]\nComNum=COM1\nBaud=57600\n", nullptr);
         ASSERT_TRUE(w.form->ApdComPort1.isOpen()) << w.prompts.messages().join("|").toStdString();
-        w.form->action("Plotter1")->trigger();
+        w.form->actions().plotter->trigger();
 
         const int fd = ::open(loggerEnd.toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
         ASSERT_GE(fd, 0);

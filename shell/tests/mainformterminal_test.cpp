@@ -76,13 +76,13 @@ protected:
 
 TEST_F(TerminalInMainForm, CheckItemsDriveTheTerminalWithoutOtherMessages) {
     ASSERT_TRUE(form->ApdComPort1.isOpen());
-    form->action("Hexdisplay1")->trigger();
+    form->actions().hexDisplay->trigger();
     EXPECT_TRUE(term->hexDisplay());
-    form->action("Break1")->trigger();
+    form->actions().lineBreak->trigger();
     EXPECT_TRUE(line->breakOn());
-    form->action("Break1")->trigger();
+    form->actions().lineBreak->trigger();
     EXPECT_FALSE(line->breakOn());
-    form->action("Clearterminal1")->trigger();
+    form->actions().clearTerminal->trigger();
     EXPECT_TRUE(prompts.messages().isEmpty()) << prompts.messages().join("|").toStdString();
 }
 
@@ -100,11 +100,11 @@ TEST_F(TerminalInMainForm, TerminalSettingsComeFromAndGoBackToTheStore) {
 }
 
 TEST_F(TerminalInMainForm, TerminalActiveTakesTheEditShortcutsAndSaveAllSkipsIt) {
-    form->action("New1")->trigger();
+    form->actions().newFile->trigger();
     form->mdiArea()->setActiveSubWindow(sub);
     form->updateCommandState();
-    EXPECT_TRUE(form->action("Copy1")->shortcut().isEmpty());
-    EXPECT_FALSE(form->action("Save1")->isEnabled());
+    EXPECT_TRUE(form->actions().copy->shortcut().isEmpty());
+    EXPECT_FALSE(form->actions().save->isEnabled());
     EXPECT_EQ(form->editors().size(), 1) << "the terminal is not an editor";
 }
 
@@ -122,21 +122,21 @@ TEST_F(TerminalInMainForm, TerminalOptionsCommand) {
         ScriptedPrompts& p = prompts;
         const qsizetype before = p.messages().size();
         optionsAnswer = c.answer ? QString::fromLatin1(c.answer) : QString();
-        form->action("Terminaloptions1")->trigger();
+        form->actions().terminalOptions->trigger();
         EXPECT_EQ(term->tabSize(), c.tabSize) << (c.answer ? c.answer : "cancel");
         EXPECT_EQ(p.messages().mid(before), c.messages);
     }
 }
 
 TEST_F(TerminalInMainForm, PortSetupFromTheMenuReachesTheDialog) {
-    form->action("Portsetup1")->trigger();
+    form->actions().portSetup->trigger();
     EXPECT_EQ(dialogs.setups, 1);
-    EXPECT_TRUE(form->action("Run1")->isEnabled()) << "cancelled with the port open: unlocked again";
+    EXPECT_TRUE(form->actions().run->isEnabled()) << "cancelled with the port open: unlocked again";
 }
 
 TEST_F(TerminalInMainForm, SuspendedTerminalLeavesTheLineToTheCommand) {
     {
-        terminal::TerminalSuspension suspended(*term);
+        terminal::TerminalOffLineScope suspended(*term);
         line->send("\x0c");
         QCoreApplication::processEvents();
         EXPECT_EQ(form->ApdComPort1.getChar(), 0x0c);

@@ -146,7 +146,7 @@ protected:
 TEST_F(TransfersInMainForm, OffloadDatafileFromTheMenu) {
     answerRange(serialRange, "256", "4095");
     prompts.answerFile(path("run1.dat"));
-    form->action("Offloaddatafile1")->trigger();
+    form->actions().offloadDataFile->trigger();
     EXPECT_FALSE(term->displayActive()) << "the terminal waits for the transfer's end";
     ASSERT_TRUE(spinUntil([this] { return !transferRunning(); }));
     EXPECT_TRUE(term->displayActive());
@@ -165,7 +165,7 @@ TEST_F(TransfersInMainForm, OffloadDatafileFromTheMenu) {
 TEST_F(TransfersInMainForm, DoffloadDiskFromTheMenu) {
     answerRange(diskRange, "2", "3");
     prompts.answerFile(path("disk.dat"));
-    form->action("Doffloaddisk1")->trigger();
+    form->actions().doffloadDisk->trigger();
     ASSERT_TRUE(spinUntil([this] { return !transferRunning(); }));
     QByteArray expected;
     for (const auto& [number, contents] : logger->model().disk().files()) {
@@ -205,7 +205,7 @@ TEST_F(TransfersInMainForm, OffloadAsksEachQuestionOnceAndInOrder) {
             prompts.answerButton(c.answer);
         }
         traceText.str({});
-        form->action("Doffloaddisk1")->trigger();
+        form->actions().doffloadDisk->trigger();
         ASSERT_TRUE(spinUntil([this] { return !transferRunning(); }));
         EXPECT_EQ(prompts.messages().mid(messages), c.messages) << c.file.toStdString();
         EXPECT_EQ(prompts.questions().size() - questions, c.answer.isEmpty() ? 0 : 1) << c.file.toStdString();
@@ -223,7 +223,7 @@ TEST_F(TransfersInMainForm, OffloadAsksEachQuestionOnceAndInOrder) {
 TEST_F(TransfersInMainForm, XmodemReceiveAndSendFromTheTerminal) {
     type("sx\r");  // the logger sends its data memory
     prompts.answerFile(path("x.dat"));
-    form->action("RcvfileXMODEM1")->trigger();
+    form->actions().rcvFileXmodem->trigger();
     ASSERT_TRUE(spinUntil([this] { return !transferRunning(); }));
     EXPECT_EQ(readFile(path("x.dat")), padded(bytesOf(loggersim::generatedSamples())));
     EXPECT_TRUE(term->displayActive());
@@ -234,7 +234,7 @@ TEST_F(TransfersInMainForm, XmodemReceiveAndSendFromTheTerminal) {
     type("rx\r");  // the logger receives into its next disk file
     spinUntil([this] { return logger->model().disk().files().empty() || true; }, 200);
     prompts.answerFile(path("up.txt"));
-    form->action("SndfileXMODEM1")->trigger();
+    form->actions().sndFileXmodem->trigger();
     ASSERT_TRUE(spinUntil([this] { return !transferRunning(); }));
     const auto files = logger->model().disk().files();
     ASSERT_EQ(files.size(), before + 1);
@@ -248,7 +248,7 @@ TEST_F(TransfersInMainForm, XmodemReceiveWithNoSenderIsReportedAndTheLineIsFree)
     prompts.answerFile(path("none.dat"));
     // Cancel at the first status update.
     prompts.scriptedProgress().cancelAtCall(0);
-    form->action("RcvfileXMODEM1")->trigger();
+    form->actions().rcvFileXmodem->trigger();
     ASSERT_TRUE(spinUntil([this] { return !transferRunning(); }));
     ASSERT_EQ(prompts.messages().size(), 1);
     EXPECT_TRUE(prompts.messages().first().startsWith("XMODEM transfer failed: cancelled."));
@@ -269,11 +269,11 @@ TEST_F(TransfersInMainForm, AsciiReceiveOntoAFullDiskSaysFileWriteError) {
         d.termCharEdit()->setText("#");
         return true;
     });
-    form->action("ASCIItransferoptions1")->trigger();
+    form->actions().asciiTransferOptions->trigger();
     prompts.answerFile(QStringLiteral("/dev/full"));
     fileExistsAnswer = 0;  // Overwrite
     QTimer::singleShot(50, form.get(), [this] { type("\r"); });
-    form->action("RcvfileASCII1")->trigger();
+    form->actions().rcvFileAscii->trigger();
     EXPECT_EQ(prompts.messages(), QStringList{"File write error"});
     EXPECT_FALSE(form->lastCommandResult().startsWith("Received")) << form->lastCommandResult().toStdString();
     EXPECT_FALSE(link->isBusy());
@@ -285,7 +285,7 @@ TEST_F(TransfersInMainForm, AsciiReceiveIntoAnExistingFile) {
         d.termCharEdit()->setText("#");
         return true;
     });
-    form->action("ASCIItransferoptions1")->trigger();
+    form->actions().asciiTransferOptions->trigger();
     const QByteArray old(100, 'o');
     const struct {
         const char* name;
@@ -312,7 +312,7 @@ TEST_F(TransfersInMainForm, AsciiReceiveIntoAnExistingFile) {
         fileExistsAnswer = c.choice;
         // The logger answers a carriage return with CR LF "#": the receive keeps CR LF, stops at "#".
         QTimer::singleShot(50, form.get(), [this] { type("\r"); });
-        form->action("RcvfileASCII1")->trigger();
+        form->actions().rcvFileAscii->trigger();
         const QByteArray got = readFile(path("r.txt"));
         if (!c.received) {
             EXPECT_EQ(got, old) << c.name;
@@ -338,7 +338,7 @@ TEST_F(TransfersInMainForm, AsciiReceiveIntoAnExistingFile) {
     writeFile(path("keep.bak"), old);
     prompts.answerFile(path("keep.bak"));
     fileExistsAnswer = 2;
-    form->action("RcvfileASCII1")->trigger();
+    form->actions().rcvFileAscii->trigger();
     EXPECT_EQ(readFile(path("keep.bak")), old);
     EXPECT_EQ(prompts.messages().last(), "Can't create back-up. One exists already.");
 }
@@ -349,11 +349,11 @@ TEST_F(TransfersInMainForm, AsciiSendWrapsTheFileInPrefixAndSuffix) {
         d.suffixEdit()->setText("\\r");
         return true;
     });
-    form->action("ASCIItransferoptions1")->trigger();
+    form->actions().asciiTransferOptions->trigger();
     writeFile(path("s.txt"), "help");
     prompts.answerFile(path("s.txt"));
     traceText.str({});
-    form->action("SndfileASCII1")->trigger();
+    form->actions().sndFileAscii->trigger();
     spinUntil([this] { return traceText.str().find("rx 0d") != std::string::npos; }, 5000);
     EXPECT_NE(traceText.str().find("rx 01\n"), std::string::npos);
     EXPECT_NE(traceText.str().find("rx 68\n"), std::string::npos);  // "h"

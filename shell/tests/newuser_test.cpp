@@ -129,7 +129,7 @@ protected:
 
 TEST_F(NewUser, DataFoldersStartInTheHomeFolderAndLeaveTheBuildFolder) {
     const QString programDir = QCoreApplication::applicationDirPath();
-    ASSERT_FALSE(shell::programFolders(programDir).isEmpty()) << "the tests run from a build tree";
+    ASSERT_FALSE(settings::programFolders(programDir).isEmpty()) << "the tests run from a build tree";
     const struct {
         const char* name;
         QByteArray store;  // empty: the very first start
@@ -199,9 +199,8 @@ TEST_F(NewUser, ThePlotterShowsEveryControlWholeInItsDefaultSize) {
     writeIni("[Program]\nVersion=414\n[Ports]\nComNum=COM1\n");
     QApplication::setWindowIcon(applicationIcon());
     Workbench workbench(prompts);
-    ASSERT_TRUE(workbench.form->action("Plotter1")->isEnabled())
-        << prompts.messages().join('|').toStdString();
-    workbench.form->action("Plotter1")->trigger();
+    ASSERT_TRUE(workbench.form->actions().plotter->isEnabled()) << prompts.messages().join('|').toStdString();
+    workbench.form->actions().plotter->trigger();
     QCoreApplication::processEvents();
     plotter::TPlotterForm* plotter = workbench.plotter;
     ASSERT_TRUE(plotter->isVisible());
@@ -283,7 +282,7 @@ TEST_F(NewUser, FileDialogsAndMessageBoxesShowTheirTextsWhole) {
         }
         dialog->reject();
     });
-    workbench.form->action("Open1")->trigger();
+    workbench.form->actions().open->trigger();
     EXPECT_TRUE(seen) << "Qt's own dialog stands in where the desktop has none";
 
     // A bare file name (the EPROM export before any program was loaded) starts in the home folder.

@@ -235,10 +235,10 @@ TEST_F(Startup, FileDialogsStartInTheRememberedFolderElseTheEditorsElseHome) {
             ASSERT_TRUE(session.form->openFileByName(source.fileName()));
         }
         session.prompts.answerFile("");
-        session.form->action("Open1")->trigger();
+        session.form->actions().open->trigger();
         if (c.editorOpen) {
             session.prompts.answerFile("");
-            session.form->action("SaveAs1")->trigger();
+            session.form->actions().saveAs->trigger();
         }
         const auto& events = session.prompts.events();
         ASSERT_GE(events.size(), 1) << c.name;
@@ -274,7 +274,7 @@ struct KeyEffect {
 KeyEffect expectedEffect(TMainForm& form, const QKeySequence& key) {
     for (const MenuDef& def : menuBarTable()) {
         for (const MenuEntry& entry : def.entries) {
-            QAction* a = entry.name ? form.action(QString::fromLatin1(entry.name)) : nullptr;
+            QAction* a = entry.name ? form.actions().*entry.item : nullptr;
             if (a != nullptr && a->isEnabled() && a->shortcuts().contains(key)) {
                 return {QString::fromLatin1(entry.name), {}};
             }
@@ -358,7 +358,9 @@ TEST_F(Startup, EveryKeyOfTheMenuDoesOneThingInEveryCommandState) {
             for (const MenuEntry& entry : def.entries) {
                 if (entry.name != nullptr) {
                     const QString name = QString::fromLatin1(entry.name);
-                    form.setHandler(name, [&ran, name] { ran << name; });
+                    QAction* a = form.actions().*entry.item;
+                    QObject::disconnect(a, &QAction::triggered, nullptr, nullptr);
+                    QObject::connect(a, &QAction::triggered, [&ran, name] { ran << name; });
                 }
             }
         }

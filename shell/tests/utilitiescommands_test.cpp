@@ -15,6 +15,7 @@
 #include "commsettingsform.h"
 #include "editor.h"
 #include "mainform.h"
+#include "menuitems.h"
 #include "pairbackend.h"
 #include "qstringprint.h"
 #include "scriptedprompts.h"
@@ -65,10 +66,9 @@ protected:
         EXPECT_TRUE(form->openFileByName(path));
         return form->activeEditor();
     }
-    void trigger(const char* name) {
-        QAction* action = form->action(name);
-        ASSERT_TRUE(action) << name;
-        ASSERT_TRUE(action->isEnabled()) << name;
+    void trigger(MenuItem item) {
+        QAction* action = form->actions().*item;
+        ASSERT_TRUE(action->isEnabled()) << action->objectName().toStdString();
         action->trigger();
     }
 
@@ -88,13 +88,13 @@ TEST_F(EditorCommandsTest, SyntaxCheckShowsTheSummaryOrTheError) {
         shown << f.ProgramSizeLabel->text() + "/" + f.HeaderSizeLabel->text() + "/" + f.VariablesSizeLabel->text();
     });
     open("good.qob", "MODEL 700\r\nX = 1\r\nY=2\r\nZ=X+Y\r\n");
-    trigger("Syntaxcheck1");
+    trigger(&MenuActions::syntaxCheck);
     EXPECT_EQ(shown, QStringList{"44/82/12"});
     EXPECT_TRUE(prompts.messages().isEmpty());
     EXPECT_EQ(form->lastCommandResult(), "Syntax check: no errors in good.qob (44 bytes of code)");
 
     TEditor* bad = open("bad.qob", "MODEL 700\r\nX = 1\r\n  Y = = 2\r\n");
-    trigger("Syntaxcheck1");
+    trigger(&MenuActions::syntaxCheck);
     EXPECT_EQ(shown.size(), 1);
     EXPECT_EQ(prompts.messages(), QStringList{"bad.qob:3:7: parse error"});
     EXPECT_EQ(bad->control().caretLine(), 3);
@@ -109,13 +109,13 @@ TEST_F(EditorCommandsTest, CompilerOptionsReachTheCompileAndTheStore) {
         d.maxLabelsField()->setText("500");
         return true;
     });
-    trigger("Compileroptions1");
+    trigger(&MenuActions::compilerOptions);
     EXPECT_TRUE(commands->compilerOptions().createListFile);
     EXPECT_EQ(commands->compilerOptions().maxLabels, 500);
 
     commands->compileInfoForm().setRunner([](TCompileInfoForm&) {});
     open("listed.qob", "X = 1\r\n");
-    trigger("Syntaxcheck1");
+    trigger(&MenuActions::syntaxCheck);
     EXPECT_TRUE(QFile::exists(dir.filePath("listed.lst")));
 
     form->saveSettingsNow();
@@ -132,10 +132,10 @@ TEST_F(EditorCommandsTest, FindUsesTheStoredHistoryAndSavesItBack) {
         f.findButton()->click();
         return true;
     });
-    trigger("Find1");
+    trigger(&MenuActions::find);
     EXPECT_EQ(editor->control().textCursor().selectedText(), "top");
     EXPECT_EQ(editor->control().caretLine(), 2);
-    trigger("Findagain1");
+    trigger(&MenuActions::findAgain);
     EXPECT_EQ(prompts.messages(), QStringList{"Text not found"});
 
     form->saveSettingsNow();
@@ -157,7 +157,7 @@ TEST_F(EditorCommandsTest, EditorOptionsApplyToOpenEditorsAndTheWindowSettings) 
         f.liveCheckBox()->setChecked(false);
         return true;
     });
-    trigger("Editoroptions1");
+    trigger(&MenuActions::editorOptions);
     for (TEditor* e : {a, b}) {
         EXPECT_EQ(e->control().tabSize(), 3);
         EXPECT_TRUE(e->control().autoIndent());
@@ -171,19 +171,19 @@ TEST_F(EditorCommandsTest, EditorOptionsApplyToOpenEditorsAndTheWindowSettings) 
 TEST_F(EditorCommandsTest, GoToLineAndPasteDateTimeGoToTheEditorOrThePort) {
     TEditor* editor = open("lines.qob", "a\r\nb\r\nc\r\n");
     prompts.answerText("2");
-    trigger("Gotoline1");
+    trigger(&MenuActions::goToLine);
     EXPECT_EQ(editor->control().caretLine(), 2);
-    trigger("PasteDatetime1");
+    trigger(&MenuActions::pasteDateTime);
     EXPECT_EQ(editor->control().lineText(2).size(), QString("12/08/2026 14:05:09b").size());
     EXPECT_TRUE(sent.isEmpty());
 
     prompts.answerButton("No");  // do not save the pasted text
-    trigger("Close1");
+    trigger(&MenuActions::close);
     EXPECT_EQ(prompts.questions().size(), 1);
     ASSERT_EQ(form->activeEditor(), nullptr);
-    form->handler("PasteDatetime1")();
+    emit form->actions().pasteDateTime->triggered();
     EXPECT_EQ(sent.size(), QByteArray("12/08/2026 14:05:09").size());
-    EXPECT_TRUE(form->action("PasteDatetime1")->shortcuts().contains(QKeySequence("Alt+Shift+D")));
+    EXPECT_TRUE(form->actions().pasteDateTime->shortcuts().contains(QKeySequence("Alt+Shift+D")));
 }
 
 TEST_F(EditorCommandsTest, EditorItemsHaveKeysAndDoNothingWithoutAnEditor) {
@@ -193,14 +193,14 @@ TEST_F(EditorCommandsTest, EditorItemsHaveKeysAndDoNothingWithoutAnEditor) {
     } cases[] = {{"Find1", "Ctrl+F"}, {"Findagain1", "F3"}, {"Replace1", "Ctrl+H"}, {"Gotoline1", "Ctrl+G"},
                  {"Syntaxcheck1", "Alt+Y"}};
     for (const auto& c : cases) {
-        EXPECT_EQ(form->action(c.item)->shortcut(), QKeySequence(c.keys)) << c.item;
-        form->handler(c.item)();
+        EXPECT_EQ(menuItem(*form, c.item)->shortcut(), QKeySequence(c.keys)) << c.item;
+        emit menuItem(*form, c.item)->triggered();
     }
     EXPECT_TRUE(prompts.events().isEmpty());
     EXPECT_TRUE(prompts.scriptedProgress().captions.isEmpty());
     open("x.qob", "x\r\n");
     for (const auto& c : cases) {
-        EXPECT_TRUE(form->action(c.item)->isEnabled()) << c.item << " with an editor";
+        EXPECT_TRUE(menuItem(*form, c.item)->isEnabled()) << c.item << " with an editor";
     }
 }
 

@@ -8,6 +8,7 @@
 #include <QLocale>
 #include <QRegularExpression>
 #include <ostream>
+#include <variant>
 
 #include "cliprompts.h"
 #include "epromexport.h"
@@ -158,60 +159,83 @@ void printJson(Session& session, const QList<link::TVarItem>& items, bool scient
     session.out() << QJsonDocument(records).toJson(QJsonDocument::Indented).toStdString();
 }
 
-int varsCommand(Session& session, const QStringList& given) {
+// What vars was asked: the symbol file, the names (none: every variable) and how to print.
+struct VarsArguments {
+    QString symbolFile;
+    QStringList names;
+    bool decimal = false;
+    bool scientific = false;
+    bool json = false;
+};
+
+VarsArguments parseVarsArguments(const QStringList& given) {
     QStringList arguments = given;
-    const bool decimal = takeFlag(arguments, QStringLiteral("--dec"));
-    const bool scientific = takeFlag(arguments, QStringLiteral("--scientific"));
-    const bool json = takeFlag(arguments, QStringLiteral("--json"));
+    VarsArguments v;
+    v.decimal = takeFlag(arguments, QStringLiteral("--dec"));
+    v.scientific = takeFlag(arguments, QStringLiteral("--scientific"));
+    v.json = takeFlag(arguments, QStringLiteral("--json"));
     if (arguments.isEmpty()) {
         throw UsageError{QStringLiteral("vars needs a symbol file FILE.sym")};
     }
-    const QString path = QFileInfo(arguments.takeFirst()).absoluteFilePath();
+    v.symbolFile = QFileInfo(arguments.takeFirst()).absoluteFilePath();
     for (const QString& a : arguments) {
         if (a.startsWith(QLatin1Char('-'))) {
             throw UsageError{QStringLiteral("unknown option '%1'").arg(a)};
         }
     }
-    // The file and the names are checked before the logger is disturbed.
-    const link::SymbolFileContents contents = link::readSymbolFile(path);
+    v.names = arguments;
+    return v;
+}
+
+// The read request for the named variables of the symbol file, checked before the logger is disturbed.
+// The exit code when the file or a name is refused.
+std::variant<link::VariableReadRequest, int> variableRequest(Session& session, const VarsArguments& v) {
+    const link::SymbolFileContents contents = link::readSymbolFile(v.symbolFile);
     if (contents.status != link::SymbolFileStatus::Loaded) {
-        session.error(link::symbolFileMessage(contents.status, path));
+        session.error(link::symbolFileMessage(contents.status, v.symbolFile));
         return kExitUsage;
     }
     if (contents.items.isEmpty()) {
         session.error(QStringLiteral("No variables in this symbol table"));
         return kExitUsage;
     }
-    QList<int> rows;
-    for (const QString& name : arguments) {
-        const QList<int> named = rowsNamed(contents.items, name);
-        if (named.isEmpty()) {
-            session.error(QStringLiteral("no variable '%1' in %2").arg(name, path));
-            return kExitUsage;
-        }
-        rows += named;
-    }
-
     link::VariableReadRequest request;
     request.fileCrc = contents.fileCrc;
-    if (rows.isEmpty()) {
+    if (v.names.isEmpty()) {
         request.items = contents.items;
     }
-    for (const int r : rows) {
-        request.items.append(contents.items[r - 1]);
+    for (const QString& name : v.names) {
+        const QList<int> rows = rowsNamed(contents.items, name);
+        if (rows.isEmpty()) {
+            session.error(QStringLiteral("no variable '%1' in %2").arg(name, v.symbolFile));
+            return kExitUsage;
+        }
+        for (const int r : rows) {
+            request.items.append(contents.items[r - 1]);
+        }
+    }
+    return request;
+}
+
+int varsCommand(Session& session, const QStringList& given) {
+    const VarsArguments v = parseVarsArguments(given);
+    const auto checked = variableRequest(session, v);
+    if (const int* refused = std::get_if<int>(&checked)) {
+        return *refused;
     }
     link::LoggerLink* link = openUnclaimedLink(session);
     if (link == nullptr) {
         return kExitLogger;
     }
-    const link::VariableReadResult result = link::readVariables(*link, request);
+    const link::VariableReadResult result =
+        link::readVariables(*link, std::get<link::VariableReadRequest>(checked));
     if (!result.done()) {
         return kExitLogger;
     }
-    if (json) {
-        printJson(session, result.items, scientific);
+    if (v.json) {
+        printJson(session, result.items, v.scientific);
     } else {
-        printTable(session, result.items, {!decimal, !scientific, QLocale().decimalPoint().at(0)});
+        printTable(session, result.items, {!v.decimal, !v.scientific, QLocale().decimalPoint().at(0)});
     }
     return kExitOk;
 }

@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcessEnvironment>
-#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
@@ -29,44 +28,21 @@ std::vector<Command>& registry() {
     return commands;
 }
 
-// The workbench's stored settings, read without touching the store: reading the port section tidies
-// keys of older versions away, which must not happen behind the workbench's back.
+// The workbench's stored settings. Reading leaves the store as it is, so the user's file is read in
+// place while the workbench may have it open.
 struct StoredSettings {
-    shell::PortSection ports;
-    shell::CompileSection compile;
-    QMap<int, QString> devices;
+    settings::PortSection ports;
+    settings::CompileSection compile;
 };
 
 StoredSettings readStoredSettings() {
-    auto store = shell::openSettingsStore();
-    QTemporaryDir scratch;
-    QSettings copy(scratch.filePath(QStringLiteral("copy.ini")), QSettings::IniFormat);
-    for (const QString& key : store->allKeys()) {
-        copy.setValue(key, store->value(key));
-    }
-    StoredSettings s;
-    s.devices = shell::loadDeviceMap(copy);
-    s.ports = shell::loadPortSection(copy);
-    s.compile = shell::loadCompileSection(copy);
-    return s;
-}
-
-compiler::CompilerOptions compilerOptionsOf(const shell::CompileSection& s) {
-    compiler::CompilerOptions o;
-    o.confirmConnect = s.confirmConnect;
-    o.embedLineNum = s.embedLineNum;
-    o.createListFile = s.createListFile;
-    o.createBinFile = s.createBinFile;
-    o.createSymFile = s.createSymFile;
-    o.caseInsensitiveSym = s.caseInsensitiveSym;
-    o.maxLabels = s.maxLabels;
-    o.maxAsmLines = s.maxAsmLines;
-    return o;
+    auto store = settings::openSettingsStore();
+    return {settings::loadPortSection(*store), settings::loadCompileSection(*store)};
 }
 
 // The line settings the workbench stores as text; a value that does not convert keeps the default,
 // as the workbench's own start-up does.
-void applyStoredLine(serial::TApdComPort& port, const shell::PortSection& s) {
+void applyStoredLine(serial::TApdComPort& port, const settings::PortSection& s) {
     bool ok = false;
     if (const int baud = s.baud.toInt(&ok); ok)
         port.setBaud(baud);
@@ -96,11 +72,11 @@ bool isSerialAdapter(const QString& device) {
 bool choosePort(serial::TApdComPort& port, const QString& requested, const StoredSettings& stored,
                 QString& error) {
     const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    serial::PortMap map = serial::PortMap::resolve(env, stored.devices, {});
+    serial::PortMap map = serial::PortMap::resolve(env, stored.ports.devices, {});
     if (map.isEmpty()) {
         QStringList adapters = serial::discoverSerialDevices();
         adapters.removeIf([](const QString& device) { return !isSerialAdapter(device); });
-        map = serial::PortMap::resolve(env, stored.devices, adapters);
+        map = serial::PortMap::resolve(env, stored.ports.devices, adapters);
     }
     const QString name = requested.isEmpty() ? stored.ports.comNum : requested;
     int number = serial::PortMap::numberOf(name.toUpper());
@@ -175,7 +151,7 @@ Session::Session(const GlobalOptions& options, std::ostream& out, std::ostream& 
       m_out(out),
       m_err(err),
       m_prompts(std::make_unique<CliPrompts>(err, !options.quiet && isatty(STDERR_FILENO))) {
-    m_compilerOptions = compilerOptionsOf(readStoredSettings().compile);
+    m_compilerOptions = readStoredSettings().compile;
 }
 
 Session::~Session() {

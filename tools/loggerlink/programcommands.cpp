@@ -4,10 +4,10 @@
 #include <filesystem>
 #include <ostream>
 
+#include "compilejob.h"
 #include "compiler.h"
 #include "identify.h"
 #include "loggerlinkcli.h"
-#include "outputfile.h"
 #include "programloader.h"
 
 namespace orrery::loggerlink {
@@ -42,7 +42,8 @@ bool readWhole(const QString& path, QByteArray& bytes, QString& error) {
 }
 
 // Compiles FILE.qob as the workbench compiles an editor holding it, and writes the output files the
-// stored compiler options ask for beside it. The exit code on failure, else nullopt.
+// stored compiler options ask for beside it. The exit code on failure, else nullopt. A listing or
+// symbol file that could not be written is said and the load goes on, as in the workbench.
 std::optional<int> compileSource(Session& session, const QString& path, LoadableImage& image) {
     QByteArray text;
     QString error;
@@ -50,32 +51,27 @@ std::optional<int> compileSource(Session& session, const QString& path, Loadable
         session.error(error);
         return kExitUsage;
     }
-    const compiler::CompilerOptions& options = session.compilerOptions();
-    compiler::CompileJob job;
-    job.sourceName = localPath(QFileInfo(path).fileName());
-    job.sourceText = text.toStdString() + "\r\n";
-    job.sourceLength = std::uint32_t(job.sourceText.size());
-    compiler::applyOptions(job, options);
-    if (compiler::compile(job) != compiler::kCompileOk) {
+    compiler::CompileRequest request;
+    request.sourceName = localPath(QFileInfo(path).fileName());
+    request.text = text.toStdString();
+    request.options = session.compilerOptions();
+    request.outputFolder = std::filesystem::path(localPath(QFileInfo(path).absolutePath()));
+    compiler::CompileOutcome outcome = compiler::compileProgram(request);
+    const compiler::CompileJob& job = outcome.job;
+    if (!outcome.compiled()) {
         session.err() << path.toStdString() << ":" << job.errorLine << ":" << job.errorTokenColumn
                       << ": error: " << job.errorMessage << "\n";
         return kExitUsage;
     }
-    compiler::OutputChoice choice;
-    choice.listing = options.createListFile;
-    choice.binary = options.createBinFile;
-    choice.symbols = options.createSymFile;
-    choice.folder = std::filesystem::path(localPath(QFileInfo(path).absolutePath()));
-    const compiler::OutputsWritten written = compiler::writeCompileOutputs(job, choice);
-    for (const std::string& e : written.errors)
+    for (const std::string& e : outcome.outputs.errors)
         session.error(QString::fromLocal8Bit(e.c_str()));
-    if (!written.ok()) {
+    if (!outcome.ok()) {
         return kExitUsage;
     }
     image.bytes = QByteArray(reinterpret_cast<const char*>(job.image.data()), qsizetype(job.image.size()));
     image.modelCode = job.modelCode;
     image.variableAreaSize = job.header.variablesSize;
-    compiler::releaseJob(job);
+    compiler::releaseJob(outcome.job);
     return std::nullopt;
 }
 

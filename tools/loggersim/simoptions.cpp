@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 
 namespace orrery::loggersim {
 
@@ -120,96 +121,203 @@ std::string usageText() {
            "Bad values exit with code 2.\n";
 }
 
+namespace {
+
+// What the options fill in: the options themselves and the files read once every option is known.
+struct Parsed {
+    SimOptions& o;
+    std::string dataPath;
+    std::string romPath;
+};
+
+// The options without a value.
+struct Flag {
+    const char* name;
+    void (*set)(SimOptions&);
+};
+
+const Flag kFlags[] = {
+    {"-h", [](SimOptions& o) { o.help = true; }},
+    {"--help", [](SimOptions& o) { o.help = true; }},
+    {"--version", [](SimOptions& o) { o.version = true; }},
+    {"--eprom-refuse", [](SimOptions& o) { o.setup.epromRefuse = true; }},
+    {"--wrong-echo", [](SimOptions& o) { o.setup.wrongEcho = true; }},
+};
+
+// The options with a value. take() returns what is wrong with the value (the message goes on after
+// "OPTION: "), or nothing when it is taken.
+struct Valued {
+    const char* name;
+    std::optional<std::string> (*take)(Parsed&, const std::string& value);
+};
+
+using Refusal = std::optional<std::string>;
+
+Refusal integer(const std::string& value, long long low, long long high, long long& number,
+                const char* what) {
+    if (toInteger(value, low, high, number))
+        return std::nullopt;
+    return value + " is not " + what;
+}
+
+const Valued kValued[] = {
+    {"--model",
+     [](Parsed& p, const std::string& v) -> Refusal {
+         long long n = 0;
+         if (!toInteger(v, 0, 65535, n) || findModel(std::uint16_t(n)) == nullptr)
+             return v + " is not a known model";
+         p.o.setup.model = std::uint16_t(n);
+         return std::nullopt;
+     }},
+    {"--identify",
+     [](Parsed& p, const std::string& v) -> Refusal {
+         if (v.size() > 127)
+             return std::string("the text is longer than 127 characters");
+         p.o.setup.identifyText = v;
+         return std::nullopt;
+     }},
+    {"--data",
+     [](Parsed& p, const std::string& v) -> Refusal {
+         p.dataPath = v;
+         return std::nullopt;
+     }},
+    {"--rom",
+     [](Parsed& p, const std::string& v) -> Refusal {
+         p.romPath = v;
+         return std::nullopt;
+     }},
+    {"--disk",
+     [](Parsed& p, const std::string& v) -> Refusal {
+         std::error_code ec;
+         if (!std::filesystem::is_directory(v, ec))
+             return v + " is not a folder";
+         p.o.setup.diskDir = v;
+         return std::nullopt;
+     }},
+    {"--link",
+     [](Parsed& p, const std::string& v) -> Refusal {
+         p.o.link = v;
+         return std::nullopt;
+     }},
+    {"--trace",
+     [](Parsed& p, const std::string& v) -> Refusal {
+         p.o.tracePath = v;
+         return std::nullopt;
+     }},
+    {"--baud",
+     [](Parsed& p, const std::string& v) -> Refusal {
+         long long n = 0;
+         if (auto bad = integer(v, 50, 4'000'000, n, "a rate from 50 to 4000000"))
+             return bad;
+         p.o.faults.baud = int(n);
+         return std::nullopt;
+     }},
+    {"--exit-after",
+     [](Parsed& p, const std::string& v) -> Refusal {
+         long long n = 0;
+         if (auto bad = integer(v, 1, 1'000'000'000, n, "a positive count"))
+             return bad;
+         p.o.exitAfter = long(n);
+         return std::nullopt;
+     }},
+    {"--drop",
+     [](Parsed& p, const std::string& v) -> Refusal {
+         if (!toProbability(v, p.o.faults.drop))
+             return v + " is not a probability from 0 to 1";
+         return std::nullopt;
+     }},
+    {"--corrupt",
+     [](Parsed& p, const std::string& v) -> Refusal {
+         if (!toProbability(v, p.o.faults.corrupt))
+             return v + " is not a probability from 0 to 1";
+         return std::nullopt;
+     }},
+    {"--delay",
+     [](Parsed& p, const std::string& v) -> Refusal {
+         long long n = 0;
+         if (auto bad = integer(v, 0, 60'000, n, "a number of milliseconds from 0 to 60000"))
+             return bad;
+         p.o.faults.delay = Micros(n) * 1000;
+         return std::nullopt;
+     }},
+    {"--silent-after",
+     [](Parsed& p, const std::string& v) -> Refusal {
+         long long n = 0;
+         if (auto bad = integer(v, 0, INT64_MAX, n, "a count"))
+             return bad;
+         p.o.faults.silentAfter = n;
+         return std::nullopt;
+     }},
+    {"--seed",
+     [](Parsed& p, const std::string& v) -> Refusal {
+         char* end = nullptr;
+         errno = 0;
+         const unsigned long long seed = std::strtoull(v.c_str(), &end, 10);
+         if (v.empty() || v[0] == '-' || *end != '\0' || errno != 0)
+             return v + " is not a number";
+         p.o.faults.seed = seed;
+         return std::nullopt;
+     }},
+    {"--speed",
+     [](Parsed& p, const std::string& v) -> Refusal {
+         long long n = 0;
+         if (auto bad = integer(v, 1, 1'000'000, n, "a factor from 1 to 1000000"))
+             return bad;
+         p.o.speed = long(n);
+         return std::nullopt;
+     }},
+    {"--inputs",
+     [](Parsed& p, const std::string& v) -> Refusal {
+         p.o.inputsPath = v;
+         return std::nullopt;
+     }},
+    {"--trace-cpu",
+     [](Parsed& p, const std::string& v) -> Refusal {
+         p.o.cpuTracePath = v;
+         return std::nullopt;
+     }},
+};
+
+template <typename Option, std::size_t N>
+const Option* findOption(const Option (&table)[N], const std::string& name) {
+    for (const Option& option : table) {
+        if (name == option.name)
+            return &option;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 ParseResult parseArguments(const std::vector<std::string>& args) {
     ParseResult result;
     SimOptions& o = result.options;
     o.setup = defaultSetup(510);
-    std::string dataPath;
-    std::string romPath;
+    Parsed parsed{o, {}, {}};
     auto fail = [&result](const std::string& message) {
         result.error = message;
         return result;
     };
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        auto needsValue = [&](std::string& value) {
-            if (i + 1 >= args.size()) return false;
-            value = args[++i];
-            return true;
-        };
-        std::string value;
-        long long number = 0;
-        if (arg == "-h" || arg == "--help") {
-            o.help = true;
-        } else if (arg == "--version") {
-            o.version = true;
-        } else if (arg == "--eprom-refuse") {
-            o.setup.epromRefuse = true;
-        } else if (arg == "--wrong-echo") {
-            o.setup.wrongEcho = true;
-        } else if (arg == "--model" || arg == "--identify" || arg == "--data" || arg == "--disk" ||
-                   arg == "--rom" || arg == "--link" || arg == "--baud" || arg == "--trace" ||
-                   arg == "--exit-after" || arg == "--drop" || arg == "--corrupt" || arg == "--delay" ||
-                   arg == "--silent-after" || arg == "--seed" || arg == "--speed" || arg == "--inputs" ||
-                   arg == "--trace-cpu") {
-            if (!needsValue(value)) return fail(arg + " needs a value");
-            if (arg == "--model") {
-                if (!toInteger(value, 0, 65535, number) || findModel(std::uint16_t(number)) == nullptr) {
-                    return fail("--model: " + value + " is not a known model");
-                }
-                o.setup.model = std::uint16_t(number);
-            } else if (arg == "--identify") {
-                if (value.size() > 127) return fail("--identify: the text is longer than 127 characters");
-                o.setup.identifyText = value;
-            } else if (arg == "--data") {
-                dataPath = value;
-            } else if (arg == "--rom") {
-                romPath = value;
-            } else if (arg == "--disk") {
-                std::error_code ec;
-                if (!std::filesystem::is_directory(value, ec)) return fail("--disk: " + value + " is not a folder");
-                o.setup.diskDir = value;
-            } else if (arg == "--link") {
-                o.link = value;
-            } else if (arg == "--trace") {
-                o.tracePath = value;
-            } else if (arg == "--baud") {
-                if (!toInteger(value, 50, 4'000'000, number)) return fail("--baud: " + value + " is not a rate from 50 to 4000000");
-                o.faults.baud = int(number);
-            } else if (arg == "--exit-after") {
-                if (!toInteger(value, 1, 1'000'000'000, number)) return fail("--exit-after: " + value + " is not a positive count");
-                o.exitAfter = long(number);
-            } else if (arg == "--drop" || arg == "--corrupt") {
-                double p = 0;
-                if (!toProbability(value, p)) return fail(arg + ": " + value + " is not a probability from 0 to 1");
-                (arg == "--drop" ? o.faults.drop : o.faults.corrupt) = p;
-            } else if (arg == "--delay") {
-                if (!toInteger(value, 0, 60'000, number)) return fail("--delay: " + value + " is not a number of milliseconds from 0 to 60000");
-                o.faults.delay = Micros(number) * 1000;
-            } else if (arg == "--silent-after") {
-                if (!toInteger(value, 0, INT64_MAX, number)) return fail("--silent-after: " + value + " is not a count");
-                o.faults.silentAfter = number;
-            } else if (arg == "--speed") {
-                if (!toInteger(value, 1, 1'000'000, number)) return fail("--speed: " + value + " is not a factor from 1 to 1000000");
-                o.speed = long(number);
-            } else if (arg == "--inputs") {
-                o.inputsPath = value;
-            } else if (arg == "--trace-cpu") {
-                o.cpuTracePath = value;
-            } else if (arg == "--seed") {
-                char* end = nullptr;
-                errno = 0;
-                const unsigned long long seed = std::strtoull(value.c_str(), &end, 10);
-                if (value.empty() || value[0] == '-' || *end != '\0' || errno != 0) return fail("--seed: " + value + " is not a number");
-                o.faults.seed = seed;
-            }
+        if (const Flag* flag = findOption(kFlags, arg)) {
+            flag->set(o);
+        } else if (const Valued* option = findOption(kValued, arg)) {
+            if (i + 1 >= args.size())
+                return fail(arg + " needs a value");
+            if (const Refusal bad = option->take(parsed, args[++i]))
+                return fail(arg + ": " + *bad);
         } else {
             return fail("unknown option " + arg);
         }
     }
     std::string error;
-    if (!dataPath.empty() && !readFile(dataPath, kDataMemoryLimit, o.setup.data, error)) return fail("--data: " + error);
-    if (!romPath.empty() && !readFile(romPath, kRomSize, o.setup.rom, error)) return fail("--rom: " + error);
+    if (!parsed.dataPath.empty() && !readFile(parsed.dataPath, kDataMemoryLimit, o.setup.data, error)) {
+        return fail("--data: " + error);
+    }
+    if (!parsed.romPath.empty() && !readFile(parsed.romPath, kRomSize, o.setup.rom, error)) {
+        return fail("--rom: " + error);
+    }
     return result;
 }
 

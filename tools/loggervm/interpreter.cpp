@@ -578,6 +578,171 @@ void Interpreter::floatFunction(std::uint8_t opcode) {
     }
 }
 
+// The address of element index of an array: a slot on models 700 and 800, else a byte address.
+void Interpreter::indexedVariable() {
+    const std::int64_t index = popInt();
+    const std::int64_t base = operandWord(1);
+    const std::int64_t last = operandWord(3);
+    if (m_layout.slots()) {
+        if (index < 0 || base + index >= last) throw FaultSignal{Fault::IndexOutOfRange};
+        return push(static_cast<std::uint32_t>((base + index) * 4));
+    }
+    if (index < 0 || base + 4 * index + 3 > last) throw FaultSignal{Fault::IndexOutOfRange};
+    return push(static_cast<std::uint32_t>(base + 4 * index));
+}
+
+// ? and ?(n) on models 700 and 800: the clock, or one of its six fields.
+void Interpreter::clockVariable() {
+    const std::int32_t field = popInt();
+    if (field == -1) return push(kClockAddress);
+    if (field < 0 || field > 5) throw FaultSignal{Fault::IndexOutOfRange};
+    return push(kClockFields + 4u * static_cast<std::uint32_t>(field));
+}
+
+void Interpreter::peek() {
+    const std::int32_t size = popInt();
+    const std::uint32_t address = pop();
+    return push(readValue(address, size == 2 ? 2 : (size == 4 ? 4 : 1)));
+}
+
+void Interpreter::poke() {
+    const std::int32_t size = popInt();
+    const std::uint32_t value = pop();
+    return writeValue(pop(), value, size == 2 ? 2 : (size == 4 ? 4 : 1));
+}
+
+void Interpreter::forTest() {
+    // Below the limit and the step lies the flag that NEXT pushes: 0 on entry, 1 after a pass.
+    const std::int32_t stepBy = popInt();
+    const std::int32_t limit = popInt();
+    const bool advance = pop() != 0;
+    const std::uint32_t variable = variableAddress(operandWord(1));
+    auto value = static_cast<std::int32_t>(readValue(variable, 4));
+    if (advance) {
+        value = static_cast<std::int32_t>(static_cast<std::uint32_t>(value) + static_cast<std::uint32_t>(stepBy));
+        writeValue(variable, static_cast<std::uint32_t>(value), 4);
+    }
+    if (stepBy >= 0 ? value > limit : value < limit) jump(operandWord(3));
+}
+
+void Interpreter::setBreakLabel() {
+    const std::uint16_t label = operandWord();
+    if (label == kOmitted) m_breakLabel.reset();
+    else m_breakLabel = label;
+}
+
+void Interpreter::setErrorHandler() {
+    const std::uint32_t variable = pop();
+    const std::uint32_t label = pop();
+    m_onErrorVariable = variable;
+    if (label == kOmitted || label >= m_code.size()) m_onErrorLabel.reset();
+    else m_onErrorLabel = static_cast<std::uint16_t>(label);
+}
+
+void Interpreter::appendStrings() {
+    const std::string second = readString(pop());
+    const std::string first = readString(pop());
+    const std::uint32_t target = pop();
+    writeString(target, first + second);
+    return push(target);
+}
+
+void Interpreter::midString() {
+    // LEFT pushes start 1, RIGHT start 0 (count from the end), MID the start it was given
+    const std::int32_t count = std::max(popInt(), 0);
+    const std::int32_t start = popInt();
+    const std::string text = readString(pop());
+    const std::uint32_t target = pop();
+    const auto length = static_cast<std::int32_t>(text.size());
+    std::string part;
+    if (start == 0) part = text.substr(static_cast<std::size_t>(std::max(length - count, 0)));
+    else if (std::max(start, 1) <= length) part = text.substr(static_cast<std::size_t>(std::max(start, 1) - 1), static_cast<std::size_t>(count));
+    writeString(target, part);
+    return push(target);
+}
+
+void Interpreter::inString() {
+    const std::string text = readString(pop());
+    const std::string sought = readString(pop());
+    const std::int32_t from = std::max(popInt(), 1);
+    if (from > static_cast<std::int32_t>(text.size()) + 1) return push(0);
+    const auto found = text.find(sought, static_cast<std::size_t>(from - 1));
+    return pushInt(found == std::string::npos ? 0 : static_cast<std::int64_t>(found) + 1);
+}
+
+// STR: the print statement around it writes into the string under the value.
+void Interpreter::printIntoString() {
+    if (m_stack.size() < 2) badCode("evaluation stack underflow");
+    const std::uint32_t target = m_stack[m_stack.size() - 2];
+    writeString(target, "");
+    context().dest = PrintContext::Dest::String;
+    context().address = target;
+}
+
+void Interpreter::storeNumber(std::uint8_t opcode) {
+    const std::uint32_t value = pop();
+    const int size = isOp(opcode, Op::Store2) ? 2 : 4;
+    for (int shift = (size - 1) * 8; shift >= 0; shift -= 8) storeByte(static_cast<std::uint8_t>(value >> shift));
+}
+
+void Interpreter::storeString() {
+    const std::string text = readString(pop());
+    storeByte(static_cast<std::uint8_t>(text.size()));
+    for (const char c : text) storeByte(static_cast<std::uint8_t>(c));
+}
+
+void Interpreter::inputLine(std::uint8_t opcode) {
+    takeTypedLine();
+    if (!m_lineReady) {  // try again once a whole line has arrived
+        m_pc = m_current;
+        m_state = RunState::WaitingInput;
+        return;
+    }
+    if (operandByte() != 0 && m_transmit) m_host.writeSerial("\r\n");
+    const std::string line = m_typedLine;
+    m_typedLine.clear();
+    m_lineReady = false;
+    writeString(pop(), line);
+    if (isOp(opcode, Op::Input)) return pushInt(parseInteger(line));
+    if (isOp(opcode, Op::Finput)) return pushFloat(parseFloat(line));
+}
+
+void Interpreter::readClock() {
+    const std::uint32_t variable = pop();
+    if (variable == kOmitted) return refreshClock();
+    return writeValue(variable, static_cast<std::uint32_t>(clockSeconds()), 4);
+}
+
+void Interpreter::setClock() {
+    const std::uint32_t variable = pop();
+    const std::uint32_t from = variable == kOmitted ? kClockAddress : variable;
+    std::uint32_t seconds = 0;
+    for (std::uint32_t i = 0; i < 4; ++i) seconds = seconds << 8 | readByte(std::uint64_t{from} + i);
+    m_clockOffset = static_cast<std::int32_t>(seconds) - m_host.nowMs() / 1000;
+}
+
+void Interpreter::pinCommand(std::uint8_t opcode) {
+    std::uint32_t mask = 0;
+    for (int i = 0; i < operandByte(); ++i) mask |= pinMaskOf(popInt());
+    if (isOp(opcode, Op::Pset)) m_outputPins |= mask;
+    else if (isOp(opcode, Op::Pclr)) m_outputPins &= ~mask;
+    else if (isOp(opcode, Op::Ptog)) m_outputPins ^= mask;
+    else pushBool((inputPins() & mask) != 0);
+}
+
+void Interpreter::eepromGet() {
+    const std::int32_t cell = popInt();
+    if (cell < 0 || cell >= static_cast<std::int32_t>(m_eeprom.size())) throw FaultSignal{Fault::IndexOutOfRange};
+    return pushInt(m_eeprom[static_cast<std::size_t>(cell)]);
+}
+
+void Interpreter::eepromPut() {
+    const std::int32_t value = popInt();
+    const std::int32_t cell = popInt();
+    if (cell < 0 || cell >= static_cast<std::int32_t>(m_eeprom.size())) throw FaultSignal{Fault::IndexOutOfRange};
+    m_eeprom[static_cast<std::size_t>(cell)] = value;
+}
+
 void Interpreter::execute(std::uint8_t opcode) {
     switch (static_cast<Op>(opcode)) {
         // ---- stack, constants, variables
@@ -611,23 +776,8 @@ void Interpreter::execute(std::uint8_t opcode) {
             return writeValue(pop(), value, 4);
         }
         case Op::VarAddr: return push(variableAddress(operandWord()));
-        case Op::VarPlusOffset: {
-            const std::int64_t index = popInt();
-            const std::int64_t base = operandWord(1);
-            const std::int64_t last = operandWord(3);
-            if (m_layout.slots()) {
-                if (index < 0 || base + index >= last) throw FaultSignal{Fault::IndexOutOfRange};
-                return push(static_cast<std::uint32_t>((base + index) * 4));
-            }
-            if (index < 0 || base + 4 * index + 3 > last) throw FaultSignal{Fault::IndexOutOfRange};
-            return push(static_cast<std::uint32_t>(base + 4 * index));
-        }
-        case Op::TimeVar: {  // ? and ?(n) on models 700 and 800
-            const std::int32_t field = popInt();
-            if (field == -1) return push(kClockAddress);
-            if (field < 0 || field > 5) throw FaultSignal{Fault::IndexOutOfRange};
-            return push(kClockFields + 4u * static_cast<std::uint32_t>(field));
-        }
+        case Op::VarPlusOffset: return indexedVariable();
+        case Op::TimeVar: return clockVariable();
         case Op::Mod: return push(m_layout.modelCode);
         case Op::Vers: return pushInt(kVersion);
         case Op::Fperror: {
@@ -635,36 +785,15 @@ void Interpreter::execute(std::uint8_t opcode) {
             m_fpError = 0;
             return pushInt(error);
         }
-        case Op::Peek: {
-            const std::int32_t size = popInt();
-            const std::uint32_t address = pop();
-            return push(readValue(address, size == 2 ? 2 : (size == 4 ? 4 : 1)));
-        }
-        case Op::Poke: {
-            const std::int32_t size = popInt();
-            const std::uint32_t value = pop();
-            return writeValue(pop(), value, size == 2 ? 2 : (size == 4 ? 4 : 1));
-        }
+        case Op::Peek: return peek();
+        case Op::Poke: return poke();
 
         // ---- flow of control
         case Op::Goto: return jump(operandWord());
         case Op::GoFalse:
             if (pop() == 0) jump(operandWord());
             return;
-        case Op::ForTest: {
-            // Below the limit and the step lies the flag that NEXT pushes: 0 on entry, 1 after a pass.
-            const std::int32_t stepBy = popInt();
-            const std::int32_t limit = popInt();
-            const bool advance = pop() != 0;
-            const std::uint32_t variable = variableAddress(operandWord(1));
-            auto value = static_cast<std::int32_t>(readValue(variable, 4));
-            if (advance) {
-                value = static_cast<std::int32_t>(static_cast<std::uint32_t>(value) + static_cast<std::uint32_t>(stepBy));
-                writeValue(variable, static_cast<std::uint32_t>(value), 4);
-            }
-            if (stepBy >= 0 ? value > limit : value < limit) jump(operandWord(3));
-            return;
-        }
+        case Op::ForTest: return forTest();
         case Op::Next:
             push(1);
             return jump(operandWord());
@@ -689,20 +818,8 @@ void Interpreter::execute(std::uint8_t opcode) {
         case Op::Done: return end(EndReason::Done);
         case Op::Halt: return end(EndReason::Halt);
         case Op::Quit: return end(EndReason::Quit);
-        case Op::Cbreak: {
-            const std::uint16_t label = operandWord();
-            if (label == kOmitted) m_breakLabel.reset();
-            else m_breakLabel = label;
-            return;
-        }
-        case Op::Onerr: {
-            const std::uint32_t variable = pop();
-            const std::uint32_t label = pop();
-            m_onErrorVariable = variable;
-            if (label == kOmitted || label >= m_code.size()) m_onErrorLabel.reset();
-            else m_onErrorLabel = static_cast<std::uint16_t>(label);
-            return;
-        }
+        case Op::Cbreak: return setBreakLabel();
+        case Op::Onerr: return setErrorHandler();
 
         // ---- arithmetic, logic, comparison
         case Op::Plus: case Op::Minus: case Op::Multiply: case Op::Divide: case Op::Modulo:
@@ -738,43 +855,11 @@ void Interpreter::execute(std::uint8_t opcode) {
             const std::uint32_t source = pop();
             return writeString(pop(), readString(source));
         }
-        case Op::AppStr: {
-            const std::string second = readString(pop());
-            const std::string first = readString(pop());
-            const std::uint32_t target = pop();
-            writeString(target, first + second);
-            return push(target);
-        }
-        case Op::MidString: {
-            // LEFT pushes start 1, RIGHT start 0 (count from the end), MID the start it was given
-            const std::int32_t count = std::max(popInt(), 0);
-            const std::int32_t start = popInt();
-            const std::string text = readString(pop());
-            const std::uint32_t target = pop();
-            const auto length = static_cast<std::int32_t>(text.size());
-            std::string part;
-            if (start == 0) part = text.substr(static_cast<std::size_t>(std::max(length - count, 0)));
-            else if (std::max(start, 1) <= length) part = text.substr(static_cast<std::size_t>(std::max(start, 1) - 1), static_cast<std::size_t>(count));
-            writeString(target, part);
-            return push(target);
-        }
-        case Op::InString: {
-            const std::string text = readString(pop());
-            const std::string sought = readString(pop());
-            const std::int32_t from = std::max(popInt(), 1);
-            if (from > static_cast<std::int32_t>(text.size()) + 1) return push(0);
-            const auto found = text.find(sought, static_cast<std::size_t>(from - 1));
-            return pushInt(found == std::string::npos ? 0 : static_cast<std::int64_t>(found) + 1);
-        }
+        case Op::AppStr: return appendStrings();
+        case Op::MidString: return midString();
+        case Op::InString: return inString();
         case Op::IntToStr:
-        case Op::FltToStr: {  // STR: the print statement around it writes into the string under the value
-            if (m_stack.size() < 2) badCode("evaluation stack underflow");
-            const std::uint32_t target = m_stack[m_stack.size() - 2];
-            writeString(target, "");
-            context().dest = PrintContext::Dest::String;
-            context().address = target;
-            return;
-        }
+        case Op::FltToStr: return printIntoString();
         case Op::StrToInt: return pushInt(parseInteger(readString(pop())));
         case Op::StrToFlt: return pushFloat(parseFloat(readString(pop())));
 
@@ -798,58 +883,22 @@ void Interpreter::execute(std::uint8_t opcode) {
         case Op::GfRadix: context().format.code = operandByte(); return;
         case Op::Store1: return storeByte(static_cast<std::uint8_t>(pop()));
         case Op::Store2:
-        case Op::Store4: {
-            const std::uint32_t value = pop();
-            const int size = isOp(opcode, Op::Store2) ? 2 : 4;
-            for (int shift = (size - 1) * 8; shift >= 0; shift -= 8) storeByte(static_cast<std::uint8_t>(value >> shift));
-            return;
-        }
-        case Op::StoreStr: {
-            const std::string text = readString(pop());
-            storeByte(static_cast<std::uint8_t>(text.size()));
-            for (const char c : text) storeByte(static_cast<std::uint8_t>(c));
-            return;
-        }
+        case Op::Store4: return storeNumber(opcode);
+        case Op::StoreStr: return storeString();
         case Op::Dfmax: return push(m_host.dataSize());
 
         // ---- input
         case Op::Input:
         case Op::Finput:
-        case Op::Sinput: {
-            takeTypedLine();
-            if (!m_lineReady) {  // try again once a whole line has arrived
-                m_pc = m_current;
-                m_state = RunState::WaitingInput;
-                return;
-            }
-            if (operandByte() != 0 && m_transmit) m_host.writeSerial("\r\n");
-            const std::string line = m_typedLine;
-            m_typedLine.clear();
-            m_lineReady = false;
-            writeString(pop(), line);
-            if (isOp(opcode, Op::Input)) return pushInt(parseInteger(line));
-            if (isOp(opcode, Op::Finput)) return pushFloat(parseFloat(line));
-            return;
-        }
+        case Op::Sinput: return inputLine(opcode);
 
         // ---- time
         case Op::Sleep: return sleepFor(popInt(), false);
         case Op::SleepD1: return sleepFor(popInt(), true);
         case Op::Hibernate: return sleepFor(popInt(), false);
         case Op::Rate: m_rate = popInt(); return;
-        case Op::Rtime: {
-            const std::uint32_t variable = pop();
-            if (variable == kOmitted) return refreshClock();
-            return writeValue(variable, static_cast<std::uint32_t>(clockSeconds()), 4);
-        }
-        case Op::Stime: {
-            const std::uint32_t variable = pop();
-            const std::uint32_t from = variable == kOmitted ? kClockAddress : variable;
-            std::uint32_t seconds = 0;
-            for (std::uint32_t i = 0; i < 4; ++i) seconds = seconds << 8 | readByte(std::uint64_t{from} + i);
-            m_clockOffset = static_cast<std::int32_t>(seconds) - m_host.nowMs() / 1000;
-            return;
-        }
+        case Op::Rtime: return readClock();
+        case Op::Stime: return setClock();
 
         // ---- sensors and pins
         case Op::Chan: return pushInt(m_host.sense(Sensor::Analog, popInt()));
@@ -868,27 +917,9 @@ void Interpreter::execute(std::uint8_t opcode) {
         case Op::Cpclr: m_outputPins &= ~pop(); return;
         case Op::Cptog: m_outputPins ^= pop(); return;
         case Op::Cpin: return pushBool((inputPins() & pop()) != 0);
-        case Op::Pset: case Op::Pclr: case Op::Ptog: case Op::Pin: {
-            std::uint32_t mask = 0;
-            for (int i = 0; i < operandByte(); ++i) mask |= pinMaskOf(popInt());
-            if (isOp(opcode, Op::Pset)) m_outputPins |= mask;
-            else if (isOp(opcode, Op::Pclr)) m_outputPins &= ~mask;
-            else if (isOp(opcode, Op::Ptog)) m_outputPins ^= mask;
-            else pushBool((inputPins() & mask) != 0);
-            return;
-        }
-        case Op::Eeget: {
-            const std::int32_t cell = popInt();
-            if (cell < 0 || cell >= static_cast<std::int32_t>(m_eeprom.size())) throw FaultSignal{Fault::IndexOutOfRange};
-            return pushInt(m_eeprom[static_cast<std::size_t>(cell)]);
-        }
-        case Op::Eeput: {
-            const std::int32_t value = popInt();
-            const std::int32_t cell = popInt();
-            if (cell < 0 || cell >= static_cast<std::int32_t>(m_eeprom.size())) throw FaultSignal{Fault::IndexOutOfRange};
-            m_eeprom[static_cast<std::size_t>(cell)] = value;
-            return;
-        }
+        case Op::Pset: case Op::Pclr: case Op::Ptog: case Op::Pin: return pinCommand(opcode);
+        case Op::Eeget: return eepromGet();
+        case Op::Eeput: return eepromPut();
         case Op::Xmit: m_transmit = pop() != 0; return;
         case Op::Xshake: pop(); return;  // the simulated line needs no handshake
         case Op::AsmGo: case Op::AsmLoad: case Op::Call: case Op::CallGF: return machineCode(opcode);

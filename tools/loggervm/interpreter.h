@@ -211,6 +211,26 @@ private:
     void sleepFor(std::int64_t seconds, bool reportWake);
     void arithmetic(std::uint8_t opcode);
     void floatFunction(std::uint8_t opcode);
+    // The instructions that take more than a line, one function each.
+    void indexedVariable();
+    void clockVariable();
+    void peek();
+    void poke();
+    void forTest();
+    void setBreakLabel();
+    void setErrorHandler();
+    void appendStrings();
+    void midString();
+    void inString();
+    void printIntoString();
+    void storeNumber(std::uint8_t opcode);
+    void storeString();
+    void inputLine(std::uint8_t opcode);
+    void readClock();
+    void setClock();
+    void pinCommand(std::uint8_t opcode);
+    void eepromGet();
+    void eepromPut();
 
     // data file, disk, extra lines (peripherals.cpp)
     void peripheral(std::uint8_t opcode);

@@ -9,9 +9,9 @@
 #include <ostream>
 #include <sstream>
 
+#include "compilejob.h"
 #include "compiler.h"
 #include "orrery_version.h"
-#include "outputfile.h"
 
 namespace orrery::qobc {
 
@@ -104,19 +104,6 @@ bool readFile(const std::string& path, std::string& text) {
     return !in.bad();
 }
 
-// The chosen output files go beside FILE unless -o names another folder.
-int writeOutputs(const compiler::CompileJob& job, const Options& options, std::ostream& err) {
-    compiler::OutputChoice choice;
-    choice.listing = options.compiler.createListFile;
-    choice.binary = options.compiler.createBinFile;
-    choice.symbols = options.compiler.createSymFile;
-    choice.folder = options.outputDir.empty() ? std::filesystem::path(options.file).parent_path()
-                                              : std::filesystem::path(options.outputDir);
-    const compiler::OutputsWritten written = compiler::writeCompileOutputs(job, choice);
-    for (const std::string& error : written.errors) err << "qobc: " << error << "\n";
-    return written.ok() ? kExitOk : kExitUsage;
-}
-
 }  // namespace
 
 std::string hexDump(const std::vector<unsigned char>& bytes) {
@@ -168,23 +155,29 @@ int run(const std::vector<std::string>& arguments, std::ostream& out, std::ostre
         return kExitUsage;
     }
 
-    // The same text the workbench compiles for an editor holding this file: its bytes and CR LF.
-    compiler::CompileJob job;
-    compiler::setSource(job, std::filesystem::path(options.file).filename().string(), text);
-    compiler::applyOptions(job, options.compiler);
-
-    if (compiler::compile(job) != compiler::kCompileOk) {
-        err << options.file << ":" << job.errorLine << ":" << job.errorTokenColumn << ": error: " << job.errorMessage
-            << "\n";
-        compiler::releaseJob(job);
+    // The same job the workbench runs for an editor holding this file. The chosen output files go beside
+    // FILE unless -o names another folder.
+    compiler::CompileRequest request;
+    request.sourceName = std::filesystem::path(options.file).filename().string();
+    request.text = std::move(text);
+    request.options = options.compiler;
+    request.outputFolder = options.outputDir.empty() ? std::filesystem::path(options.file).parent_path()
+                                                     : std::filesystem::path(options.outputDir);
+    compiler::CompileOutcome outcome = compiler::compileProgram(request);
+    const compiler::CompileJob& job = outcome.job;
+    if (!outcome.compiled()) {
+        err << options.file << ":" << job.errorLine << ":" << job.errorTokenColumn
+            << ": error: " << job.errorMessage << "\n";
         return kExitCompileError;
     }
     if (options.printCode) out << hexDump(job.code);
     out << options.file << ": program size " << job.header.codeSize << ", header " << job.header.headerSize
         << ", variables " << job.header.variablesSize << "\n";
-    const int status = writeOutputs(job, options, err);
-    compiler::releaseJob(job);
-    return status;
+    // Any file asked for and not written is an unwritable output for the caller (exit code 2), even one
+    // that does not fail the job.
+    for (const std::string& error : outcome.outputs.errors)
+        err << "qobc: " << error << "\n";
+    return outcome.outputs.ok() ? kExitOk : kExitUsage;
 }
 
 }  // namespace orrery::qobc

@@ -9,6 +9,7 @@
 #include <QMdiArea>
 #include <QTemporaryDir>
 
+#include "../menuitems.h"
 #include "commsettingsform.h"
 #include "compilecommand.h"
 #include "compileoptions.h"
@@ -82,16 +83,14 @@ protected:
     }
     QByteArray expectedLoad(TEditor& editor) {
         const shell::CompileSource source{editor.caption(), editor.fileName(), editor.control().text()};
-        compiler::CompileJob job =
-            shell::makeCompileJob(source, shell::compilerOptionsFrom(form->settings().compile));
+        compiler::CompileJob job = shell::makeCompileJob(source, form->settings().compile);
         EXPECT_EQ(compiler::compile(job), compiler::kCompileOk);
         return loadStream(
             QByteArray(reinterpret_cast<const char*>(job.image.data()), qsizetype(job.image.size())));
     }
     qsizetype loadedImageSize(TEditor& editor) {
         const shell::CompileSource source{editor.caption(), editor.fileName(), editor.control().text()};
-        compiler::CompileJob job =
-            shell::makeCompileJob(source, shell::compilerOptionsFrom(form->settings().compile));
+        compiler::CompileJob job = shell::makeCompileJob(source, form->settings().compile);
         EXPECT_EQ(compiler::compile(job), compiler::kCompileOk);
         return qsizetype(job.image.size());
     }
@@ -120,7 +119,7 @@ TEST_F(WorkbenchAgainstSimulator, LoadPutsExactlyTheImageOnTheLine) {
     start({"--model", "230"});
     TEditor* editor = openProgram();
     const QByteArray expected = kGreeting + expectedLoad(*editor);
-    form->action("Load1")->trigger();
+    form->actions().load->trigger();
     EXPECT_EQ(receivedAfterEvents(expected.size()).toHex(), expected.toHex());
     EXPECT_EQ(prompts.messages(), QStringList{});
     EXPECT_EQ(form->loggerLink().ProgramDir, dir.path());
@@ -131,7 +130,7 @@ TEST_F(WorkbenchAgainstSimulator, RunLoadsStartsAndShowsTheTerminal) {
     start({"--model", "230"});
     TEditor* editor = openProgram();
     const QByteArray expected = kGreeting + expectedLoad(*editor) + char(kRunCommand);
-    form->action("Run1")->trigger();
+    form->actions().run->trigger();
     EXPECT_EQ(receivedAfterEvents(expected.size()).toHex(), expected.toHex());
     EXPECT_EQ(form->mdiArea()->currentSubWindow(), terminalWindow);
     EXPECT_EQ(prompts.messages(), QStringList{});
@@ -142,7 +141,7 @@ TEST_F(WorkbenchAgainstSimulator, RunLoadsStartsAndShowsTheTerminal) {
 TEST_F(WorkbenchAgainstSimulator, SilentLoggerGivesTheMessagesAfterTheEchoTimeOut) {
     start({"--model", "230", "--silent-after", "0"});
     openProgram();
-    form->action("Load1")->trigger();
+    form->actions().load->trigger();
     EXPECT_EQ(prompts.messages(), (QStringList{kNotResponding, kErrorCommunicating}));
     const QByteArray expected = kGreeting + char(kLoadCommand);
     EXPECT_EQ(receivedAfterEvents(expected.size()), expected) << "no block after a missing echo";
@@ -154,7 +153,7 @@ TEST_F(WorkbenchAgainstSimulator, ACompileErrorEndsLoadAndRunWithItsPlaceInTheSt
     start({"--model", "230"});
     openProgram()->control().setPlainText("MODEL \"Birch\"\nPRINT = 1\n");
     for (const char* command : {"Load", "Run"}) {
-        form->action(QString(command) + "1")->trigger();
+        menuItem(*form, QString(command) + "1")->trigger();
         ASSERT_FALSE(prompts.messages().isEmpty()) << command;
         EXPECT_TRUE(prompts.messages().last().startsWith("hello.qob:2:"))
             << prompts.messages().last().toStdString();

@@ -84,7 +84,7 @@ protected:
 TEST_F(ExamplesInTheWorkbench, FormattedPrintShowsItsTable) {
     start({"--model", "600", "--speed", "1000"});
     ASSERT_TRUE(form->openFileByName(QStringLiteral(ORRERY_SOURCE_DIR "/examples/formatted_print.qob")));
-    form->action("Run1")->trigger();
+    form->actions().run->trigger();
     ASSERT_TRUE(terminalShows("done after 8 rows")) << terminalText();
     const std::string text = terminalText();
     EXPECT_NE(text.find("Reading table\n  no    raw   hex      volts        scientific\n"
@@ -96,7 +96,7 @@ TEST_F(ExamplesInTheWorkbench, FormattedPrintShowsItsTable) {
 TEST_F(ExamplesInTheWorkbench, StringsAnswersALineTypedInTheTerminal) {
     start({"--model", "210", "--speed", "1000"});
     ASSERT_TRUE(form->openFileByName(QStringLiteral(ORRERY_SOURCE_DIR "/examples/strings.qob")));
-    form->action("Run1")->trigger();
+    form->actions().run->trigger();
     ASSERT_TRUE(terminalShows("command")) << terminalText();
     form->ApdComPort1.putBlock(QByteArray("RATE=30\r"));
     ASSERT_TRUE(terminalShows("letter A by its code")) << terminalText();
@@ -107,7 +107,7 @@ TEST_F(ExamplesInTheWorkbench, StringsAnswersALineTypedInTheTerminal) {
 TEST_F(ExamplesInTheWorkbench, SamplerRunsADayAtHighSpeed) {
     start({"--model", "510", "--speed", "100000"});
     ASSERT_TRUE(form->openFileByName(QStringLiteral(ORRERY_SOURCE_DIR "/examples/sampler.qob")));
-    form->action("Run1")->trigger();
+    form->actions().run->trigger();
     ASSERT_TRUE(terminalShows("day complete")) << terminalText();
     EXPECT_NE(terminalText().find("sample  1439  T="), std::string::npos);
 }

@@ -4,6 +4,7 @@
 
 #include <pty.h>
 #include <unistd.h>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -175,6 +176,25 @@ TEST_F(LoggerLinkTool, PortNamesResolveAsInTheWorkbench) {
     EXPECT_EQ(unmapped.exitCode, 1);
     EXPECT_TRUE(unmapped.err.contains("COM4: no device is assigned to this port"))
         << unmapped.err.toStdString();
+}
+
+TEST_F(LoggerLinkTool, TheUsersStoreIsReadInPlaceAndLeftAsItWas) {
+    startSim({"--model", "230"});
+    // Older port keys (which only a save tidies away), a hand-written comment, sections of the
+    // workbench alone and the compiler options the load uses.
+    const QByteArray store =
+        "; hand-edited\n[Ports]\nBaud rate=9600\nCom port=3\nCOM3Device=" + sim->device().toLocal8Bit() +
+        "\n\n[Compile]\nEmbedLineNum=0\nConfirmConnect=0\n[Window]\nLeft=10\n";
+    const QString path = write("orrery.ini", store);
+    const QString source = write("prog.qob", kSmallProgram.toLatin1());
+    const Result r = loggerlink({"--quiet", "load", source});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.startsWith("Loaded ")) << r.out.toStdString();
+    QFile after(path);
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(after.readAll(), store);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2)
+        << "no copy of the store left";
 }
 
 TEST_F(LoggerLinkTool, ProgressBarOnStderrOnlyWhenItIsATerminal) {

@@ -6,7 +6,7 @@
 
 #include "settings.h"
 
-namespace orrery::shell {
+namespace orrery::settings {
 
 double readDouble(QSettings& store, const QString& key, double defaultValue) {
     const QByteArray text = readString(store, key, QString()).trimmed().toLatin1();
@@ -22,8 +22,8 @@ void writeDouble(QSettings& store, const QString& key, double value) {
     writeString(store, key, QString::fromLatin1(text, int(result.ptr - text)));
 }
 
-plotter::PlotterSettings loadPlotterSection(QSettings& store, const QRect& clientArea) {
-    plotter::PlotterSettings s;
+PlotterSettings loadPlotterSection(QSettings& store, const QRect& clientArea) {
+    PlotterSettings s;
     store.beginGroup(QStringLiteral("Plotter"));
     const QRect bounds(readInt(store, QStringLiteral("Left"), clientArea.width() / 4),
                        readInt(store, QStringLiteral("Top"), clientArea.height() / 4),
@@ -33,13 +33,13 @@ plotter::PlotterSettings loadPlotterSection(QSettings& store, const QRect& clien
     s.bounds = bounds.width() > 0 && bounds.height() > 0 ? clampToArea(bounds, clientArea) : QRect();
     s.maximized = readBool(store, QStringLiteral("Maximized"), false);
     s.open = readBool(store, QStringLiteral("Open"), false);
-    s.xAxis = readInt(store, QStringLiteral("XAxis"), 0) == 1 ? plotter::XAxisMode::Seconds : plotter::XAxisMode::Samples;
-    s.samplesShown = std::clamp(readInt(store, QStringLiteral("SamplesShown"), s.samplesShown), plotter::kMinShown,
-                                plotter::kMaxSamplesShown);
-    s.secondsShown = std::clamp(readInt(store, QStringLiteral("SecondsShown"), s.secondsShown), plotter::kMinShown,
-                                plotter::kMaxSecondsShown);
-    s.yRange = readInt(store, QStringLiteral("YRange"), 0) == 1 ? plotter::YRangeMode::Fixed
-                                                                  : plotter::YRangeMode::Automatic;
+    s.xAxis = readInt(store, QStringLiteral("XAxis"), 0) == 1 ? XAxisMode::Seconds : XAxisMode::Samples;
+    s.samplesShown = std::clamp(readInt(store, QStringLiteral("SamplesShown"), s.samplesShown), kMinShown,
+                                kMaxSamplesShown);
+    s.secondsShown = std::clamp(readInt(store, QStringLiteral("SecondsShown"), s.secondsShown), kMinShown,
+                                kMaxSecondsShown);
+    s.yRange = readInt(store, QStringLiteral("YRange"), 0) == 1 ? YRangeMode::Fixed
+                                                                  : YRangeMode::Automatic;
     s.yLow = readDouble(store, QStringLiteral("YLow"), s.yLow);
     s.yHigh = readDouble(store, QStringLiteral("YHigh"), s.yHigh);
     s.hiddenSeries = readList(store, QStringLiteral("NumHidden"), QStringLiteral("Hidden"));
@@ -48,7 +48,7 @@ plotter::PlotterSettings loadPlotterSection(QSettings& store, const QRect& clien
     return s;
 }
 
-void savePlotterSection(QSettings& store, const plotter::PlotterSettings& s) {
+void savePlotterSection(QSettings& store, const PlotterSettings& s) {
     store.beginGroup(QStringLiteral("Plotter"));
     writeBool(store, QStringLiteral("Maximized"), s.maximized);
     if (s.bounds.isValid()) {
@@ -68,4 +68,4 @@ void savePlotterSection(QSettings& store, const plotter::PlotterSettings& s) {
     store.endGroup();
 }
 
-}  // namespace orrery::shell
+}  // namespace orrery::settings

@@ -8,7 +8,7 @@
 
 #include "settings.h"
 
-using namespace orrery::shell;
+using namespace orrery::settings;
 
 namespace {
 
@@ -49,8 +49,8 @@ TEST_F(SettingsStore, SaveWritesEveryKeyAsText) {
     s.compile.maxAsmLines = 3000;
     s.plotter.bounds = QRect(1, 2, 300, 200);
     s.plotter.open = true;
-    s.plotter.xAxis = orrery::plotter::XAxisMode::Seconds;
-    s.plotter.yRange = orrery::plotter::YRangeMode::Fixed;
+    s.plotter.xAxis = orrery::settings::XAxisMode::Seconds;
+    s.plotter.yRange = orrery::settings::YRangeMode::Fixed;
     s.plotter.yLow = -0.5;
     s.plotter.hiddenSeries = {"RH"};
     {
@@ -191,6 +191,36 @@ TEST_F(SettingsStore, OlderPortKeysMigrate) {
         EXPECT_FALSE(raw.contains("Ports/Com port")) << c.what;
         EXPECT_EQ(raw.value("Ports/ComNum").toString(), c.comNum) << c.what;
         EXPECT_EQ(raw.value("Ports/Baud").toString(), c.baud) << c.what;
+    }
+}
+
+TEST_F(SettingsStore, ReadingEverySectionLeavesTheFileAsItWas) {
+    // Older port keys, keys of other programs' sections, garbage and an unusual layout: none of it is
+    // tidied by a read.
+    const QByteArray files[] = {
+        "[Ports]\nBaud rate=9600\nCom port=2\nCOM2Device=/dev/ttyUSB0\n",
+        "; kept by hand\n[Program]\nVersion=414\nNumMRU=1\nMRUFile00=/a.qob\n\n[Ports]\nComNum = COM1\nBaud=fast\n"
+        "[Compile]\nMaxLabels=70000\n[Plotter]\nYLow=1,5\nNumHidden=2\n[Other]\nkey=\"a, b\"\n",
+        "",
+    };
+    for (const QByteArray& text : files) {
+        QFile::remove(path());
+        if (!text.isEmpty()) {
+            writeRaw(text);
+        }
+        {
+            auto st = store();
+            AllSettings loaded;
+            loadSettings(*st, context, loaded);
+            (void)loadDeviceMap(*st);
+        }
+        QFile f(path());
+        if (text.isEmpty()) {
+            EXPECT_FALSE(f.exists()) << "a read creates no store";
+            continue;
+        }
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), text);
     }
 }
 

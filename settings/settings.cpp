@@ -9,7 +9,7 @@
 #include <QVariant>
 #include <algorithm>
 
-namespace orrery::shell {
+namespace orrery::settings {
 
 namespace {
 
@@ -259,30 +259,26 @@ TerminalSection loadTerminalSection(QSettings& store, const QRect& clientArea) {
     return s;
 }
 
+namespace {
+
+// Older versions kept the baud rate and the port number as integers under these keys; read, they are
+// the defaults of the string values, and the next save removes them.
+const QString kOldBaud = QStringLiteral("Baud rate");
+const QString kOldPort = QStringLiteral("Com port");
+
+}  // namespace
+
 PortSection loadPortSection(QSettings& store) {
     PortSection s;
     store.beginGroup(QStringLiteral("Ports"));
-    // Older versions kept the baud rate and the port number as integers; they become the defaults of
-    // the string values and are removed, so the next save leaves only the newer form.
     QString baudDefault = s.baud;
     QString portDefault = s.comNum;
-    const QString oldBaud = QStringLiteral("Baud rate");
-    const QString oldPort = QStringLiteral("Com port");
-    if (store.contains(oldBaud)) {
-        bool ok = false;
-        const int baud = rawText(store.value(oldBaud)).toInt(&ok);
-        store.remove(oldBaud);
-        if (ok) {
-            baudDefault = QString::number(baud);
-        }
+    bool ok = false;
+    if (const int baud = rawText(store.value(kOldBaud)).toInt(&ok); ok) {
+        baudDefault = QString::number(baud);
     }
-    if (store.contains(oldPort)) {
-        bool ok = false;
-        const int port = rawText(store.value(oldPort)).toInt(&ok);
-        store.remove(oldPort);
-        if (ok) {
-            portDefault = QStringLiteral("COM") + QString::number(port);
-        }
+    if (const int port = rawText(store.value(kOldPort)).toInt(&ok); ok) {
+        portDefault = QStringLiteral("COM") + QString::number(port);
     }
     s.comNum = readString(store, QStringLiteral("ComNum"), portDefault);
     s.baud = readString(store, QStringLiteral("Baud"), baudDefault);
@@ -416,6 +412,9 @@ void savePortSection(QSettings& store, const PortSection& s) {
     writeString(store, QStringLiteral("StopBits"), s.stopBits);
     writeString(store, QStringLiteral("Parity"), s.parity);
     writeString(store, QStringLiteral("Handshake"), s.handshake);
+    // The newer keys now carry what the older ones said.
+    store.remove(kOldBaud);
+    store.remove(kOldPort);
     store.endGroup();
 }
 
@@ -470,4 +469,4 @@ void saveSettings(QSettings& store, const AllSettings& settings) {
     store.sync();
 }
 
-}  // namespace orrery::shell
+}  // namespace orrery::settings

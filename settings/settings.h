@@ -8,8 +8,12 @@
 // ("MRUFile00"). Reading never fails: a value that is missing or does not convert takes its default.
 // Keys this code does not know (the device map "COM1Device" ...) are left untouched.
 //
-// The structs below are the in-memory copies; the main window, the terminal window and the find dialog
-// each hold theirs and hand them to load and save here.
+// The structs below are the in-memory copies; the main window, the terminal window, the find dialog and
+// the plotter each hold theirs and hand them to load and save here. Reading never changes the store:
+// keys of older versions are read as defaults and only the next save removes them, so a tool that only
+// reads (loggerlink) leaves the user's file as it found it.
+//
+// QtCore and the compiler's options only: the workbench, the plotter and the command-line tools use it.
 
 #include <QList>
 #include <QMap>
@@ -20,9 +24,10 @@
 #include <QStringList>
 #include <memory>
 
+#include "compiler.h"
 #include "plottersettings.h"
 
-namespace orrery::shell {
+namespace orrery::settings {
 
 inline constexpr int kSettingsVersion = 414;
 inline constexpr int kMaxRecentFiles = 5;
@@ -89,16 +94,8 @@ struct FindSection {
     bool replaceAll = false;
 };
 
-struct CompileSection {
-    bool confirmConnect = true;
-    bool embedLineNum = true;
-    bool createListFile = false;
-    bool createBinFile = false;
-    bool createSymFile = false;
-    bool caseInsensitiveSym = false;
-    qint16 maxLabels = 1000;
-    qint16 maxAsmLines = 1000;
-};
+// Section "Compile" is the compiler's options, field for field.
+using CompileSection = compiler::CompilerOptions;
 
 struct AllSettings {
     ProgramSection program;
@@ -108,7 +105,7 @@ struct AllSettings {
     TransferSection transfer;
     FindSection find;
     CompileSection compile;
-    plotter::PlotterSettings plotter;
+    PlotterSettings plotter;
 };
 
 // What the defaults depend on: the program directory and the areas windows must fit into.
@@ -183,4 +180,4 @@ void writeString(QSettings& store, const QString& key, const QString& value);
 QStringList readList(QSettings& store, const QString& countKey, const QString& prefix);
 void writeList(QSettings& store, const QString& countKey, const QString& prefix, const QStringList& list);
 
-}  // namespace orrery::shell
+}  // namespace orrery::settings

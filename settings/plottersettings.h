@@ -4,7 +4,7 @@
 #include <QRect>
 #include <QStringList>
 
-namespace orrery::plotter {
+namespace orrery::settings {
 
 enum class XAxisMode { Samples = 0, Seconds = 1 };
 enum class YRangeMode { Automatic = 0, Fixed = 1 };
@@ -26,4 +26,4 @@ inline constexpr int kMinShown = 2;
 inline constexpr int kMaxSamplesShown = 50000;
 inline constexpr int kMaxSecondsShown = 24 * 3600;
 
-}  // namespace orrery::plotter
+}  // namespace orrery::settings

@@ -10,13 +10,13 @@
 
 #include "plottersettings.h"
 
-namespace orrery::shell {
+namespace orrery::settings {
 
-plotter::PlotterSettings loadPlotterSection(QSettings& store, const QRect& clientArea);
-void savePlotterSection(QSettings& store, const plotter::PlotterSettings& s);
+PlotterSettings loadPlotterSection(QSettings& store, const QRect& clientArea);
+void savePlotterSection(QSettings& store, const PlotterSettings& s);
 
 // A number kept as text: read back in any locale; the default when missing or not a finite number.
 double readDouble(QSettings& store, const QString& key, double defaultValue);
 void writeDouble(QSettings& store, const QString& key, double value);
 
-}  // namespace orrery::shell
+}  // namespace orrery::settings
