@@ -1,6 +1,7 @@
 #include "loggerlink.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QThread>
 #include <algorithm>
@@ -215,6 +216,19 @@ qint16 LoggerLink::WaitByte(quint16 timeoutMs) {
         byte = PollByte();
     }
     return qint16(byte);
+}
+
+qint16 LoggerLink::WaitAnswer(quint16 timeoutMs) {
+    const QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        const qint16 byte = WaitByte(quint16(std::max<qint64>(deadline.remainingTime(), 0)));
+        if (byte != kCarriageReturn && byte != kLineFeed && byte != kPromptMark) {
+            return byte;
+        }
+        if (deadline.hasExpired()) {
+            return -1;
+        }
+    }
 }
 
 int LoggerLink::SendRunCommand() {

@@ -60,6 +60,9 @@ inline constexpr quint8 kDiskOffloadCommand = 0x04;
 inline constexpr quint8 kEpromExportCommand = 0x05;
 inline constexpr quint8 kLoadCommand = 0x0C;
 inline constexpr quint8 kCarriageReturn = 0x0D;
+// The logger's prompt is CR, LF, "#".
+inline constexpr quint8 kLineFeed = 0x0A;
+inline constexpr quint8 kPromptMark = '#';
 inline constexpr quint8 kSerialOffloadCommand = 0x0F;
 inline constexpr quint8 kRunCommand = 0x12;
 inline constexpr quint8 kIdentifyCommand = 0x13;
@@ -157,6 +160,11 @@ public:
     // Waits at most timeoutMs for one received byte, serving the event loop meanwhile. The byte 0..255,
     // or -1 on time-out (or at once when abandoned).
     qint16 WaitByte(quint16 timeoutMs);
+    // Waits at most timeoutMs for the logger's answer to a command byte, passing over the bytes of its
+    // prompt (CR, LF, "#"). The logger sends its prompt unasked (the CR the workbench sends when the port
+    // has just opened, a program that ended), and one that lands just after FlushPort would otherwise be
+    // taken for the answer and fail a command the logger accepted. The answer 0..255, or -1.
+    qint16 WaitAnswer(quint16 timeoutMs);
     // Bytes still queued in the port's output buffer.
     quint16 OutputPending();
     // Spins until OutputPending() is 0, without serving the event loop. False when the port stalled.
