@@ -63,6 +63,7 @@ TMainForm::TMainForm(Prompts& prompts, PortDialogs& portDialogs, QWidget* parent
     connectDefaultHandlers();
     connect(m_mdi, &QMdiArea::subWindowActivated, this, [this] { updateCommandState(); });
     connect(&m_port, &serial::TApdComPort::portLost, this, &TMainForm::onPortLost);
+    setUpLineHold();
     updateCommandState();
     qApp->installEventFilter(this);
 }
@@ -150,7 +151,10 @@ void TMainForm::runHandler(const QString& name) {
         return;
     }
     if (auto handler = m_handlers.value(name)) {
+        // A command that claims the line while its handler runs is named after the item.
+        const QString outer = std::exchange(m_runningItem, name);
         handler();
+        m_runningItem = outer;
     }
 }
 
@@ -238,6 +242,7 @@ void TMainForm::applyCommandState(const CommandState& state) {
         }
     }
     applyEditShortcuts(state.shortcuts);
+    applyLineHold();
     routeSharedShortcuts();
 }
 
@@ -376,6 +381,7 @@ void TMainForm::unlockMenu() {
             a->setEnabled(true);
         }
     }
+    applyLineHold();
     routeSharedShortcuts();
 }
 
@@ -982,10 +988,14 @@ void TMainForm::onPortLost(const QString& message) {
 // --- shut-down ---------------------------------------------------------------------------------------
 
 void TMainForm::closeEvent(QCloseEvent* event) {
-    // A logger command is waiting inside the event loop: end it first, then close once the line is free.
+    // A command holds the line (a transfer runs in the background, or a command waits inside the event
+    // loop): it is ended first, if the user agrees, and the window closes once the line is free.
     if (m_link.isBusy()) {
         event->ignore();
-        if (!m_closeAfterLink) {
+        if (m_askingToQuit || m_closeAfterLink || !cancelRunningCommandToQuit()) {
+            return;
+        }
+        if (m_link.isBusy()) {
             m_closeAfterLink = true;
             connect(
                 &m_link, &link::LoggerLink::idle, this,
@@ -994,8 +1004,10 @@ void TMainForm::closeEvent(QCloseEvent* event) {
                     close();
                 },
                 Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
+            return;
         }
-        m_link.abandon();
+        // It ended while the question was up.
+        QTimer::singleShot(0, this, &QWidget::close);
         return;
     }
     const QList<TEditor*> all = editors();
