@@ -12,7 +12,8 @@
 //   bad: mute logger   the logger did not answer identify 5 s after the command (checked only where the
 //                      faults leave it able to answer at all)
 //
-//   fault_campaign [--rounds N] [--seed S]      exit status 1 when any round was bad
+//   fault_campaign [--rounds N] [--seed S] [--first R]   exit status 1 when any round was bad; --first
+//                                                        runs only rounds R to N of that seed's series
 //
 // LOGGERLINK and LOGGERSIM in the environment name other binaries than the ones of this build.
 #include <signal.h>
@@ -143,14 +144,24 @@ bool upperMemoryOf(const QByteArray& hex, QByteArray& upper) {
 
 class Campaign {
 public:
-    Campaign(quint32 seed) : m_random(seed) {}
+    Campaign(quint32 seed, int first) : m_random(seed), m_first(first) {}
 
     void round(int number) {
         QTemporaryDir dir;
         const Command command = Command(m_random.bounded(4));
         const Faults faults = randomFaults(m_random, command);
-        QProcess sim;
         const QString device = dir.filePath("logger");
+        QString expectation;
+        const QString output = dir.filePath("out.dat");
+        QStringList arguments = commandArguments(command, dir, output, expectation);
+        const bool interrupt = m_random.bounded(5) == 0;
+        const int interruptAfterMs = m_random.bounded(50, 3000);
+        // Every draw of the round is made above, so a skipped round leaves the generator where the full
+        // run has it, and a bad round can be run again alone (--first).
+        if (number < m_first) {
+            return;
+        }
+        QProcess sim;
         sim.setStandardOutputFile(QProcess::nullDevice());
         sim.setStandardErrorFile(QProcess::nullDevice());
         sim.start(program("LOGGERSIM", LOGGERSIM_PATH), QStringList{"--link", device} + faults.arguments);
@@ -158,19 +169,18 @@ public:
         while (!QFileInfo::exists(device) && !started.hasExpired()) {
             QThread::msleep(10);
         }
-        QString expectation;
-        const QString output = dir.filePath("out.dat");
-        QStringList arguments = commandArguments(command, dir, output, expectation);
-        const bool interrupt = m_random.bounded(5) == 0;
-        const int interruptAfterMs = m_random.bounded(50, 3000);
 
         const int limitMs =
             kCommandLimitMs + (command == Command::EpromExport ? kExportExchanges * faults.delayMs : 0);
         const Outcome outcome = run(dir, device, arguments, output, command, expectation, interrupt,
                                     interruptAfterMs, faults.loggerCanAnswer, limitMs);
         ++m_counts[command][int(outcome)];
-        std::printf("%4d  %-13s %-26s %-9s %s\n", number, kCommandNames[int(command)],
-                    qPrintable(faults.text), interrupt ? "Ctrl+C" : "", kOutcomeNames[int(outcome)]);
+        // A bad round says how the tool ended and when the Ctrl+C was due.
+        const QString detail =
+            outcome >= Outcome::Different ? QStringLiteral(" (%1)").arg(m_toolEnd) : QString();
+        std::printf("%4d  %-13s %-26s %-9s %s%s\n", number, kCommandNames[int(command)],
+                    qPrintable(faults.text), interrupt ? "Ctrl+C" : "", kOutcomeNames[int(outcome)],
+                    qPrintable(detail));
         std::fflush(stdout);
         sim.terminate();
         if (!sim.waitForFinished(5000)) {
@@ -280,7 +290,15 @@ private:
             return Outcome::Hang;
         }
         const bool success = tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0;
+        m_toolEnd = QStringLiteral("%1 %2, %3 ms")
+                        .arg(tool.exitStatus() == QProcess::NormalExit ? "exit" : "signal")
+                        .arg(tool.exitCode())
+                        .arg(interruptAfterMs);
         const QByteArray err = tool.readAllStandardError();
+        // A Ctrl+C that comes while the program is still being loaded, before any code of it runs, ends
+        // it by the signal, as it ends every program: nothing was sent yet, and the shell reports it.
+        const bool endedByTheInterrupt =
+            interrupt && tool.exitStatus() == QProcess::CrashExit && tool.exitCode() == SIGINT;
         Outcome outcome = Outcome::Correct;
         if (success && command != Command::Load) {
             if (readFile(output).isEmpty()) {
@@ -291,7 +309,8 @@ private:
         } else if (!success) {
             outcome = QFileInfo::exists(output)
                           ? Outcome::Partial
-                          : (err.trimmed().isEmpty() ? Outcome::Unreported : Outcome::Reported);
+                          : (err.trimmed().isEmpty() && !endedByTheInterrupt ? Outcome::Unreported
+                                                                             : Outcome::Reported);
         }
         if (outcome <= Outcome::Reported && checkIdentify && !loggerAnswers(dir, device)) {
             outcome = Outcome::MuteLogger;
@@ -330,6 +349,8 @@ private:
     }
 
     QRandomGenerator m_random;
+    int m_first = 1;
+    QString m_toolEnd;
     std::map<Command, std::array<int, kOutcomes>> m_counts;
 };
 
@@ -339,14 +360,17 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     int rounds = 50;
     quint32 seed = 1;
+    int first = 1;
     const QStringList args = app.arguments();
     for (qsizetype i = 1; i + 1 < args.size(); i += 2) {
         if (args[i] == "--rounds") {
             rounds = args[i + 1].toInt();
         } else if (args[i] == "--seed") {
             seed = args[i + 1].toUInt();
+        } else if (args[i] == "--first") {
+            first = args[i + 1].toInt();
         } else {
-            std::fprintf(stderr, "Usage: fault_campaign [--rounds N] [--seed S]\n");
+            std::fprintf(stderr, "Usage: fault_campaign [--rounds N] [--seed S] [--first R]\n");
             return 2;
         }
     }
@@ -355,7 +379,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::printf("fault_campaign: %d rounds, seed %u\n", rounds, seed);
-    Campaign campaign(seed);
+    Campaign campaign(seed, first);
     for (int r = 1; r <= rounds; ++r) {
         campaign.round(r);
     }

@@ -3,7 +3,6 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QIODevice>
-#include <QThread>
 #include <QTimer>
 
 #include "apdcomport.h"
@@ -16,9 +15,6 @@ namespace {
 
 // Free bytes the port's output buffer keeps before another byte is queued.
 constexpr int kMinFreeOutput = 10;
-// A line whose output has not moved for this long (XOFF held, a peer that stopped reading) is waited on
-// no longer: the send goes on into the port's own buffer instead of hanging the workbench for good.
-constexpr qint64 kOutputStallMs = 5000;
 // The receive loop's wait for one byte: short enough that Cancel answers at once, long enough that an
 // idle line costs nothing.
 constexpr int kReceiveWaitMs = 50;
@@ -39,33 +35,63 @@ int terminationByte(const QString& text) {
     return bytes.isEmpty() ? 0 : quint8(bytes[0]);
 }
 
-bool sendAscii(AsciiLine& line, const QByteArray& data, const AsciiOptions& options, Progress& progress) {
-    for (char c : decodeEscapes(options.prefix)) {
-        line.sendByte(quint8(c));
+namespace {
+
+using Wait = AsciiLine::Wait;
+
+Wait sendBytes(AsciiLine& line, const QByteArray& bytes, const AsciiLine::CancelCheck& cancelled) {
+    for (char c : bytes) {
+        if (const Wait w = line.sendByte(quint8(c), cancelled); w != Wait::Done) {
+            return w;
+        }
     }
+    return Wait::Done;
+}
+
+// The pauses after a data byte.
+Wait pauseAfter(AsciiLine& line, char byte, const AsciiOptions& options,
+                const AsciiLine::CancelCheck& cancelled) {
+    Wait w = Wait::Done;
+    if (options.charDelay > 0) {
+        w = line.pause(options.charDelay, cancelled);
+    }
+    if (w == Wait::Done && byte == '\r' && options.lineDelay > 0) {
+        w = line.pause(options.lineDelay, cancelled);
+    }
+    return w;
+}
+
+AsciiSendEnd endOf(Wait w) {
+    return w == Wait::Cancelled ? AsciiSendEnd::Cancelled : AsciiSendEnd::Stalled;
+}
+
+}  // namespace
+
+AsciiSendEnd sendAscii(AsciiLine& line, const QByteArray& data, const AsciiOptions& options,
+                       Progress& progress) {
+    const AsciiLine::CancelCheck cancelled = [&progress] { return progress.poll(); };
+    Wait w = sendBytes(line, decodeEscapes(options.prefix), cancelled);
     progress.start(QStringLiteral("ASCII Transmit"), data.size(), false);
-    bool cancelled = false;
-    for (qsizetype i = 0; i < data.size(); ++i) {
-        line.sendByte(quint8(data[i]));
-        if (progress.update(i)) {
-            cancelled = true;
-            break;
+    for (qsizetype i = 0; i < data.size() && w == Wait::Done; ++i) {
+        w = line.sendByte(quint8(data[i]), cancelled);
+        if (w == Wait::Done && progress.update(i)) {
+            w = Wait::Cancelled;
         }
-        if (options.charDelay > 0) {
-            line.pause(options.charDelay);
-        }
-        if (data[i] == '\r' && options.lineDelay > 0) {
-            line.pause(options.lineDelay);
+        if (w == Wait::Done) {
+            w = pauseAfter(line, data[i], options, cancelled);
         }
     }
-    if (!cancelled) {
-        for (char c : decodeEscapes(options.suffix)) {
-            line.sendByte(quint8(c));
-        }
+    if (w == Wait::Done) {
+        w = sendBytes(line, decodeEscapes(options.suffix), cancelled);
     }
-    line.drain();
+    // After a Cancel the drain ends at once (the dialog still says Cancel): what is queued goes out on its
+    // own. A stalled line is not waited for a second time.
+    if (w != Wait::Stalled) {
+        const Wait drained = line.drain(cancelled);
+        w = w == Wait::Done ? drained : w;
+    }
     progress.close();
-    return !cancelled;
+    return w == Wait::Done ? AsciiSendEnd::Sent : endOf(w);
 }
 
 ReceiveStop::ReceiveStop(const AsciiOptions& options, std::function<qint64()> nowMs)
@@ -132,37 +158,50 @@ ReceiveEnd receiveAscii(serial::TApdComPort& port, QIODevice& out, const AsciiOp
     }
 }
 
-void PortAsciiLine::sendByte(quint8 byte) {
-    QElapsedTimer sinceProgress;
-    sinceProgress.start();
-    int free = m_port.isOpen() ? m_port.outBuffFree() : kMinFreeOutput;
-    while (m_port.isOpen() && free < kMinFreeOutput && sinceProgress.elapsed() < kOutputStallMs) {
-        QThread::usleep(200);
-        const int now = m_port.outBuffFree();
-        if (now > free) {
-            sinceProgress.restart();
-        }
-        free = now;
+PortAsciiLine::PortAsciiLine(serial::TApdComPort& port) : m_port(port), m_stallMs(port.defaultStallMs()) {}
+
+AsciiLine::Wait PortAsciiLine::drainTo(int pending, const CancelCheck& cancelled) {
+    switch (m_port.drainOutput(pending, m_stallMs, cancelled)) {
+        case serial::DrainEnd::Drained:
+            return Wait::Done;
+        case serial::DrainEnd::Cancelled:
+            return Wait::Cancelled;
+        case serial::DrainEnd::Stalled:
+        case serial::DrainEnd::Closed:
+            return Wait::Stalled;
     }
-    m_port.putChar(byte);
+    return Wait::Stalled;
 }
 
-void PortAsciiLine::pause(int ms) {
-    QThread::msleep(ulong(ms));
+AsciiLine::Wait PortAsciiLine::sendByte(quint8 byte, const CancelCheck& cancelled) {
+    const Wait room = drainTo(serial::TApdComPort::kOutBufferSize - kMinFreeOutput, cancelled);
+    if (room == Wait::Done) {
+        m_port.putChar(byte);
+    }
+    return room;
 }
 
-void PortAsciiLine::drain() {
-    QElapsedTimer sinceProgress;
-    sinceProgress.start();
-    int used = m_port.isOpen() ? m_port.outBuffUsed() : 0;
-    while (m_port.isOpen() && used > 0 && sinceProgress.elapsed() < kOutputStallMs) {
-        QThread::usleep(200);
-        const int now = m_port.outBuffUsed();
-        if (now < used) {
-            sinceProgress.restart();
-        }
-        used = now;
+AsciiLine::Wait PortAsciiLine::pause(int ms, const CancelCheck& cancelled) {
+    if (const Wait w = drainTo(0, cancelled); w != Wait::Done) {
+        return w;
     }
+    // Timed from the moment the last byte left, in slices so that Cancel is seen during a long pause.
+    constexpr int kSliceMs = 50;
+    QElapsedTimer clock;
+    clock.start();
+    for (qint64 left = ms; left > 0; left = ms - clock.elapsed()) {
+        QEventLoop loop;
+        QTimer::singleShot(int(std::min<qint64>(left, kSliceMs)), Qt::PreciseTimer, &loop, &QEventLoop::quit);
+        loop.exec();
+        if (cancelled && cancelled()) {
+            return Wait::Cancelled;
+        }
+    }
+    return Wait::Done;
+}
+
+AsciiLine::Wait PortAsciiLine::drain(const CancelCheck& cancelled) {
+    return drainTo(0, cancelled);
 }
 
 }  // namespace orrery::link

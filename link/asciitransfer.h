@@ -40,20 +40,32 @@ QByteArray decodeEscapes(const QString& text);
 // The first decoded byte of the termination string; 0 when it decodes to nothing ("\x00", empty).
 int terminationByte(const QString& text);
 
-// The line the send loop talks to; the port in the workbench, a recorder in tests.
+// The line the send loop talks to; the port in the workbench, a recorder in tests. Every wait here is
+// bounded and asks cancelled() as it goes, so Cancel ends it at once.
 class AsciiLine {
 public:
+    enum class Wait { Done, Cancelled, Stalled };
+    using CancelCheck = std::function<bool()>;
     virtual ~AsciiLine() = default;
-    // Queues one byte, waiting while the output buffer is nearly full.
-    virtual void sendByte(quint8 byte) = 0;
-    virtual void pause(int ms) = 0;
-    // Waits until everything queued has gone out.
-    virtual void drain() = 0;
+    // Puts one byte on the line, first waiting while the output buffer is nearly full.
+    virtual Wait sendByte(quint8 byte, const CancelCheck& cancelled) = 0;
+    // Waits until everything sent has left, then ms more: the pause is seen on the wire.
+    virtual Wait pause(int ms, const CancelCheck& cancelled) = 0;
+    // Waits until everything sent has left.
+    virtual Wait drain(const CancelCheck& cancelled) = 0;
 };
 
+enum class AsciiSendEnd { Sent, Cancelled, Stalled };
+// Said when the line stopped taking bytes in the middle of a send.
+inline const QString kAsciiSendStalled = QStringLiteral(
+    "ASCII send stopped: the line took no data for several seconds\n"
+    "(flow control held off, or the other side stopped reading).");
+
 // Sends prefix, data and (unless cancelled) suffix, pacing as the options say, updating the progress
-// dialog after every byte. Returns false when the user cancelled.
-bool sendAscii(AsciiLine& line, const QByteArray& data, const AsciiOptions& options, Progress& progress);
+// dialog after every byte. Cancel is seen during every wait; a line that takes no more bytes ends the
+// send as Stalled.
+AsciiSendEnd sendAscii(AsciiLine& line, const QByteArray& data, const AsciiOptions& options,
+                       Progress& progress);
 
 // Decides, byte by byte, when a receive stops. The clock is injected so tests need not wait.
 class ReceiveStop {
@@ -79,16 +91,21 @@ enum class ReceiveEnd { Cancelled, Terminated, WriteError };
 ReceiveEnd receiveAscii(serial::TApdComPort& port, QIODevice& out, const AsciiOptions& options,
                         Progress& progress, qint64& count);
 
-// The TApdComPort side of the send loop.
+// The TApdComPort side of the send loop: each byte is on its way to the wire before a pause begins, and
+// the pause itself runs the event loop.
 class PortAsciiLine : public AsciiLine {
 public:
-    explicit PortAsciiLine(serial::TApdComPort& port) : m_port(port) {}
-    void sendByte(quint8 byte) override;
-    void pause(int ms) override;
-    void drain() override;
+    explicit PortAsciiLine(serial::TApdComPort& port);
+    Wait sendByte(quint8 byte, const CancelCheck& cancelled) override;
+    Wait pause(int ms, const CancelCheck& cancelled) override;
+    Wait drain(const CancelCheck& cancelled) override;
+    // How long the output may make no progress before the send is given up (the port's default).
+    void setStallMs(int ms) { m_stallMs = ms; }
 
 private:
+    Wait drainTo(int pending, const CancelCheck& cancelled);
     serial::TApdComPort& m_port;
+    int m_stallMs;
 };
 
 // Waits up to ms for a byte on the port, serving the event loop meanwhile; the byte or -1.

@@ -7,7 +7,7 @@ std::optional<IdentifyReply> Identify(LoggerLink& link, bool* answered) {
         *answered = false;
     }
     link.FlushPort();
-    if (!link.SendByte(kIdentifyCommand) || link.WaitByte(kIdentifyReplyMs) != kIdentifyCommand) {
+    if (!link.SendByte(kIdentifyCommand) || link.WaitAnswer(kIdentifyReplyMs) != kIdentifyCommand) {
         return std::nullopt;
     }
     if (answered) {

@@ -1,8 +1,7 @@
 #include "loggerlink.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QThread>
+#include <QDeadlineTimer>
 #include <algorithm>
 
 #include "prompts.h"
@@ -13,10 +12,6 @@ namespace {
 
 // Every step of a memory read is answered within this time.
 constexpr quint16 kMemoryReplyMs = 2000;
-// A stall bound long enough for this many bytes to leave the kernel's buffer at the current baud rate.
-constexpr int kKernelBufferBytes = 4096;
-constexpr int kMinStallMs = 5000;
-constexpr int kBitsPerCharacter = 10;
 
 }  // namespace
 
@@ -119,35 +114,14 @@ int LoggerLink::stallTimeoutMs() const {
     if (m_stallOverrideMs > 0) {
         return m_stallOverrideMs;
     }
-    const int baud = std::max(m_port.baud(), 1);
-    const qint64 drainMs = qint64(kKernelBufferBytes) * kBitsPerCharacter * 1000 / baud;
-    return int(std::max<qint64>(kMinStallMs, 2000 + drainMs));
+    return m_port.defaultStallMs();
 }
 
-// Spins until at most `pending` bytes are queued. Gives up when the queue has not shrunk for the stall
-// time or the port went away; a closed port reads as an empty queue, so it is checked explicitly.
+// Waits until at most `pending` bytes are still to go out. Gives up when the output has not moved for the
+// stall time or the port went away.
 bool LoggerLink::waitForOutputAtMost(int pending) {
-    if (m_lineFailed || !m_port.isOpen()) {
-        m_lineFailed = true;
-        return false;
-    }
-    int used = m_port.outBuffUsed();
-    QElapsedTimer sinceProgress;
-    sinceProgress.start();
-    while (used > pending) {
-        // The queue empties at the line's pace; a short sleep keeps the spin from taking a whole core.
-        QThread::usleep(200);
-        const int now = m_port.outBuffUsed();
-        if (now < used) {
-            sinceProgress.restart();
-        }
-        used = now;
-        if (!m_port.isOpen() || (used > pending && sinceProgress.elapsed() > stallTimeoutMs())) {
-            m_lineFailed = true;
-            return false;
-        }
-    }
-    if (!m_port.isOpen()) {
+    if (m_lineFailed || !m_port.isOpen() ||
+        m_port.drainOutput(pending, stallTimeoutMs()) != serial::DrainEnd::Drained) {
         m_lineFailed = true;
         return false;
     }
@@ -215,6 +189,19 @@ qint16 LoggerLink::WaitByte(quint16 timeoutMs) {
         byte = PollByte();
     }
     return qint16(byte);
+}
+
+qint16 LoggerLink::WaitAnswer(quint16 timeoutMs) {
+    const QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        const qint16 byte = WaitByte(quint16(std::max<qint64>(deadline.remainingTime(), 0)));
+        if (byte != kCarriageReturn && byte != kLineFeed && byte != kPromptMark) {
+            return byte;
+        }
+        if (deadline.hasExpired()) {
+            return -1;
+        }
+    }
 }
 
 int LoggerLink::SendRunCommand() {

@@ -20,13 +20,13 @@
 //   if (!link.SendByte(0x13)) { link.report(kErrorCommunicating); return; }
 //   if (link.WaitByte(500) != 0x13) { link.report(kNotResponding); return; }
 //
-// A port that stops transmitting. SendByte and DrainOutput never serve the event loop, as the logger's
-// timing expects, but they do not wait for ever either: when the output buffer makes no progress for
-// stallTimeoutMs() (flow control held, adapter unplugged, port closed underneath) they return false.
-// From then on the link is "failed" (lineFailed()) until the next claim: every further SendByte,
-// SendBytes and DrainOutput returns false at once, so a command may check once per step instead of once
-// per byte. A command that sees false shows kErrorCommunicating through report() and ends, resuming the
-// terminal as on every other path.
+// A port that stops transmitting. SendByte and DrainOutput wait in the port's drainOutput(), which serves
+// the event loop (the progress dialog's Cancel stays live), and they do not wait for ever: when the output
+// makes no progress for stallTimeoutMs() (flow control held, adapter unplugged, port closed underneath)
+// they return false. From then on the link is "failed" (lineFailed()) until the next claim: every further
+// SendByte, SendBytes and DrainOutput returns false at once, so a command may check once per step instead
+// of once per byte. A command that sees false shows kErrorCommunicating through report() and ends,
+// resuming the terminal as on every other path.
 //
 // Closing the workbench during a command. Waits keep the event loop running, so the main window can be
 // asked to close in the middle of an exchange. It then calls abandon(): every wait returns -1 at once,
@@ -60,6 +60,9 @@ inline constexpr quint8 kDiskOffloadCommand = 0x04;
 inline constexpr quint8 kEpromExportCommand = 0x05;
 inline constexpr quint8 kLoadCommand = 0x0C;
 inline constexpr quint8 kCarriageReturn = 0x0D;
+// The logger's prompt is CR, LF, "#".
+inline constexpr quint8 kLineFeed = 0x0A;
+inline constexpr quint8 kPromptMark = '#';
 inline constexpr quint8 kSerialOffloadCommand = 0x0F;
 inline constexpr quint8 kRunCommand = 0x12;
 inline constexpr quint8 kIdentifyCommand = 0x13;
@@ -149,17 +152,22 @@ public:
     void FlushPort();
     // A waiting received byte as 0..255 (0xFF is 255), or -1 at once when none is waiting.
     qint16 PollByte();
-    // Queues one byte (the low 8 bits) once the output buffer has kMinOutputRoom free bytes, spinning
-    // without serving the event loop. False when the port stalled or is closed (see the header comment).
+    // Queues one byte (the low 8 bits) once the output buffer has kMinOutputRoom free bytes. False when
+    // the port stalled or is closed (see the header comment).
     [[nodiscard]] bool SendByte(int byte);
     [[nodiscard]] bool SendBytes(const quint8* bytes, int count);
     [[nodiscard]] bool SendBytes(const QByteArray& bytes);
     // Waits at most timeoutMs for one received byte, serving the event loop meanwhile. The byte 0..255,
     // or -1 on time-out (or at once when abandoned).
     qint16 WaitByte(quint16 timeoutMs);
-    // Bytes still queued in the port's output buffer.
+    // Waits at most timeoutMs for the logger's answer to a command byte, passing over the bytes of its
+    // prompt (CR, LF, "#"). The logger sends its prompt unasked (the CR the workbench sends when the port
+    // has just opened, a program that ended), and one that lands just after FlushPort would otherwise be
+    // taken for the answer and fail a command the logger accepted. The answer 0..255, or -1.
+    qint16 WaitAnswer(quint16 timeoutMs);
+    // Bytes not yet on the line: the port's output buffer and what the operating system still holds.
     quint16 OutputPending();
-    // Spins until OutputPending() is 0, without serving the event loop. False when the port stalled.
+    // Waits until OutputPending() is 0. False when the port stalled.
     [[nodiscard]] bool DrainOutput();
     // Sends the run byte 0x12; always returns 0.
     int SendRunCommand();
@@ -186,8 +194,8 @@ public:
 
     // --- the port that stops transmitting -------------------------------------------------------------
     bool lineFailed() const { return m_lineFailed; }
-    // How long the output buffer may make no progress before a send or drain gives up: enough for a
-    // full kernel buffer (4 KB) to leave at the port's baud rate, and never below 5 s.
+    // How long the output may make no progress before a send or drain gives up: the port's default
+    // (enough for a full kernel buffer to leave at its baud rate, never below 5 s).
     int stallTimeoutMs() const;
     // A fixed bound instead (tests); 0 restores the baud-rate rule.
     void setStallTimeoutMs(int ms) { m_stallOverrideMs = ms; }

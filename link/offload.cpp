@@ -75,7 +75,7 @@ bool OffloadCommand::refuse(LinkStatus status, const QString& message) {
 // the command goes on without it, but a reply that does come is still taken off the line: left there,
 // the echo 0x04 would reach the XMODEM receiver first and end the transfer as its EOT.
 bool OffloadCommand::takeReply(quint8 expected) {
-    const qint16 got = m_link.WaitByte(kEchoTimeoutMs);
+    const qint16 got = m_link.WaitAnswer(kEchoTimeoutMs);
     return got == expected || !m_link.ConfirmConnect;
 }
 

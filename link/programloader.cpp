@@ -64,7 +64,7 @@ LoadOutcome LoadProgram(LoggerLink& link, const QByteArray& image, quint16 model
             link.report(kErrorCommunicating);
             return LoadOutcome::LineFailed;
         }
-        const qint16 echo = link.WaitByte(kLoadEchoMs);
+        const qint16 echo = link.WaitAnswer(kLoadEchoMs);
         hold.resume();
         if (echo != kLoadCommand) {
             link.report(kNotResponding);

@@ -64,6 +64,7 @@ TMainForm::TMainForm(Prompts& prompts, PortDialogs& portDialogs, QWidget* parent
     connectOwnCommands();
     connect(m_mdi, &QMdiArea::subWindowActivated, this, [this] { updateCommandState(); });
     connect(&m_port, &serial::TApdComPort::portLost, this, &TMainForm::onPortLost);
+    setUpLineHold();
     updateCommandState();
     qApp->installEventFilter(this);
 }
@@ -89,6 +90,8 @@ QAction* TMainForm::makeAction(const MenuEntry& entry, QMenu* menu) {
     action->setObjectName(QString::fromLatin1(entry.name));
     m_items.*entry.item = action;
     m_captions.insert(action, QString::fromLatin1(entry.caption));
+    // Connected before any command's handler, so the line's holder can be named when the command claims it.
+    connect(action, &QAction::triggered, this, [this, action] { noteTriggeredItem(action); });
     return action;
 }
 
@@ -214,6 +217,7 @@ void TMainForm::applyCommandState(const CommandState& state) {
         (m_items.*item)->setEnabled(on);
     }
     applyEditShortcuts(state.shortcuts);
+    applyLineHold();
     routeSharedShortcuts();
 }
 
@@ -353,6 +357,7 @@ void TMainForm::unlockMenu() {
             a->setEnabled(true);
         }
     }
+    applyLineHold();
     routeSharedShortcuts();
 }
 
@@ -958,10 +963,14 @@ void TMainForm::onPortLost(const QString& message) {
 // --- shut-down ---------------------------------------------------------------------------------------
 
 void TMainForm::closeEvent(QCloseEvent* event) {
-    // A logger command is waiting inside the event loop: end it first, then close once the line is free.
+    // A command holds the line (a transfer runs in the background, or a command waits inside the event
+    // loop): it is ended first, if the user agrees, and the window closes once the line is free.
     if (m_link.isBusy()) {
         event->ignore();
-        if (!m_closeAfterLink) {
+        if (m_askingToQuit || m_closeAfterLink || !cancelRunningCommandToQuit()) {
+            return;
+        }
+        if (m_link.isBusy()) {
             m_closeAfterLink = true;
             connect(
                 &m_link, &link::LoggerLink::idle, this,
@@ -970,8 +979,10 @@ void TMainForm::closeEvent(QCloseEvent* event) {
                     close();
                 },
                 Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
+            return;
         }
-        m_link.abandon();
+        // It ended while the question was up.
+        QTimer::singleShot(0, this, &QWidget::close);
         return;
     }
     const QList<TEditor*> all = editors();

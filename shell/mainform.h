@@ -18,6 +18,7 @@
 #include "mainformmenu.h"
 #include "settings.h"
 
+class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
@@ -67,6 +68,9 @@ public:
     // Files dropped from the desktop, in the order given.
     void openDroppedFiles(const QList<QUrl>& urls);
     bool isMenuLocked() const { return m_locked; }
+    // The command that holds the line right now, as its menu item reads without '&' and dots ("Offload
+    // datafile"); empty when the line is free. The status bar shows it while the command runs.
+    QString lineHolder() const { return m_lineHolder; }
     // Builds the recent-file items as opening the File menu does.
     void rebuildRecentItems();
     // Opens recent item k (1-based) as a click does; ctrl removes it instead.
@@ -118,6 +122,16 @@ private:
     QAction* makeAction(const MenuEntry& entry, QMenu* menu);
     void connectOwnCommands();
     void applyCommandState(const CommandState& state);
+    void setUpLineHold();
+    void noteTriggeredItem(const QAction* item);
+    void forgetTriggeredItemWhenIdle();
+    // While a command holds the line, every item that would use the line or the progress dialog stays
+    // disabled, whatever the active window.
+    void applyLineHold();
+    void onLinkBusy(bool busy);
+    // Asked when the window is closed while a command holds the line: true when the user chose to
+    // cancel the command and quit.
+    bool cancelRunningCommandToQuit();
     void applyEditShortcuts(EditShortcuts mode);
     void routeSharedShortcuts();
     // Items of the menu bar in menu order, submenus included.
@@ -168,7 +182,11 @@ private:
     bool m_firstShow = true;
     bool m_closing = false;
     bool m_closeAfterLink = false;
+    bool m_askingToQuit = false;
     bool m_locked = false;
+    const QAction* m_runningItem = nullptr;  // the item whose command is starting or running
+    QString m_lineHolder;
+    QLabel* m_lineHolderLabel = nullptr;
     QAction* m_routedKeyTarget = nullptr;  // the item whose contested key is on its way as a key press
     QString m_lastCommandResult;
 };

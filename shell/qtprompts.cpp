@@ -132,6 +132,12 @@ bool SimpleProgress::poll() {
     return m_dialog && m_dialog->wasCanceled();
 }
 
+void SimpleProgress::requestCancel() {
+    if (m_dialog) {
+        m_dialog->cancel();
+    }
+}
+
 void SimpleProgress::close() {
     if (m_dialog) {
         m_dialog->hide();

@@ -35,6 +35,7 @@ public:
     bool add(qint64 delta) override;
     bool poll() override;
     void close() override;
+    void requestCancel() override;
 
 private:
     void show(qint64 value);

@@ -1,6 +1,7 @@
 #include "statusform.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
@@ -11,7 +12,8 @@
 namespace orrery::shell {
 
 TStatusDialog::TStatusDialog(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+    : QDialog(parent,
+              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
     setWindowTitle(QStringLiteral("Status"));
     setModal(false);
     m_label = new QLabel(QStringLiteral("0"));
@@ -77,6 +79,13 @@ bool TStatusDialog::poll() {
 }
 
 void TStatusDialog::close() { hide(); }
+
+void TStatusDialog::closeEvent(QCloseEvent* event) {
+    if (isVisible()) {
+        requestCancel();
+    }
+    event->ignore();
+}
 
 std::function<bool(qint64)> progressCallback(Progress& progress) {
     return [&progress](qint64 value) { return progress.update(value); };

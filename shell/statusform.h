@@ -1,7 +1,10 @@
 #pragma once
 // The progress dialog ("Status") shared by every long command: a count, a gauge and a Cancel button.
 // It is shown without being modal; callers update it and poll it for Cancel, and each of those calls
-// lets pending window events run so that the Cancel button can be pressed.
+// lets pending window events run so that the Cancel button can be pressed. Esc, the title bar's close
+// button and the window manager's close (Alt+F4) are Cancel too: the dialog stays up until the command
+// sees the Cancel and closes it, so a command can never run on behind a hidden dialog. It has no
+// minimise or maximise button.
 //
 // In wrap mode the gauge shows the count modulo the maximum and no percentage, for work whose end is
 // not known in advance; otherwise the gauge is capped at the maximum and shows a percentage.
@@ -28,12 +31,19 @@ public:
     bool add(qint64 delta) override;
     bool poll() override;
     void close() override;
+    void requestCancel() override { m_cancelRequested = true; }
+    // Esc.
+    void reject() override { requestCancel(); }
 
     qint64 count() const { return m_count; }
     bool cancelRequested() const { return m_cancelRequested; }
     QLabel* countLabel() const { return m_label; }
     QProgressBar* gauge() const { return m_gauge; }
     QPushButton* cancelButton() const { return m_cancel; }
+
+protected:
+    // The close button and Alt+F4.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void showCount();

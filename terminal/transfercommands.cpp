@@ -78,7 +78,9 @@ void TransferCommands::sendAsciiFile() {
         data = file.readAll();
     }
     PortAsciiLine line(m_c.port);
-    sendAscii(line, data, m_c.ascii, m_c.prompts.progress());
+    if (sendAscii(line, data, m_c.ascii, m_c.prompts.progress()) == link::AsciiSendEnd::Stalled) {
+        m_c.prompts.showMessage(link::kAsciiSendStalled, PromptIcon::Warning);
+    }
 }
 
 void TransferCommands::receiveAsciiFile() {

@@ -30,6 +30,9 @@ public:
     // Returns true when the user pressed Cancel (and lets pending events run).
     virtual bool poll() = 0;
     virtual void close() = 0;
+    // As if the user pressed Cancel: the running command sees it at its next update, add or poll (the
+    // main window does this when it is closed during a transfer).
+    virtual void requestCancel() {}
 };
 
 class Prompts {

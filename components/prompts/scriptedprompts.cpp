@@ -13,10 +13,11 @@ void ScriptedProgress::start(const QString& caption, qint64 maximum, bool) {
     maximums << maximum;
     value = 0;
     open = true;
+    m_cancelRequested = false;
 }
 
 bool ScriptedProgress::cancelRequested() {
-    return calls++ == m_cancelAt;
+    return calls++ == m_cancelAt || m_cancelRequested;
 }
 
 bool ScriptedProgress::update(qint64 v) {

@@ -25,6 +25,7 @@ public:
     bool add(qint64 delta) override;
     bool poll() override;
     void close() override;
+    void requestCancel() override { m_cancelRequested = true; }
 
     // Makes the update/add/poll call with this 0-based index (counted over all three) report Cancel.
     void cancelAtCall(int index) { m_cancelAt = index; }
@@ -38,6 +39,7 @@ public:
 private:
     bool cancelRequested();
     int m_cancelAt = -1;
+    bool m_cancelRequested = false;
 };
 
 class ScriptedPrompts : public Prompts {

@@ -1,8 +1,31 @@
 #include "apdcomport.h"
 
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
 #include "qtserialbackend.h"
 
 namespace orrery::serial {
+
+namespace {
+
+constexpr int kKernelBufferBytes = 4096;
+constexpr int kMinStallMs = 5000;
+constexpr int kBitsPerCharacter = 10;
+// How often a drain looks at the output: often enough that a pause after one byte is not stretched,
+// rarely enough that a long drain costs nothing.
+constexpr int kDrainLookMinMs = 1;
+constexpr int kDrainLookMaxMs = 20;
+
+// Lets the event loop run for about ms; returns early for nothing, so callers look again afterwards.
+void serveEventsFor(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+}  // namespace
 
 TApdComPort::TApdComPort(QObject* parent) : QObject(parent) {}
 
@@ -167,6 +190,44 @@ void TApdComPort::putChar(quint8 byte) {
 void TApdComPort::putBlock(const QByteArray& bytes) {
     if (isOpen() && !bytes.isEmpty()) {
         m_backend->write(bytes);
+        if (isOpen()) {
+            m_backend->flushOutput();
+        }
+    }
+}
+
+int TApdComPort::defaultStallMs() const {
+    const qint64 drainMs = qint64(kKernelBufferBytes) * kBitsPerCharacter * 1000 / std::max(baud(), 1);
+    return int(std::max<qint64>(kMinStallMs, 2000 + drainMs));
+}
+
+DrainEnd TApdComPort::drainOutput(int atMost, int stallMs, const std::function<bool()>& cancelled) {
+    // Counted without outBuffUsed()'s cap, so that a backlog larger than the buffer (a long write at a
+    // low rate) is seen to shrink and is not taken for a stall.
+    QElapsedTimer sinceProgress;
+    sinceProgress.start();
+    qint64 used = outputPending();
+    for (;;) {
+        if (!isOpen()) {
+            return DrainEnd::Closed;
+        }
+        if (used <= atMost) {
+            return DrainEnd::Drained;
+        }
+        if (cancelled && cancelled()) {
+            return DrainEnd::Cancelled;
+        }
+        if (sinceProgress.elapsed() >= stallMs) {
+            return DrainEnd::Stalled;
+        }
+        // Look again when the excess should have left at the line's rate.
+        const qint64 excessMs = qint64(used - atMost) * kBitsPerCharacter * 1000 / std::max(baud(), 1);
+        serveEventsFor(int(std::clamp<qint64>(excessMs, kDrainLookMinMs, kDrainLookMaxMs)));
+        const qint64 now = outputPending();
+        if (now < used) {
+            sinceProgress.restart();
+        }
+        used = now;
     }
 }
 
@@ -201,7 +262,7 @@ QByteArray TApdComPort::readAvailable() {
     return out;
 }
 
-int TApdComPort::outBuffUsed() {
+qint64 TApdComPort::outputPending() {
     if (!isOpen()) {
         return 0;
     }
@@ -210,7 +271,11 @@ int TApdComPort::outBuffUsed() {
     if (!isOpen()) {
         return 0;
     }
-    return int(std::min<qint64>(m_backend->bytesToWrite(), kOutBufferSize));
+    return m_backend->bytesToWrite();
+}
+
+int TApdComPort::outBuffUsed() {
+    return int(std::min<qint64>(outputPending(), kOutBufferSize));
 }
 
 int TApdComPort::outBuffFree() {

@@ -7,18 +7,25 @@
 // dataAvailable() tells a bound terminal or transfer engine that new bytes are waiting; it does not take
 // them.
 //
-// Callers may spin on charReady() or outBuffFree() without returning to the event loop (the logger link
-// does): those calls move bytes through the backend themselves, so such loops always make progress.
-// When the port is closed, charReady() is false and the output buffer reads as empty, so no spin loop
-// can hang on a port that went away.
+// Output: putChar() and putBlock() hand the bytes to the device at once, and outBuffUsed() counts every
+// byte not yet on the line, the operating system's and the adapter's queues included, so that progress
+// and timed pauses follow the wire. Whoever must wait for the output waits in drainOutput(): it serves
+// the event loop (windows repaint, Cancel can be pressed) and gives up when the line stops taking bytes.
+//
+// charReady() moves bytes through the backend itself, so a loop that polls it always makes progress.
+// When the port is closed, charReady() is false and the output buffer reads as empty.
 
 #include <QObject>
+#include <functional>
 #include <memory>
 
 #include "portmap.h"
 #include "serialbackend.h"
 
 namespace orrery::serial {
+
+// How a wait for the output ended.
+enum class DrainEnd { Drained, Stalled, Closed, Cancelled };
 
 class TApdComPort : public QObject {
     Q_OBJECT
@@ -75,6 +82,15 @@ public:
     int outBuffUsed();
     void flushInBuffer();
     void flushOutBuffer();
+
+    // Waits until at most atMost bytes are still to go out, serving the event loop meanwhile. Ends
+    // Stalled when the count has not fallen for stallMs (flow control held off, a peer that stopped
+    // reading, an adapter that takes nothing), Closed when the port closes, Cancelled as soon as
+    // cancelled() (asked on every look) says so.
+    DrainEnd drainOutput(int atMost, int stallMs, const std::function<bool()>& cancelled = {});
+    // A stall limit for this port: time for a full kernel buffer (4 KB) to leave at the baud rate plus
+    // 2 s, and never below 5 s.
+    int defaultStallMs() const;
     bool setBreak(bool on);
     bool breakOn() const { return m_break; }
     // Received bytes dropped because the input buffer was full.
@@ -87,6 +103,8 @@ signals:
     void openChanged(bool open);
 
 private:
+    // Every byte not yet on the line, without outBuffUsed()'s cap.
+    qint64 outputPending();
     void collectInput();
     void applyToOpenPort();
     void onBackendLost(const QString& reason);

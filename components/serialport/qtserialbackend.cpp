@@ -1,8 +1,11 @@
 #include "qtserialbackend.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <cerrno>
 #include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace orrery::serial {
@@ -33,6 +36,12 @@ QSerialPort::Parity toQt(Parity parity) {
     }
 }
 
+// Start bit, data bits, parity bit, stop bits.
+qint64 nsPerCharacter(const LineSettings& settings) {
+    const int bits = 1 + settings.dataBits + (settings.parity == Parity::None ? 0 : 1) + settings.stopBits;
+    return qint64(bits) * 1'000'000'000 / std::max(settings.baud, 1);
+}
+
 }  // namespace
 
 QString accessProblem(const QString& device) {
@@ -49,6 +58,8 @@ QString accessProblem(const QString& device) {
 QtSerialBackend::QtSerialBackend(QObject* parent) : SerialBackend(parent) {
     connect(&m_port, &QSerialPort::readyRead, this, &SerialBackend::readyRead);
     connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialBackend::onError);
+    connect(&m_port, &QSerialPort::bytesWritten, this, [this] { noteHandedToDevice(); });
+    m_clock.start();
 }
 
 bool QtSerialBackend::open(const QString& device, const LineSettings& settings, QString& error) {
@@ -80,6 +91,8 @@ bool QtSerialBackend::open(const QString& device, const LineSettings& settings, 
         return false;
     }
     m_port.clear();
+    m_queued = m_handed = 0;
+    m_lineFreeAtNs = m_clock.nsecsElapsed();
     return true;
 }
 
@@ -100,26 +113,70 @@ bool QtSerialBackend::apply(const LineSettings& settings, QString& error) {
     if (!ok) {
         error = QStringLiteral("the device refuses these settings (%1)").arg(m_port.errorString());
         m_port.clearError();
+    } else {
+        m_nsPerCharacter = nsPerCharacter(settings);
     }
     return ok;
 }
 
 void QtSerialBackend::write(const QByteArray& bytes) {
     if (m_port.isOpen()) {
-        m_port.write(bytes);
+        m_queued += std::max<qint64>(0, m_port.write(bytes));
+        // Handed over now rather than at the next turn of the event loop, so that a timed pause after a
+        // byte follows the byte itself on the line.
+        flushOutput();
     }
 }
 
+void QtSerialBackend::flushOutput() {
+    if (m_port.isOpen() && m_port.bytesToWrite() > 0) {
+        m_port.flush();
+        noteHandedToDevice();
+    }
+}
+
+void QtSerialBackend::noteHandedToDevice() const {
+    const qint64 handed = m_queued - m_port.bytesToWrite();
+    if (handed <= m_handed) {
+        return;
+    }
+    const qint64 now = m_clock.nsecsElapsed();
+    m_lineFreeAtNs = std::max(now, m_lineFreeAtNs) + (handed - m_handed) * m_nsPerCharacter;
+    m_handed = handed;
+}
+
+qint64 QtSerialBackend::heldByDevice() const {
+    int driverQueue = 0;
+    if (::ioctl(int(m_port.handle()), TIOCOUTQ, &driverQueue) != 0) {
+        driverQueue = 0;
+    }
+    noteHandedToDevice();
+    const qint64 dueNs = m_lineFreeAtNs - m_clock.nsecsElapsed();
+    const qint64 due =
+        (dueNs > 0 && m_nsPerCharacter > 0) ? (dueNs + m_nsPerCharacter - 1) / m_nsPerCharacter : 0;
+    return std::max<qint64>(driverQueue, due);
+}
+
 QByteArray QtSerialBackend::readAll() {
-    return m_port.isOpen() ? m_port.readAll() : QByteArray();
+    if (!m_port.isOpen()) {
+        return {};
+    }
+    QByteArray bytes = m_port.readAll();
+    if (!bytes.isEmpty()) {
+        // An answer from the other side shows that what it answers has arrived: on a pseudo-terminal a
+        // peer answers long before the line rate would let it (XMODEM's ACK after each block), and the
+        // rate alone would count a backlog that is not there.
+        m_lineFreeAtNs = std::min(m_lineFreeAtNs, m_clock.nsecsElapsed());
+    }
+    return bytes;
 }
 
 qint64 QtSerialBackend::bytesToWrite() const {
-    return m_port.isOpen() ? m_port.bytesToWrite() : 0;
+    return m_port.isOpen() ? m_port.bytesToWrite() + heldByDevice() : 0;
 }
 
 void QtSerialBackend::pump() {
-    if (!m_port.isOpen() || checkLost()) {
+    if (!m_port.isOpen()) {
         return;
     }
     // Both calls return at once when there is nothing to do; with a zero time-out they only move what
@@ -129,6 +186,11 @@ void QtSerialBackend::pump() {
     }
     if (m_port.isOpen()) {
         m_port.waitForReadyRead(0);
+    }
+    // Only now: the other side's last bytes (an XMODEM receiver's final ACK, sent just before it hung
+    // up) are read before the hang-up closes the port.
+    if (m_port.isOpen()) {
+        checkLost();
     }
 }
 
@@ -141,6 +203,9 @@ void QtSerialBackend::clearInput() {
 void QtSerialBackend::clearOutput() {
     if (m_port.isOpen()) {
         m_port.clear(QSerialPort::Output);
+        // The device's queue is gone too; what is already on the wire takes at most a character.
+        m_queued = m_handed;
+        m_lineFreeAtNs = std::min(m_lineFreeAtNs, m_clock.nsecsElapsed() + m_nsPerCharacter);
     }
 }
 

@@ -44,8 +44,12 @@ public:
     virtual void write(const QByteArray& bytes) = 0;
     // Takes every byte received so far.
     virtual QByteArray readAll() = 0;
-    // Bytes queued but not yet handed to the line.
+    // Bytes written but not yet on the line: queued in the backend, held by the operating system or the
+    // adapter, or (where the device cannot say) still due at the line's rate.
     virtual qint64 bytesToWrite() const = 0;
+    // Hands queued output to the device at once, as far as it takes it, without reading anything (so no
+    // readyRead can come from inside a write).
+    virtual void flushOutput() {}
     // Moves pending input and output without the event loop.
     virtual void pump() = 0;
     virtual void clearInput() = 0;

@@ -1,8 +1,6 @@
 #include "apdprotocol.h"
 
-#include <QDeadlineTimer>
 #include <QFileInfo>
-#include <QThread>
 #include <cstdio>
 
 #include "apdcomport.h"
@@ -41,10 +39,7 @@ constexpr int kDrainDeadlineMs = 1000;
 // when it finishes. Whoever gets the finish event may discard the output buffer or close the port, so
 // they go out first; otherwise the other side keeps waiting for them and misses the next command.
 void drainOutput(serial::TApdComPort& port) {
-    const QDeadlineTimer deadline(kDrainDeadlineMs);
-    while (port.isOpen() && port.outBuffUsed() > 0 && !deadline.hasExpired()) {
-        QThread::msleep(1);
-    }
+    port.drainOutput(0, kDrainDeadlineMs);
 }
 
 }  // namespace
@@ -240,26 +235,35 @@ void TApdProtocol::afterEvent() {
 }
 
 void TApdProtocol::finish(Result result) {
-    if (!m_wire) {
+    // The drain below serves the event loop, and a Cancel, a closing port or a queued finish arriving
+    // there would otherwise finish the transfer a second time: keep the file twice, report twice, and
+    // retire the machines from under the outer call.
+    if (!m_wire || m_finishing) {
         return;
     }
+    m_finishing = true;
     m_statusTimer.stop();
     m_wire->stopTimer();
     m_lastBytes = bytesTransferred();
     if (m_receiver && m_file.isOpen()) {
         keepOrDiscardReceived(result);
     }
+    // The drain serves the event loop, so it runs while the machines are still in place (and finished,
+    // so nothing reaches them).
+    drainOutput(*m_port);
     // Deleting the machines here would pull them from under a caller still on the stack; the event loop
     // does it once this event is done.
-    auto* wire = m_wire.release();
-    auto* receiver = m_receiver.release();
-    auto* sender = m_sender.release();
-    QTimer::singleShot(0, this, [wire, receiver, sender] {
-        delete receiver;
-        delete sender;
-        delete wire;
+    m_retiredWire = std::move(m_wire);
+    m_retiredReceiver = std::move(m_receiver);
+    m_retiredSender = std::move(m_sender);
+    QTimer::singleShot(0, this, [this] {
+        if (!m_wire) {
+            m_retiredReceiver.reset();
+            m_retiredSender.reset();
+            m_retiredWire.reset();
+        }
     });
-    drainOutput(*m_port);
+    m_finishing = false;
     emit protocolFinish(int(result));
 }
 

@@ -91,8 +91,14 @@ private:
     std::unique_ptr<PortWire> m_wire;
     std::unique_ptr<Receiver> m_receiver;
     std::unique_ptr<Sender> m_sender;
+    // The machines of the transfer that just finished, freed from the event loop (or with the object,
+    // if it goes first).
+    std::unique_ptr<PortWire> m_retiredWire;
+    std::unique_ptr<Receiver> m_retiredReceiver;
+    std::unique_ptr<Sender> m_retiredSender;
     QFile m_file;
     bool m_writeFailed = false;
+    bool m_finishing = false;
     qint64 m_lastBytes = 0;
 };
 

@@ -131,6 +131,7 @@ private:
 class LoadingLogger {
 public:
     int echo = kLoadCommand;           // what it answers to the load byte; -1 for silence
+    QByteArray before;                 // what it sends ahead of that answer (its prompt, say)
     std::function<void()> onLoadByte;  // runs when the load byte arrives
     int blocks = 0;                    // blocks taken so far
     bool finished = false;             // the end byte came
@@ -151,7 +152,7 @@ private:
             m_loading = true;
             if (onLoadByte)
                 onLoadByte();
-            return echo < 0 ? QByteArray() : QByteArray(1, char(echo));
+            return before + (echo < 0 ? QByteArray() : QByteArray(1, char(echo)));
         }
         if (byte == 0) {
             m_loading = false;

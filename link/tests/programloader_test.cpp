@@ -142,6 +142,34 @@ TEST_F(Loader, NoEchoOrAWrongEchoSendsNoBlock) {
     }
 }
 
+// The logger's prompt, sent unasked (after the CR of a port just opened), can land between the flush and
+// the echo; it is passed over, and nothing else is.
+TEST_F(Loader, ThePromptAheadOfTheEchoIsPassedOver) {
+    const struct {
+        QByteArray before;
+        int echo;
+        LoadOutcome outcome;
+    } cases[] = {
+        {"\r\n#", kLoadCommand, LoadOutcome::Loaded},
+        {"\r\n#\r\n#", kLoadCommand, LoadOutcome::Loaded},
+        {"\r\n#", 0x07, LoadOutcome::NotResponding},
+        {"\r\n#", -1, LoadOutcome::NotResponding},
+        {"ok\r\n#", kLoadCommand, LoadOutcome::NotResponding},
+    };
+    for (const auto& c : cases) {
+        LinkBench b;
+        LoadingLogger loader;
+        loader.before = c.before;
+        loader.echo = c.echo;
+        b.farEnd.setRule(loader.rule());
+        const QByteArray img = image(300);
+        EXPECT_EQ(LoadProgram(b.link, img, 230, 0), c.outcome) << c.before.constData() << " " << c.echo;
+        EXPECT_EQ(b.farEnd.heard(),
+                  c.outcome == LoadOutcome::Loaded ? loadStream(img) : loadStream(img).left(1))
+            << c.before.constData() << " " << c.echo;
+    }
+}
+
 TEST_F(Loader, TerminalIsSuspendedOnlyForTheHandshake) {
     // Stale bytes in the input buffer must not pass for the echo.
     line.send(QByteArray(1, char(kLoadCommand)));
@@ -205,11 +233,13 @@ TEST(Identify, ModelNumberAndText) {
                     7),
          true, 400, "CE!"},
         {QByteArray("\x13\x02\x02\x58", 4), true, 600, ""},
-        {QByteArray("\x13\x00", 2), false, 0, ""},          // no model number
-        {QByteArray("\x13\x01\x01", 3), false, 0, ""},      // half a model number
-        {QByteArray("\x13\x04\x01\xfe", 4), false, 0, ""},  // falls silent after two of four
+        {QByteArray("\r\n#\x13\x02\x02\x58", 7), true, 600, ""},  // the prompt, sent unasked, ahead
+        {QByteArray("\x13\x00", 2), false, 0, ""},                // no model number
+        {QByteArray("\x13\x01\x01", 3), false, 0, ""},            // half a model number
+        {QByteArray("\x13\x04\x01\xfe", 4), false, 0, ""},        // falls silent after two of four
         {QByteArray("\x13", 1), false, 0, ""},
         {QByteArray("\x07", 1), false, 0, ""},
+        {QByteArray("\r\n#\x07", 4), false, 0, ""},
         {QByteArray(), false, 0, ""},
     };
     for (const auto& c : cases) {

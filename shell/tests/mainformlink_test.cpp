@@ -241,8 +241,10 @@ TEST_F(LinkInMainForm, BusyLinkDisablesEveryLineCommandUntilItEnds) {
 TEST_F(LinkInMainForm, ClosingTheWindowEndsTheCommandFirst) {
     openProgram(kSmallProgram);
     logger.echo = -1;
+    prompts.answerButton("Yes");
     QTimer::singleShot(50, [&] { form->close(); });
     trigger(&MenuActions::load);
+    EXPECT_EQ(prompts.questions(), QStringList{"A transfer is running. Cancel it and quit?"});
     EXPECT_FALSE(form->loggerLink().isBusy());
     EXPECT_EQ(prompts.messages(), QStringList{}) << "an abandoned command says nothing";
     QCoreApplication::processEvents();

@@ -19,12 +19,19 @@ namespace {
 struct Recorder : AsciiLine {
     QByteArray sent;
     QList<int> pauses;  // -1 marks a byte, other values are pauses in ms
-    void sendByte(quint8 byte) override {
+    Wait sendByte(quint8 byte, const CancelCheck&) override {
         sent.append(char(byte));
         pauses.append(-1);
+        return Wait::Done;
     }
-    void pause(int ms) override { pauses.append(ms); }
-    void drain() override { ++drains; }
+    Wait pause(int ms, const CancelCheck&) override {
+        pauses.append(ms);
+        return Wait::Done;
+    }
+    Wait drain(const CancelCheck&) override {
+        ++drains;
+        return Wait::Done;
+    }
     int drains = 0;
 };
 
@@ -69,7 +76,7 @@ TEST(AsciiSend, PrefixDataSuffixAndPauses) {
     options.lineDelay = 100;
     Recorder line;
     ScriptedPrompts prompts;
-    EXPECT_TRUE(sendAscii(line, "a\rb", options, prompts.progress()));
+    EXPECT_EQ(sendAscii(line, "a\rb", options, prompts.progress()), link::AsciiSendEnd::Sent);
     EXPECT_EQ(line.sent, QByteArray("\r\na\rb\x1a"));
     // prefix bytes, then each data byte with its pauses, then the suffix
     EXPECT_EQ(line.pauses, (QList<int>{-1, -1, -1, 10, -1, 10, 100, -1, 10, -1}));
@@ -86,7 +93,7 @@ TEST(AsciiSend, CancelStopsTheDataAndSuppressesTheSuffix) {
     Recorder line;
     ScriptedPrompts prompts;
     prompts.scriptedProgress().cancelAtCall(1);
-    EXPECT_FALSE(sendAscii(line, "abcdef", options, prompts.progress()));
+    EXPECT_EQ(sendAscii(line, "abcdef", options, prompts.progress()), link::AsciiSendEnd::Cancelled);
     EXPECT_EQ(line.sent, QByteArray("<ab"));
     EXPECT_EQ(line.drains, 1);
 }

@@ -52,11 +52,17 @@ int asciiSend(Session& session, QStringList arguments) {
         return kExitLogger;
     }
     link::PortAsciiLine line(link->port());
-    if (!link::sendAscii(line, data, options, link->prompts().progress())) {
-        session.error(QStringLiteral("ASCII send cancelled; the suffix was not sent"));
-        return kExitLogger;
+    switch (link::sendAscii(line, data, options, link->prompts().progress())) {
+        case link::AsciiSendEnd::Sent:
+            return kExitOk;
+        case link::AsciiSendEnd::Cancelled:
+            session.error(QStringLiteral("ASCII send cancelled; the suffix was not sent"));
+            return kExitLogger;
+        case link::AsciiSendEnd::Stalled:
+            session.error(link::kAsciiSendStalled);
+            return kExitLogger;
     }
-    return kExitOk;
+    return kExitLogger;
 }
 
 // What arrives is written straight into FILE.partial (or FILE.partial.1 and on, beside an earlier

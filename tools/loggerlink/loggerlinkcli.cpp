@@ -121,10 +121,7 @@ QString usageText() {
 // XMODEM receive, for one, without which the logger keeps waiting and ignores the next command. The
 // deadline covers a line that takes nothing (flow control held off, device gone).
 void drainOutput(serial::TApdComPort& port) {
-    const QDeadlineTimer deadline(kDrainDeadlineMs);
-    while (port.isOpen() && port.outBuffUsed() > 0 && !deadline.hasExpired()) {
-        QThread::msleep(1);
-    }
+    port.drainOutput(0, kDrainDeadlineMs);
 }
 
 }  // namespace
