@@ -376,13 +376,22 @@ void saveProgramSection(QSettings& store, const ProgramSection& s) {
     store.endGroup();
 }
 
+namespace {
+
+// The main window and the terminal store their place on the screen under the same keys.
+void writePlacement(QSettings& store, bool maximized, const QRect& bounds) {
+    writeBool(store, QStringLiteral("Maximized"), maximized);
+    writeInt(store, QStringLiteral("Left"), bounds.x());
+    writeInt(store, QStringLiteral("Top"), bounds.y());
+    writeInt(store, QStringLiteral("Width"), bounds.width());
+    writeInt(store, QStringLiteral("Height"), bounds.height());
+}
+
+}  // namespace
+
 void saveWindowSection(QSettings& store, const WindowSection& s) {
     store.beginGroup(QStringLiteral("Window"));
-    writeBool(store, QStringLiteral("Maximized"), s.maximized);
-    writeInt(store, QStringLiteral("Left"), s.bounds.x());
-    writeInt(store, QStringLiteral("Top"), s.bounds.y());
-    writeInt(store, QStringLiteral("Width"), s.bounds.width());
-    writeInt(store, QStringLiteral("Height"), s.bounds.height());
+    writePlacement(store, s.maximized, s.bounds);
     writeBool(store, QStringLiteral("Autoindent"), s.autoIndent);
     writeBool(store, QStringLiteral("LiveCheck"), s.liveCheck);
     writeInt(store, QStringLiteral("TabSize"), s.tabSize);
@@ -391,11 +400,7 @@ void saveWindowSection(QSettings& store, const WindowSection& s) {
 
 void saveTerminalSection(QSettings& store, const TerminalSection& s) {
     store.beginGroup(QStringLiteral("Terminal"));
-    writeBool(store, QStringLiteral("Maximized"), s.maximized);
-    writeInt(store, QStringLiteral("Left"), s.bounds.x());
-    writeInt(store, QStringLiteral("Top"), s.bounds.y());
-    writeInt(store, QStringLiteral("Width"), s.bounds.width());
-    writeInt(store, QStringLiteral("Height"), s.bounds.height());
+    writePlacement(store, s.maximized, s.bounds);
     writeInt(store, QStringLiteral("Columns"), s.columns);
     writeInt(store, QStringLiteral("Rows"), s.rows);
     writeString(store, QStringLiteral("Capture file"), s.captureFile);
