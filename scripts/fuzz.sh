@@ -30,8 +30,8 @@ case $target in
     # The seeds are committed: qobc cannot be linked in this instrumented build to compile them here.
     cmake --build "$build" --target loggervm_fuzz -j2
     corpus=$build/corpus-loggervm
-    seeds=$root/tools/loggervm/fuzz/corpus
-    binary=$build/tools/loggervm/loggervm_fuzz
+    seeds=$root/tools/loggersim/vm/fuzz/corpus
+    binary=$build/tools/loggersim/vm/loggervm_fuzz
     # An input runs a whole program for many turns, and every run-time fault it raises is a C++
     # exception, which costs tens of microseconds under the sanitizers: leave room for a loaded machine.
     unit_timeout=3
@@ -54,7 +54,7 @@ if [ "$target" = compiler_fuzz ]; then
   mkdir -p "$build/loggersim-corpus"
   ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 \
   UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-    "$build/tools/loggersim/loggersim_fuzz" "$build/loggersim-corpus" "$root/tools/loggersim/fuzz/corpus" \
+    "$build/tools/loggersim/model/loggersim_fuzz" "$build/loggersim-corpus" "$root/tools/loggersim/model/fuzz/corpus" \
     -max_total_time="${LOGGERSIM_FUZZ_SECONDS:-20}" -timeout=5 -rss_limit_mb=2048 -max_len=4096 \
     -artifact_prefix="$build/findings/" -print_final_stats=1
 fi

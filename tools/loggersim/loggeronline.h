@@ -1,5 +1,5 @@
 #pragma once
-// Puts a simulated logger at the far end of an in-process serial line (components/serialport), so that
+// Puts a simulated logger at the far end of an in-process serial line (components/qtcore/serialport), so that
 // tests drive the workbench's real link code against it without a pseudo-terminal:
 //
 //   auto bench = std::make_shared<serial::PairBench>();

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes the seeds of loggervm_fuzz (tools/loggervm/fuzz/corpus): the code of every examples/*.qob, compiled
+"""Writes the seeds of loggervm_fuzz (tools/loggersim/vm/fuzz/corpus): the code of every examples/*.qob, compiled
 by qobc, behind a set-up byte (see loggervm_fuzz.cpp), once with each header kind. Run it with the qobc of
 a normal build after the examples or the code the compiler emits change.
 Usage: make_seeds.py ROOT QOBC OUTDIR"""
