@@ -15,9 +15,9 @@ class LoggerLink;
 class LinkMemory : public VariableMemory {
 public:
     explicit LinkMemory(LoggerLink& link) : m_link(link) {}
-    bool ReadLoggerMemory(quint8* buffer, quint16 address, int count) override;
-    bool ReadLoggerLong(quint16 address, quint8* destination) override;
-    bool ReadLoggerString(quint16 address, quint8& length, quint8* characters) override;
+    MemoryRead ReadLoggerMemory(quint8* buffer, quint16 address, int count) override;
+    MemoryRead ReadLoggerLong(quint16 address, quint8* destination) override;
+    MemoryRead ReadLoggerString(quint16 address, quint8& length, quint8* characters) override;
 
 private:
     LoggerLink& m_link;
