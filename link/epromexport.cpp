@@ -81,7 +81,7 @@ QString copyImage(LoggerLink& link, QIODevice& file, bool& progressStarted, qint
 
     QThread::msleep(kPauseBeforeMemoryAccessMs);
     link.FlushPort();
-    if (!link.SendByte(kMemoryAccessCommand) || link.WaitByte(kReplyTimeoutMs) != kMemoryAccessCommand) {
+    if (!link.SendByte(kMemoryAccessCommand) || link.WaitAnswer(kReplyTimeoutMs) != kMemoryAccessCommand) {
         return kErrorCommunicating;
     }
     const std::optional<quint32> length = readProgramLength(link, start, model);
@@ -130,7 +130,7 @@ LinkResult exportEprom(LoggerLink& link, const EpromExportRequest& request) {
     if (!link.SendByte(kEpromExportCommand)) {
         return fail(LinkStatus::Failed, kErrorCommunicating);
     }
-    const qint16 answer = link.WaitByte(kReplyTimeoutMs);
+    const qint16 answer = link.WaitAnswer(kReplyTimeoutMs);
     if (link.ConfirmConnect && answer != kEpromExportCommand && answer != kEpromRefusal) {
         return fail(LinkStatus::NotResponding, kNotResponding);
     }

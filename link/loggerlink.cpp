@@ -241,7 +241,9 @@ MemoryRead LoggerLink::ReadLoggerMemory(quint8* buffer, quint16 address, int cou
     if (count < 1 || count > kMaxReadCount) {
         return MemoryRead::Failed;
     }
-    if (!SendByte(kMemoryAccessCommand) || WaitByte(kMemoryReplyMs) != kMemoryAccessCommand) {
+    // Only the echo may be preceded by the logger's unasked prompt; from the address on, every byte is
+    // part of the reply, and a data byte or the checksum may well be CR, LF or "#".
+    if (!SendByte(kMemoryAccessCommand) || WaitAnswer(kMemoryReplyMs) != kMemoryAccessCommand) {
         return MemoryRead::Failed;
     }
     // The address in lowercase hexadecimal without leading zeros: 0xFFE8 goes out as "ffe8" CR.

@@ -52,7 +52,7 @@ bool withMemoryAccess(LoggerLink& link, const std::function<void()>& showDialog)
     {
         TerminalHold hold(link);
         const bool echoed = link.SendByte(kMemoryAccessCommand) &&
-                            link.WaitByte(kMemoryAccessTimeoutMs) == kMemoryAccessCommand;
+                            link.WaitAnswer(kMemoryAccessTimeoutMs) == kMemoryAccessCommand;
         if (echoed) {
             showDialog();
             shown = true;
