@@ -96,7 +96,7 @@ int main(int argc, char** argv) {
     const link::LoadOutcome outcome = link::LoadProgram(link, image, quint16(o.model), 0);
     const qint64 loaderReturnedMs = clock.elapsed();
     const bool settled = outcome == link::LoadOutcome::Loaded && link.SendByte(link::kIdentifyCommand) &&
-                         link.WaitByte(60000) == link::kIdentifyCommand;
+                         link.WaitAnswer(60000) == link::kIdentifyCommand;
     const double seconds = double(clock.nsecsElapsed()) / 1e9;
     if (!settled) {
         std::fprintf(stderr, "load_bench: the load did not complete (%s)\n",

@@ -47,7 +47,7 @@ bool isLongHeaderModel(int model) {
 // The bytes of the program image, from its header. Nothing when a read fails.
 std::optional<quint32> readProgramLength(LoggerLink& link, quint16 start, int model) {
     quint8 word[2] = {};
-    if (link.ReadLoggerMemory(word, quint16(start + kLengthWordOffset), 2)) {
+    if (link.ReadLoggerMemory(word, quint16(start + kLengthWordOffset), 2) == MemoryRead::Failed) {
         return std::nullopt;
     }
     // The field holds the offset of the image's last byte; 16-bit arithmetic, as the header has it.
@@ -56,12 +56,12 @@ std::optional<quint32> readProgramLength(LoggerLink& link, quint16 start, int mo
         return length;
     }
     quint8 size[2] = {};
-    if (link.ReadLoggerMemory(size, start, 2)) {
+    if (link.ReadLoggerMemory(size, start, 2) == MemoryRead::Failed) {
         return std::nullopt;
     }
     if ((size[0] << 8 | size[1]) == kLongHeaderSize) {
         quint8 wide[4] = {};
-        if (link.ReadLoggerMemory(wide, quint16(start + kLengthWordOffset), 4)) {
+        if (link.ReadLoggerMemory(wide, quint16(start + kLengthWordOffset), 4) == MemoryRead::Failed) {
             return std::nullopt;
         }
         length = quint32(wide[0]) << 24 | quint32(wide[1]) << 16 | quint32(wide[2]) << 8 | wide[3];
@@ -81,7 +81,7 @@ QString copyImage(LoggerLink& link, QIODevice& file, bool& progressStarted, qint
 
     QThread::msleep(kPauseBeforeMemoryAccessMs);
     link.FlushPort();
-    if (!link.SendByte(kMemoryAccessCommand) || link.WaitByte(kReplyTimeoutMs) != kMemoryAccessCommand) {
+    if (!link.SendByte(kMemoryAccessCommand) || link.WaitAnswer(kReplyTimeoutMs) != kMemoryAccessCommand) {
         return kErrorCommunicating;
     }
     const std::optional<quint32> length = readProgramLength(link, start, model);
@@ -95,10 +95,10 @@ QString copyImage(LoggerLink& link, QIODevice& file, bool& progressStarted, qint
     done = 0;
     for (const HexPiece& piece : exportPieces(start, *length)) {
         quint8 bytes[kHexRecordMaxBytes] = {};
-        if (link.ReadLoggerMemory(bytes, piece.readAddress, piece.count)) {
+        if (link.ReadLoggerMemory(bytes, piece.readAddress, piece.count) == MemoryRead::Failed) {
             return kErrorCommunicating;
         }
-        if (WriteHexRecord(file, piece.recordAddress, piece.count, bytes)) {
+        if (WriteHexRecord(file, piece.recordAddress, piece.count, bytes) == RecordWrite::Failed) {
             return kErrorWriting;
         }
         done += piece.count;
@@ -130,7 +130,7 @@ LinkResult exportEprom(LoggerLink& link, const EpromExportRequest& request) {
     if (!link.SendByte(kEpromExportCommand)) {
         return fail(LinkStatus::Failed, kErrorCommunicating);
     }
-    const qint16 answer = link.WaitByte(kReplyTimeoutMs);
+    const qint16 answer = link.WaitAnswer(kReplyTimeoutMs);
     if (link.ConfirmConnect && answer != kEpromExportCommand && answer != kEpromRefusal) {
         return fail(LinkStatus::NotResponding, kNotResponding);
     }

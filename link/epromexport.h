@@ -7,6 +7,8 @@
 //   0x05 -> 0x05 accepts, 0x07 refuses | port settings | file choice | identify 0x13 (model number) |
 //   0x16 memory access | program length from the header | the program and 0xC000..0xFFFF in 16-byte
 //   reads, one HEX record each, with "Reprise EPROM" progress | end record | 0x18 leaves memory access
+// The logger's unasked prompt (CR LF "#") may come ahead of the answer to 0x05, 0x13 or 0x16 and is
+// passed over there; inside the replies those bytes are data.
 //
 // The file is chosen before anything is sent (the front end asks; the link never does). The image is
 // written to a temporary file beside the chosen one and renamed into place only when every

@@ -33,9 +33,9 @@ QByteArray formatHexRecord(quint16 address, std::span<const quint8> bytes) {
     return line;
 }
 
-bool WriteHexRecord(QIODevice& file, quint16 address, int count, const quint8* bytes) {
+RecordWrite WriteHexRecord(QIODevice& file, quint16 address, int count, const quint8* bytes) {
     const QByteArray line = formatHexRecord(address, std::span<const quint8>(bytes, std::size_t(count)));
-    return file.write(line) != line.size();
+    return file.write(line) == line.size() ? RecordWrite::Written : RecordWrite::Failed;
 }
 
 quint16 programStartForModelNumber(int modelNumber) {

@@ -34,8 +34,11 @@ inline constexpr int kUpperMemorySize = 0x4000;
 // One data record line with its CR LF; bytes holds 1 to 16 data bytes.
 QByteArray formatHexRecord(quint16 address, std::span<const quint8> bytes);
 
-// Writes one data record with a single write. Returns true when the line could not be written whole.
-bool WriteHexRecord(QIODevice& file, quint16 address, int count, const quint8* bytes);
+// Whether a record line reached the file whole.
+enum class RecordWrite { Written, Failed };
+
+// Writes one data record with a single write.
+[[nodiscard]] RecordWrite WriteHexRecord(QIODevice& file, quint16 address, int count, const quint8* bytes);
 
 // Where an identified logger keeps its program: models 400 to 509 at 0x0140, every other at 0x8140.
 quint16 programStartForModelNumber(int modelNumber);

@@ -20,6 +20,13 @@ enum class LinkStatus {
                     // that cannot be written, the line busy), or the logger declined
 };
 
+// How one checked read of logger memory (or a row of them) ended. A failed read may leave its
+// destination partly written.
+enum class MemoryRead {
+    Done,
+    Failed,  // a time-out, an unexpected reply or a wrong checksum
+};
+
 struct LinkResult {
     LinkStatus status = LinkStatus::Failed;
     qint64 bytes = 0;  // bytes moved into or out of the file

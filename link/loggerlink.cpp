@@ -237,52 +237,54 @@ void LoggerLink::ResumeTerminal() {
 
 // --- memory reads ------------------------------------------------------------------------------------
 
-bool LoggerLink::ReadLoggerMemory(quint8* buffer, quint16 address, int count) {
+MemoryRead LoggerLink::ReadLoggerMemory(quint8* buffer, quint16 address, int count) {
     if (count < 1 || count > kMaxReadCount) {
-        return true;
+        return MemoryRead::Failed;
     }
-    if (!SendByte(kMemoryAccessCommand) || WaitByte(kMemoryReplyMs) != kMemoryAccessCommand) {
-        return true;
+    // Only the echo may be preceded by the logger's unasked prompt; from the address on, every byte is
+    // part of the reply, and a data byte or the checksum may well be CR, LF or "#".
+    if (!SendByte(kMemoryAccessCommand) || WaitAnswer(kMemoryReplyMs) != kMemoryAccessCommand) {
+        return MemoryRead::Failed;
     }
     // The address in lowercase hexadecimal without leading zeros: 0xFFE8 goes out as "ffe8" CR.
     const QByteArray digits = QByteArray::number(address, 16) + char(kCarriageReturn);
     if (!SendBytes(digits) || WaitByte(kMemoryReplyMs) != kMemoryAck) {
-        return true;
+        return MemoryRead::Failed;
     }
     if (!SendByte(count) || WaitByte(kMemoryReplyMs) != kMemoryAck) {
-        return true;
+        return MemoryRead::Failed;
     }
     quint8 sum = quint8((address >> 8) + (address & 0xFF) + count);
     for (int i = 0; i < count; ++i) {
         const qint16 byte = WaitByte(kMemoryReplyMs);
         if (byte < 0) {
-            return true;
+            return MemoryRead::Failed;
         }
         buffer[i] = quint8(byte);
         sum = quint8(sum + byte);
     }
-    return WaitByte(kMemoryReplyMs) != sum;
+    return WaitByte(kMemoryReplyMs) == sum ? MemoryRead::Done : MemoryRead::Failed;
 }
 
-bool LoggerLink::ReadLoggerLong(quint16 address, quint8* destination) {
-    if (ReadLoggerMemory(destination, address, 4)) {
-        return true;
+MemoryRead LoggerLink::ReadLoggerLong(quint16 address, quint8* destination) {
+    if (ReadLoggerMemory(destination, address, 4) == MemoryRead::Failed) {
+        return MemoryRead::Failed;
     }
     std::swap(destination[0], destination[3]);
     std::swap(destination[1], destination[2]);
-    return false;
+    return MemoryRead::Done;
 }
 
-bool LoggerLink::ReadLoggerString(quint16 address, quint8& length, quint8* characters) {
+MemoryRead LoggerLink::ReadLoggerString(quint16 address, quint8& length, quint8* characters) {
     quint8 count = 0;
-    if (ReadLoggerMemory(&count, address, 1)) {
-        return true;
+    if (ReadLoggerMemory(&count, address, 1) == MemoryRead::Failed) {
+        return MemoryRead::Failed;
     }
-    if (count != 0 && ReadLoggerMemory(characters, quint16(address + 1), count)) {
-        return true;
+    if (count != 0 && ReadLoggerMemory(characters, quint16(address + 1), count) == MemoryRead::Failed) {
+        return MemoryRead::Failed;
     }
     length = count;
-    return false;
+    return MemoryRead::Done;
 }
 
 }  // namespace orrery::link

@@ -178,19 +178,19 @@ public:
     void ResumeTerminal();
     bool terminalSuspended() const { return m_terminalSuspended; }
 
-    // Checked reads of logger memory. Each returns true when the read FAILED (a time-out, an unexpected
-    // reply or a wrong checksum), and shows no message. Bytes received before a failure stay in the
-    // buffer. count is 1..255; anything else fails without sending.
+    // Checked reads of logger memory. Each shows no message; the caller reports a failure. Bytes
+    // received before a failure stay in the buffer. count is 1..255; anything else fails without
+    // sending.
     //   out:  0x16 | address as "%x" | CR |       | count |      |                 |
     //   in:        0x16               ...   0xFF          0xFF   count data bytes   checksum
     // The checksum is the 8-bit sum of the address's two bytes, the count and the data.
-    [[nodiscard]] bool ReadLoggerMemory(quint8* buffer, quint16 address, int count);
+    [[nodiscard]] MemoryRead ReadLoggerMemory(quint8* buffer, quint16 address, int count);
     // A 4-byte value (stored most significant byte first in the logger), reversed into host
     // (little-endian) order on success; left as received on failure.
-    [[nodiscard]] bool ReadLoggerLong(quint16 address, quint8* destination);
+    [[nodiscard]] MemoryRead ReadLoggerLong(quint16 address, quint8* destination);
     // A length byte at address, then that many characters from address + 1 into characters (room for
     // 255). length is written only when both reads succeed.
-    [[nodiscard]] bool ReadLoggerString(quint16 address, quint8& length, quint8* characters);
+    [[nodiscard]] MemoryRead ReadLoggerString(quint16 address, quint8& length, quint8* characters);
 
     // --- the port that stops transmitting -------------------------------------------------------------
     bool lineFailed() const { return m_lineFailed; }

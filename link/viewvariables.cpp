@@ -77,7 +77,7 @@ void VariableViewer::openSymbolFile() {
 }
 
 void VariableViewer::afterLoad(const QString& crcMessage) {
-    if (LoadSymbolFile()) {
+    if (LoadSymbolFile() == SymbolLoad::NothingLoaded) {
         return;
     }
     if (Items.isEmpty()) {
@@ -88,10 +88,10 @@ void VariableViewer::afterLoad(const QString& crcMessage) {
     CheckSymbolCrc(crcMessage);
 }
 
-bool VariableViewer::LoadSymbolFile() {
+SymbolLoad VariableViewer::LoadSymbolFile() {
     const QString path = chooseSymbolFile(m_programDir);
     if (path.isEmpty()) {
-        return true;
+        return SymbolLoad::NothingLoaded;
     }
     m_programDir = QFileInfo(path).absolutePath() + QLatin1Char('/');
     Items.clear();
@@ -102,9 +102,9 @@ bool VariableViewer::LoadSymbolFile() {
     }
     if (contents.status != SymbolFileStatus::Loaded) {
         m_prompts.showMessage(symbolFileMessage(contents.status, path));
-        return true;
+        return SymbolLoad::NothingLoaded;
     }
-    return false;
+    return SymbolLoad::Loaded;
 }
 
 void VariableViewer::FillVariableRows() {
@@ -120,13 +120,13 @@ void VariableViewer::FillVariableRows() {
 
 void VariableViewer::CheckSymbolCrc(const QString& messageText) {
     quint8 modelByte = 0;
-    if (m_memory.ReadLoggerMemory(&modelByte, kModelByteAddress, 1)) {
+    if (m_memory.ReadLoggerMemory(&modelByte, kModelByteAddress, 1) == MemoryRead::Failed) {
         m_prompts.showMessage(messageText);
         return;
     }
     const quint16 start = programStartForModelByte(modelByte);
     quint8 crc[2] = {};
-    if (m_memory.ReadLoggerMemory(crc, quint16(start + kVcrcOffset), 2)) {
+    if (m_memory.ReadLoggerMemory(crc, quint16(start + kVcrcOffset), 2) == MemoryRead::Failed) {
         m_prompts.showMessage(messageText);
         return;
     }
@@ -135,13 +135,13 @@ void VariableViewer::CheckSymbolCrc(const QString& messageText) {
         // A long header keeps the CRC further on, where only its size word tells; short headers never
         // pay for the extra read unless their CRC already differs.
         quint8 size[2] = {};
-        if (m_memory.ReadLoggerMemory(size, start, 2)) {
+        if (m_memory.ReadLoggerMemory(size, start, 2) == MemoryRead::Failed) {
             m_prompts.showMessage(messageText);
             return;
         }
         if ((quint16(size[0]) << 8 | size[1]) == kLongHeaderSize) {
             quint8 wide[4] = {};
-            if (m_memory.ReadLoggerMemory(wide, quint16(start + kLongVcrcOffset), 4)) {
+            if (m_memory.ReadLoggerMemory(wide, quint16(start + kLongVcrcOffset), 4) == MemoryRead::Failed) {
                 m_prompts.showMessage(messageText);
                 return;
             }
@@ -155,23 +155,23 @@ void VariableViewer::CheckSymbolCrc(const QString& messageText) {
     }
 }
 
-bool VariableViewer::readItem(TVarItem& item) {
+MemoryRead VariableViewer::readItem(TVarItem& item) {
     TVarItem read = item;
     const auto address = quint16(item.Address);
-    const bool failed = item.TypeLetter == 'S'
-                            ? m_memory.ReadLoggerString(address, read.Length, read.Value.data())
-                            : m_memory.ReadLoggerLong(address, read.Value.data());
-    if (failed) {
-        return true;
+    const MemoryRead outcome = item.TypeLetter == 'S'
+                                   ? m_memory.ReadLoggerString(address, read.Length, read.Value.data())
+                                   : m_memory.ReadLoggerLong(address, read.Value.data());
+    if (outcome == MemoryRead::Failed) {
+        return MemoryRead::Failed;
     }
     read.Loaded = true;
     item = read;
-    return false;
+    return MemoryRead::Done;
 }
 
-bool VariableViewer::ReadAllVariables() {
+MemoryRead VariableViewer::ReadAllVariables() {
     if (Items.isEmpty()) {
-        return false;
+        return MemoryRead::Done;
     }
     const int rows = int(Items.size());
     Progress& progress = m_prompts.progress();
@@ -181,7 +181,7 @@ bool VariableViewer::ReadAllVariables() {
     }
     bool anyFailed = false;
     for (int row = 1; row <= rows; ++row) {
-        anyFailed |= readItem(Items[row - 1]);
+        anyFailed |= readItem(Items[row - 1]) == MemoryRead::Failed;
         if (row % kCancelPollEvery == 0 && showProgress && progress.update(row)) {
             break;
         }
@@ -194,7 +194,7 @@ bool VariableViewer::ReadAllVariables() {
     } else {
         ShowAllValues();
     }
-    return anyFailed;
+    return anyFailed ? MemoryRead::Failed : MemoryRead::Done;
 }
 
 QString VariableViewer::valueText(const TVarItem& item) const {
@@ -237,7 +237,7 @@ void VariableViewer::toggleFloatForm() {
 
 void VariableViewer::readSingleItem(int row) {
     TVarItem& item = Items[row - 1];
-    if (readItem(item)) {
+    if (readItem(item) == MemoryRead::Failed) {
         m_prompts.showMessage(kErrorCommunicating);
         return;
     }

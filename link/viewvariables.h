@@ -13,6 +13,7 @@
 #include <QStringList>
 #include <functional>
 
+#include "linkresult.h"
 #include "symbolfile.h"
 
 namespace orrery {
@@ -28,14 +29,19 @@ inline constexpr char kSymbolFileFilter[] = "Quobol Symbol Table (*.sym)";
 // Where the program lives, by the model byte at 0xFFE8: 164..203 at 0x0140, any other value at 0x8140.
 quint16 programStartForModelByte(quint8 modelByte);
 
-// The memory reads the viewer makes; LinkMemory does them on the logger's line. Each returns true when
-// the read FAILED and may then leave its destination partly written.
+// Whether a symbol file's items are now in the viewer: nothing is loaded when the user chose no file or
+// the file could not be read whole (the reason has then been shown).
+enum class SymbolLoad { Loaded, NothingLoaded };
+
+// The memory reads the viewer makes; LinkMemory does them on the logger's line. A failed read may leave
+// its destination partly written.
 class VariableMemory {
 public:
     virtual ~VariableMemory() = default;
-    virtual bool ReadLoggerMemory(quint8* buffer, quint16 address, int count) = 0;
-    virtual bool ReadLoggerLong(quint16 address, quint8* destination) = 0;
-    virtual bool ReadLoggerString(quint16 address, quint8& length, quint8* characters) = 0;
+    [[nodiscard]] virtual MemoryRead ReadLoggerMemory(quint8* buffer, quint16 address, int count) = 0;
+    [[nodiscard]] virtual MemoryRead ReadLoggerLong(quint16 address, quint8* destination) = 0;
+    [[nodiscard]] virtual MemoryRead ReadLoggerString(quint16 address, quint8& length,
+                                                      quint8* characters) = 0;
 };
 
 class VariableViewer {
@@ -65,14 +71,15 @@ public:
     void cellChosen(int column, int row);
 
     // Operations.
-    bool LoadSymbolFile();  // true when nothing was loaded
+    [[nodiscard]] SymbolLoad LoadSymbolFile();
     void FillVariableRows();
     void CheckSymbolCrc(const QString& messageText);
-    bool ReadAllVariables();  // true when any read failed
+    // Failed when any read failed; the failure has then been shown.
+    MemoryRead ReadAllVariables();
     void ShowAllValues();
     void RefreshFloatValues();
     // Reads one item; on failure the item keeps its previous value and state.
-    bool readItem(TVarItem& item);  // true when the read failed
+    [[nodiscard]] MemoryRead readItem(TVarItem& item);
 
 private:
     void afterLoad(const QString& crcMessage);

@@ -31,15 +31,15 @@ bool leaveMemoryAccessOnce(LoggerLink& link) {
 
 }  // namespace
 
-bool LinkMemory::ReadLoggerMemory(quint8* buffer, quint16 address, int count) {
+MemoryRead LinkMemory::ReadLoggerMemory(quint8* buffer, quint16 address, int count) {
     return m_link.ReadLoggerMemory(buffer, address, count);
 }
 
-bool LinkMemory::ReadLoggerLong(quint16 address, quint8* destination) {
+MemoryRead LinkMemory::ReadLoggerLong(quint16 address, quint8* destination) {
     return m_link.ReadLoggerLong(address, destination);
 }
 
-bool LinkMemory::ReadLoggerString(quint16 address, quint8& length, quint8* characters) {
+MemoryRead LinkMemory::ReadLoggerString(quint16 address, quint8& length, quint8* characters) {
     return m_link.ReadLoggerString(address, length, characters);
 }
 
@@ -52,7 +52,7 @@ bool withMemoryAccess(LoggerLink& link, const std::function<void()>& showDialog)
     {
         TerminalHold hold(link);
         const bool echoed = link.SendByte(kMemoryAccessCommand) &&
-                            link.WaitByte(kMemoryAccessTimeoutMs) == kMemoryAccessCommand;
+                            link.WaitAnswer(kMemoryAccessTimeoutMs) == kMemoryAccessCommand;
         if (echoed) {
             showDialog();
             shown = true;
@@ -85,7 +85,7 @@ VariableReadResult readVariables(LoggerLink& link, const VariableReadRequest& re
         viewer.CheckSymbolCrc(kErrorCommunicating);
         failed = false;
         for (TVarItem& item : viewer.Items) {
-            failed = viewer.readItem(item) || failed;
+            failed = viewer.readItem(item) == MemoryRead::Failed || failed;
         }
     });
     if (!opened) {

@@ -15,16 +15,16 @@ class LoggerLink;
 class LinkMemory : public VariableMemory {
 public:
     explicit LinkMemory(LoggerLink& link) : m_link(link) {}
-    bool ReadLoggerMemory(quint8* buffer, quint16 address, int count) override;
-    bool ReadLoggerLong(quint16 address, quint8* destination) override;
-    bool ReadLoggerString(quint16 address, quint8& length, quint8* characters) override;
+    MemoryRead ReadLoggerMemory(quint8* buffer, quint16 address, int count) override;
+    MemoryRead ReadLoggerLong(quint16 address, quint8* destination) override;
+    MemoryRead ReadLoggerString(quint16 address, quint8& length, quint8* characters) override;
 
 private:
     LoggerLink& m_link;
 };
 
-// The memory-access session around the viewer dialog: 0x16 and its echo open memory access, then
-// showDialog runs the dialog (modal);
+// The memory-access session around the viewer dialog: 0x16 and its echo open memory access (the
+// logger's unasked prompt ahead of the echo is passed over), then showDialog runs the dialog (modal);
 // without the echo the dialog is not shown. Either way memory access is left with up to ten tries of
 // 0x18, each awaiting the prompt CR LF "#", and a CR follows once the terminal has the line again.
 // Refused with a message while another command holds the line. Returns whether the dialog was shown.

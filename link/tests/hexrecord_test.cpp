@@ -44,12 +44,12 @@ TEST(HexRecord, WriteReportsAFileThatCannotTakeTheLine) {
     QByteArray stored;
     QBuffer writable(&stored);
     writable.open(QIODevice::WriteOnly);
-    EXPECT_FALSE(WriteHexRecord(writable, 0xC000, 3, bytes));
+    EXPECT_EQ(WriteHexRecord(writable, 0xC000, 3, bytes), RecordWrite::Written);
     EXPECT_EQ(stored, QByteArray(":03C0000001020337\r\n"));
 
     QBuffer readOnly(&stored);
     readOnly.open(QIODevice::ReadOnly);
-    EXPECT_TRUE(WriteHexRecord(readOnly, 0xC000, 3, bytes));
+    EXPECT_EQ(WriteHexRecord(readOnly, 0xC000, 3, bytes), RecordWrite::Failed);
 }
 
 TEST(HexRecord, ProgramStartFollowsTheIdentifiedModel) {

@@ -161,7 +161,7 @@ TEST_F(MemoryReads, ExactBytesOnTheLine) {
         farEnd.heard();
         const QByteArray before = farEnd.heard();
         quint8 buffer[255] = {};
-        EXPECT_FALSE(link.ReadLoggerMemory(buffer, c.address, c.count)) << c.address;
+        EXPECT_EQ(link.ReadLoggerMemory(buffer, c.address, c.count), MemoryRead::Done) << c.address;
         EXPECT_EQ(farEnd.heard().mid(before.size()), c.sent) << c.address;
     }
 }
@@ -169,13 +169,14 @@ TEST_F(MemoryReads, ExactBytesOnTheLine) {
 TEST_F(MemoryReads, DataAndChecksum) {
     logger.memory[0xFFE8] = char(0x5A);
     quint8 one = 0;
-    EXPECT_FALSE(link.ReadLoggerMemory(&one, 0xFFE8, 1)) << "checksum 0xFF + 0xE8 + 0x01 + 0x5A";
+    EXPECT_EQ(link.ReadLoggerMemory(&one, 0xFFE8, 1), MemoryRead::Done)
+        << "checksum 0xFF + 0xE8 + 0x01 + 0x5A";
     EXPECT_EQ(one, 0x5A);
 
     logger.memory[0xFFFF] = char(0x11);
     logger.memory[0x0000] = char(0x22);
     quint8 wrapped[2] = {};
-    EXPECT_FALSE(link.ReadLoggerMemory(wrapped, 0xFFFF, 2));
+    EXPECT_EQ(link.ReadLoggerMemory(wrapped, 0xFFFF, 2), MemoryRead::Done);
     EXPECT_EQ(wrapped[1], 0x22);
 }
 
@@ -184,7 +185,7 @@ TEST_F(MemoryReads, ChecksumOffByOneFailsWithTheDataKept) {
         logger.checksumOffset = offset;
         logger.memory.replace(0x0100, 3, "abc");
         quint8 buffer[3] = {};
-        EXPECT_TRUE(link.ReadLoggerMemory(buffer, 0x0100, 3)) << offset;
+        EXPECT_EQ(link.ReadLoggerMemory(buffer, 0x0100, 3), MemoryRead::Failed) << offset;
         EXPECT_EQ(QByteArray(reinterpret_cast<char*>(buffer), 3), "abc") << offset;
     }
 }
@@ -193,7 +194,7 @@ TEST_F(MemoryReads, SilenceAtAnyStepFailsTheRead) {
     for (int step : {0, 1, 2, 3}) {
         logger.silentAfterStep = step;
         quint8 buffer[8] = {};
-        EXPECT_TRUE(link.ReadLoggerMemory(buffer, 0x0200, 8)) << step;
+        EXPECT_EQ(link.ReadLoggerMemory(buffer, 0x0200, 8), MemoryRead::Failed) << step;
         line.send(QByteArray());  // nothing left over matters: the next case starts a fresh exchange
         while (link.PollByte() >= 0) {
         }
@@ -203,7 +204,7 @@ TEST_F(MemoryReads, SilenceAtAnyStepFailsTheRead) {
 TEST_F(MemoryReads, CountsOutsideOneTo255FailWithoutSending) {
     quint8 buffer[1];
     for (int count : {0, 256, -1}) {
-        EXPECT_TRUE(link.ReadLoggerMemory(buffer, 0x100, count)) << count;
+        EXPECT_EQ(link.ReadLoggerMemory(buffer, 0x100, count), MemoryRead::Failed) << count;
     }
     EXPECT_EQ(farEnd.heard(), QByteArray());
 }
@@ -211,11 +212,11 @@ TEST_F(MemoryReads, CountsOutsideOneTo255FailWithoutSending) {
 TEST_F(MemoryReads, LongIsReversedIntoHostOrderOnlyOnSuccess) {
     logger.memory.replace(0x0300, 4, bytes({0x12, 0x34, 0x56, 0x78}));
     quint8 value[4] = {};
-    EXPECT_FALSE(link.ReadLoggerLong(0x0300, value));
+    EXPECT_EQ(link.ReadLoggerLong(0x0300, value), MemoryRead::Done);
     EXPECT_EQ(QByteArray(reinterpret_cast<char*>(value), 4), bytes({0x78, 0x56, 0x34, 0x12}));
 
     logger.checksumOffset = 1;
-    EXPECT_TRUE(link.ReadLoggerLong(0x0300, value));
+    EXPECT_EQ(link.ReadLoggerLong(0x0300, value), MemoryRead::Failed);
     EXPECT_EQ(QByteArray(reinterpret_cast<char*>(value), 4), bytes({0x12, 0x34, 0x56, 0x78}));
 }
 
@@ -224,19 +225,19 @@ TEST_F(MemoryReads, StringIsLengthThenCharacters) {
     logger.memory[0x0500] = 0;
     quint8 length = 99;
     quint8 text[255] = {};
-    EXPECT_FALSE(link.ReadLoggerString(0x0400, length, text));
+    EXPECT_EQ(link.ReadLoggerString(0x0400, length, text), MemoryRead::Done);
     EXPECT_EQ(length, 5);
     EXPECT_EQ(QByteArray(reinterpret_cast<char*>(text), 5), "Hello");
 
     const QByteArray before = farEnd.heard();
-    EXPECT_FALSE(link.ReadLoggerString(0x0500, length, text));
+    EXPECT_EQ(link.ReadLoggerString(0x0500, length, text), MemoryRead::Done);
     EXPECT_EQ(length, 0);
     EXPECT_EQ(farEnd.heard().mid(before.size()), bytes({0x16, '5', '0', '0', 0x0D, 1}))
         << "an empty string needs no second read";
 
     logger.checksumOffset = 1;
     length = 99;
-    EXPECT_TRUE(link.ReadLoggerString(0x0400, length, text));
+    EXPECT_EQ(link.ReadLoggerString(0x0400, length, text), MemoryRead::Failed);
     EXPECT_EQ(length, 99) << "the length is written only when both reads succeed";
 }
 

@@ -31,33 +31,34 @@ public:
         put(address, QByteArray(b, 4));
     }
 
-    bool ReadLoggerMemory(quint8* buffer, quint16 address, int count) override {
+    MemoryRead ReadLoggerMemory(quint8* buffer, quint16 address, int count) override {
         reads.append({address, count});
         for (int i = 0; i < count; ++i) {
             const auto at = quint16(address + i);
             if (failing.count(at)) {
                 buffer[i] = 0xEE;
-                return true;
+                return MemoryRead::Failed;
             }
             buffer[i] = quint8(bytes[at]);
         }
-        return false;
+        return MemoryRead::Done;
     }
-    bool ReadLoggerLong(quint16 address, quint8* destination) override {
-        if (ReadLoggerMemory(destination, address, 4)) {
-            return true;
+    MemoryRead ReadLoggerLong(quint16 address, quint8* destination) override {
+        if (ReadLoggerMemory(destination, address, 4) == MemoryRead::Failed) {
+            return MemoryRead::Failed;
         }
         std::swap(destination[0], destination[3]);
         std::swap(destination[1], destination[2]);
-        return false;
+        return MemoryRead::Done;
     }
-    bool ReadLoggerString(quint16 address, quint8& length, quint8* characters) override {
+    MemoryRead ReadLoggerString(quint16 address, quint8& length, quint8* characters) override {
         quint8 l = 0;
-        if (ReadLoggerMemory(&l, address, 1) || (l != 0 && ReadLoggerMemory(characters, quint16(address + 1), l))) {
-            return true;
+        if (ReadLoggerMemory(&l, address, 1) == MemoryRead::Failed ||
+            (l != 0 && ReadLoggerMemory(characters, quint16(address + 1), l) == MemoryRead::Failed)) {
+            return MemoryRead::Failed;
         }
         length = l;
-        return false;
+        return MemoryRead::Done;
     }
 };
 
@@ -256,7 +257,7 @@ TEST_F(ViewerTest, AllDataShowsProgressOnlyAboveTenRowsAndPollsEveryFifth) {
         local.answerFile(symbolFile(lines + "[VCRC]=0\r\n"));
         memory.putWord(0x8140 + 10, 0);
         v.FormShow();
-        EXPECT_FALSE(v.ReadAllVariables());
+        EXPECT_EQ(v.ReadAllVariables(), MemoryRead::Done);
         const ScriptedProgress& p = local.scriptedProgress();
         EXPECT_EQ(p.captions.size(), c.progressStarts) << c.rows;
         if (c.progressStarts > 0) {
@@ -281,7 +282,7 @@ TEST_F(ViewerTest, AFailedAllDataChangesNoCellAndKeepsTheFailedItemsValue) {
     memory.putLong(0x7008, 999);
     memory.putLong(0x7000, 555);
     memory.failing = {0x700A};
-    EXPECT_TRUE(viewer.ReadAllVariables());
+    EXPECT_EQ(viewer.ReadAllVariables(), MemoryRead::Failed);
     EXPECT_EQ(prompts.messages(), QStringList{"Error reading data from Brackwater"});
     EXPECT_EQ(column(3).mid(1), QStringList({"", "", "102", ""}));
     EXPECT_TRUE(viewer.Items[2].Loaded);
@@ -291,7 +292,7 @@ TEST_F(ViewerTest, AFailedAllDataChangesNoCellAndKeepsTheFailedItemsValue) {
     // The others were read; the float toggle shows nothing new for integers.
     EXPECT_TRUE(viewer.Items[0].Loaded);
     memory.failing.clear();
-    EXPECT_FALSE(viewer.ReadAllVariables());
+    EXPECT_EQ(viewer.ReadAllVariables(), MemoryRead::Done);
     EXPECT_EQ(column(3).mid(1), QStringList({"555", "101", "999", "103"}));
 }
 

@@ -21,24 +21,27 @@ class BigEndianMemory : public link::VariableMemory {
 public:
     QByteArray bytes = QByteArray(0x10000, '\0');
     bool failAll = false;
-    bool ReadLoggerMemory(quint8* buffer, quint16 address, int count) override {
+    link::MemoryRead ReadLoggerMemory(quint8* buffer, quint16 address, int count) override {
         if (failAll) {
-            return true;
+            return link::MemoryRead::Failed;
         }
         std::memcpy(buffer, bytes.constData() + address, std::size_t(count));
-        return false;
+        return link::MemoryRead::Done;
     }
-    bool ReadLoggerLong(quint16 address, quint8* destination) override {
+    link::MemoryRead ReadLoggerLong(quint16 address, quint8* destination) override {
         for (int i = 0; i < 4; ++i) {
             destination[i] = quint8(bytes[address + 3 - i]);
         }
-        return failAll;
+        return outcome();
     }
-    bool ReadLoggerString(quint16 address, quint8& length, quint8* characters) override {
+    link::MemoryRead ReadLoggerString(quint16 address, quint8& length, quint8* characters) override {
         length = quint8(bytes[address]);
         std::memcpy(characters, bytes.constData() + address + 1, length);
-        return failAll;
+        return outcome();
     }
+
+private:
+    link::MemoryRead outcome() const { return failAll ? link::MemoryRead::Failed : link::MemoryRead::Done; }
 };
 
 class ViewVarForm : public ::testing::Test {
