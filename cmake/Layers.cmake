@@ -2,8 +2,8 @@
 # - a library or program defined under a plain C++ folder links no Qt at all, and one under a QtCore
 #   folder links no Qt Widgets (their tests may link what they need);
 # - nothing but tests and benchmarks links the shared test scaffolding of testing/.
-# A breach stops the configuration with the target and the rule it breaks. Uses orrery_targets_below and
-# orrery_qt_kind (BuildSpeed.cmake).
+# A breach stops the configuration with the target and the rule it breaks. Uses orrery_targets_below,
+# orrery_linked_items and orrery_qt_kind (BuildSpeed.cmake).
 
 set(orrery_plain_folders compiler components/core tools/qobc tools/loggersim/model tools/loggersim/vm)
 set(orrery_qtcore_folders components/qtcore link settings tools/loggerlink tools/qobls)
@@ -28,18 +28,7 @@ function(orrery_links_below item out)
     return()
   endif()
   set_property(GLOBAL PROPERTY ORRERY_LINKS_BELOW_${item} "")  # a cycle ends here
-  get_target_property(type ${item} TYPE)
-  set(links "")
-  if(NOT type STREQUAL "INTERFACE_LIBRARY")
-    get_target_property(direct ${item} LINK_LIBRARIES)
-    if(direct)
-      list(APPEND links ${direct})
-    endif()
-  endif()
-  get_target_property(interface ${item} INTERFACE_LINK_LIBRARIES)
-  if(interface)
-    list(APPEND links ${interface})
-  endif()
+  orrery_linked_items(${item} links)
   set(result "")
   foreach(link ${links})
     string(REGEX REPLACE "^\\$<LINK_ONLY:(.*)>$" "\\1" link "${link}")

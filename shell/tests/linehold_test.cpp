@@ -29,21 +29,11 @@
 #include "terminalwin.h"
 #include "utilitiescommands.h"
 #include "xmodem.h"
+#include "scriptedportdialogs.h"
 
 using namespace orrery;
 
 namespace {
-
-class NoPortDialogs : public PortDialogs {
-public:
-    std::optional<QString> selectPort(const QStringList&, const serial::PortMap&) override {
-        return std::nullopt;
-    }
-    std::optional<CommSettings> portSettings(const CommSettings&, const QStringList&,
-                                             const serial::PortMap&) override {
-        return std::nullopt;
-    }
-};
 
 // Scripted questions, but the workbench's own progress dialog.
 class StatusPrompts : public ScriptedPrompts {
@@ -115,7 +105,7 @@ protected:
     std::shared_ptr<serial::PairBench> bench = std::make_shared<serial::PairBench>();
     serial::VirtualLine* line = nullptr;
     StatusPrompts prompts;
-    NoPortDialogs portDialogs;
+    ScriptedPortDialogs portDialogs;
     terminal::TTerminalOptionsDialog termOptions;
     shell::TSerOffloadDialog serialRange;
     shell::TDiskOffloadDialog diskRange;

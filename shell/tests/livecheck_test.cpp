@@ -18,6 +18,7 @@
 #include "terminaloptionsform.h"
 #include "terminalwin.h"
 #include "utilitiescommands.h"
+#include "scriptedportdialogs.h"
 
 using namespace orrery;
 
@@ -37,17 +38,6 @@ TEST(LiveErrorMark, TheOffendingTokenOrNothing) {
         EXPECT_EQ(shell::liveErrorMark(c.text, {}), c.mark) << c.text;
     }
 }
-
-class NoPortDialogs : public PortDialogs {
-public:
-    std::optional<QString> selectPort(const QStringList&, const serial::PortMap&) override {
-        return std::nullopt;
-    }
-    std::optional<CommSettings> portSettings(const CommSettings&, const QStringList&,
-                                             const serial::PortMap&) override {
-        return std::nullopt;
-    }
-};
 
 struct Workbench {
     Workbench() {
@@ -73,7 +63,7 @@ struct Workbench {
     QTemporaryDir dir;
     std::shared_ptr<serial::PairBench> bench = std::make_shared<serial::PairBench>();
     ScriptedPrompts prompts;
-    NoPortDialogs portDialogs;
+    ScriptedPortDialogs portDialogs;
     std::unique_ptr<TMainForm> form;
     terminal::TTerminalForm* terminal = nullptr;
     terminal::TTerminalOptionsDialog* options = nullptr;

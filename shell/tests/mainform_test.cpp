@@ -19,31 +19,12 @@
 #include "menuitems.h"
 #include "pairbackend.h"
 #include "scriptedprompts.h"
+#include "scriptedportdialogs.h"
 
 using namespace orrery;
 using namespace orrery::serial;
 
 namespace {
-
-class ScriptedPortDialogs : public PortDialogs {
-public:
-    std::optional<QString> selectPort(const QStringList& available, const PortMap&) override {
-        offeredAtSelect = available;
-        ++selectCalls;
-        return selectAnswer;
-    }
-    std::optional<CommSettings> portSettings(const CommSettings& current, const QStringList& available,
-                                             const PortMap&) override {
-        shownCurrent = current;
-        offeredAtSetup = available;
-        return setupAnswer;
-    }
-    std::optional<QString> selectAnswer;
-    std::optional<CommSettings> setupAnswer;
-    QStringList offeredAtSelect, offeredAtSetup;
-    CommSettings shownCurrent;
-    int selectCalls = 0;
-};
 
 class MainFormTest : public ::testing::Test {
 protected:

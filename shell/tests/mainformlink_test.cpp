@@ -21,6 +21,7 @@
 #include "scriptedprompts.h"
 #include "terminaloptionsform.h"
 #include "terminalwin.h"
+#include "scriptedportdialogs.h"
 
 using namespace orrery;
 using namespace orrery::link;
@@ -37,15 +38,6 @@ QString largeProgram() {
         text += QStringLiteral("PRINT \"Line %1 of a long program\"\n").arg(i);
     return text;
 }
-
-class NoPortDialogs : public PortDialogs {
-public:
-    std::optional<QString> selectPort(const QStringList&, const PortMap&) override { return std::nullopt; }
-    std::optional<CommSettings> portSettings(const CommSettings&, const QStringList&,
-                                             const PortMap&) override {
-        return std::nullopt;
-    }
-};
 
 class LinkInMainForm : public ::testing::Test {
 protected:
@@ -107,7 +99,7 @@ protected:
     std::shared_ptr<PairBench> bench = std::make_shared<PairBench>();
     VirtualLine* line = nullptr;
     ScriptedPrompts prompts;
-    NoPortDialogs dialogs;
+    ScriptedPortDialogs dialogs;
     std::unique_ptr<terminal::TTerminalOptionsDialog> options;
     std::unique_ptr<TMainForm> form;
     terminal::TTerminalForm* term = nullptr;

@@ -26,19 +26,12 @@
 #include "scriptedprompts.h"
 #include "terminaloptionsform.h"
 #include "terminalwin.h"
+#include "scriptedportdialogs.h"
 
 using namespace orrery;
 using namespace orrery::serial;
 
 namespace {
-
-class NoPortDialogs : public PortDialogs {
-public:
-    std::optional<QString> selectPort(const QStringList&, const PortMap&) override { return std::nullopt; }
-    std::optional<CommSettings> portSettings(const CommSettings&, const QStringList&, const PortMap&) override {
-        return std::nullopt;
-    }
-};
 
 // The workbench as main() puts it together, on a store written beforehand; the port's backend is the
 // in-process line unless a test names a device.
@@ -66,7 +59,7 @@ public:
         qunsetenv("ORRERY_SETTINGS");
     }
     ScriptedPrompts prompts;
-    NoPortDialogs dialogs;
+    ScriptedPortDialogs dialogs;
     terminal::TTerminalOptionsDialog options;
     std::unique_ptr<TMainForm> form;
     terminal::TTerminalForm* term = nullptr;

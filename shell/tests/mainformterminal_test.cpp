@@ -16,21 +16,12 @@
 #include "scriptedprompts.h"
 #include "terminaloptionsform.h"
 #include "terminalwin.h"
+#include "scriptedportdialogs.h"
 
 using namespace orrery;
 using namespace orrery::serial;
 
 namespace {
-
-class NoPortDialogs : public PortDialogs {
-public:
-    std::optional<QString> selectPort(const QStringList&, const PortMap&) override { return std::nullopt; }
-    std::optional<CommSettings> portSettings(const CommSettings&, const QStringList&, const PortMap&) override {
-        ++setups;
-        return std::nullopt;
-    }
-    int setups = 0;
-};
 
 class TerminalInMainForm : public ::testing::Test {
 protected:
@@ -66,7 +57,7 @@ protected:
     std::shared_ptr<PairBench> bench = std::make_shared<PairBench>();
     VirtualLine* line = nullptr;
     ScriptedPrompts prompts;
-    NoPortDialogs dialogs;
+    ScriptedPortDialogs dialogs;
     std::unique_ptr<terminal::TTerminalOptionsDialog> options;
     std::unique_ptr<TMainForm> form;
     terminal::TTerminalForm* term = nullptr;
@@ -130,7 +121,7 @@ TEST_F(TerminalInMainForm, TerminalOptionsCommand) {
 
 TEST_F(TerminalInMainForm, PortSetupFromTheMenuReachesTheDialog) {
     form->actions().portSetup->trigger();
-    EXPECT_EQ(dialogs.setups, 1);
+    EXPECT_EQ(dialogs.setupCalls, 1);
     EXPECT_TRUE(form->actions().run->isEnabled()) << "cancelled with the port open: unlocked again";
 }
 

@@ -28,19 +28,12 @@
 #include "scriptedprompts.h"
 #include "terminaloptionsform.h"
 #include "terminalwin.h"
+#include "scriptedportdialogs.h"
 
 using namespace orrery;
 using serial::PortMap;
 
 namespace {
-
-class NoPortDialogs : public PortDialogs {
-public:
-    std::optional<QString> selectPort(const QStringList&, const PortMap&) override { return std::nullopt; }
-    std::optional<CommSettings> portSettings(const CommSettings&, const QStringList&, const PortMap&) override {
-        return std::nullopt;
-    }
-};
 
 QByteArray bytesOf(const std::vector<std::uint8_t>& v) {
     return QByteArray(reinterpret_cast<const char*>(v.data()), qsizetype(v.size()));
@@ -128,7 +121,7 @@ protected:
     serial::VirtualLine* line = nullptr;
     std::unique_ptr<loggersim::LoggerOnLine> logger;
     ScriptedPrompts prompts;
-    NoPortDialogs portDialogs;
+    ScriptedPortDialogs portDialogs;
     terminal::TTerminalOptionsDialog termOptions;
     shell::TSerOffloadDialog serialRange;
     shell::TDiskOffloadDialog diskRange;

@@ -40,21 +40,13 @@
 #include "terminaloptionsform.h"
 #include "terminalwin.h"
 #include "utilitiescommands.h"
+#include "scriptedportdialogs.h"
 
 using namespace orrery;
 
 namespace {
 
 // The very first start picks COM1, as a user does in "Select Ports".
-class FirstRunPortDialogs : public PortDialogs {
-public:
-    std::optional<QString> selectPort(const QStringList&, const serial::PortMap&) override { return "COM1"; }
-    std::optional<CommSettings> portSettings(const CommSettings&, const QStringList&,
-                                             const serial::PortMap&) override {
-        return std::nullopt;
-    }
-};
-
 struct Workbench {
     explicit Workbench(Prompts& prompts, const QStringList& files = {}) {
         form = std::make_unique<TMainForm>(prompts, portDialogs);
@@ -88,7 +80,7 @@ struct Workbench {
     }
 
     std::shared_ptr<serial::PairBench> bench = std::make_shared<serial::PairBench>();
-    FirstRunPortDialogs portDialogs;
+    ScriptedPortDialogs portDialogs{QStringLiteral("COM1")};
     std::unique_ptr<TMainForm> form;
     terminal::TTerminalForm* terminal = nullptr;
     terminal::TTerminalOptionsDialog* options = nullptr;

@@ -32,21 +32,12 @@
 #include "terminaloptionsform.h"
 #include "terminalwin.h"
 #include "utilitiescommands.h"
+#include "scriptedportdialogs.h"
 
 using namespace orrery;
 using namespace orrery::serial;
 
 namespace {
-
-class CancelledPortDialogs : public PortDialogs {
-public:
-    std::optional<QString> selectPort(const QStringList&, const PortMap&) override { return std::nullopt; }
-    std::optional<CommSettings> portSettings(const CommSettings& current, const QStringList&, const PortMap&) override {
-        shown = current;
-        return std::nullopt;
-    }
-    CommSettings shown;
-};
 
 // One run of the workbench, built as main() builds it, on an in-process serial line.
 struct Session {
@@ -77,7 +68,7 @@ struct Session {
 
     std::shared_ptr<PairBench> bench = std::make_shared<PairBench>();
     ScriptedPrompts prompts;
-    CancelledPortDialogs portDialogs;
+    ScriptedPortDialogs portDialogs;
     std::unique_ptr<TMainForm> form;
     terminal::TTerminalForm* terminal = nullptr;
     terminal::TTerminalOptionsDialog* options = nullptr;
@@ -198,8 +189,8 @@ TEST_F(Startup, APortTextThePortDidNotTakeIsNotSavedAgainAfterACancelledSetup) {
     {
         Session session(dir.path() + "/");
         session.form->PortSetup1Click();
-        EXPECT_EQ(session.portDialogs.shown.parity, "None");
-        EXPECT_EQ(session.portDialogs.shown.handshake, "None");
+        EXPECT_EQ(session.portDialogs.shownCurrent.parity, "None");
+        EXPECT_EQ(session.portDialogs.shownCurrent.handshake, "None");
         session.exitWorkbench();
     }
     const auto values = stored({"Ports"});

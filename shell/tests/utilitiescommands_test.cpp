@@ -20,20 +20,13 @@
 #include "qstringprint.h"
 #include "scriptedprompts.h"
 #include "utilitiescommands.h"
+#include "scriptedportdialogs.h"
 
 using namespace orrery;
 using namespace orrery::serial;
 using namespace orrery::shell;
 
 namespace {
-
-class NoPortDialogs : public PortDialogs {
-public:
-    std::optional<QString> selectPort(const QStringList&, const PortMap&) override { return std::nullopt; }
-    std::optional<CommSettings> portSettings(const CommSettings&, const QStringList&, const PortMap&) override {
-        return std::nullopt;
-    }
-};
 
 class EditorCommandsTest : public ::testing::Test {
 protected:
@@ -76,7 +69,7 @@ protected:
     QTemporaryDir dir;
     std::shared_ptr<PairBench> bench = std::make_shared<PairBench>();
     ScriptedPrompts prompts;
-    NoPortDialogs dialogs;
+    ScriptedPortDialogs dialogs;
     std::unique_ptr<TMainForm> form;
     EditorCommands* commands = nullptr;
     QByteArray sent;

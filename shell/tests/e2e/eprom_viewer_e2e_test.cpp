@@ -29,19 +29,12 @@
 #include "terminaloptionsform.h"
 #include "terminalwin.h"
 #include "viewvarform.h"
+#include "../scriptedportdialogs.h"
 
 using namespace orrery;
 using namespace orrery::serial;
 
 namespace {
-
-class NoPortDialogs : public PortDialogs {
-public:
-    std::optional<QString> selectPort(const QStringList&, const PortMap&) override { return std::nullopt; }
-    std::optional<CommSettings> portSettings(const CommSettings&, const QStringList&, const PortMap&) override {
-        return std::nullopt;
-    }
-};
 
 QByteArray readFile(const QString& path) {
     QFile f(path);
@@ -150,7 +143,7 @@ protected:
     std::shared_ptr<PairBench> bench = std::make_shared<PairBench>();
     VirtualLine* line = nullptr;
     ScriptedPrompts prompts;
-    NoPortDialogs dialogs;
+    ScriptedPortDialogs dialogs;
     std::unique_ptr<loggersim::Trace> trace;
     std::unique_ptr<loggersim::LoggerOnLine> logger;
     std::unique_ptr<terminal::TTerminalOptionsDialog> options;

@@ -23,6 +23,7 @@
 #include "simulatedlogger.h"
 #include "terminaloptionsform.h"
 #include "terminalwin.h"
+#include "workbenchonsimulator.h"
 
 using namespace orrery;
 using namespace orrery::link;
@@ -32,45 +33,14 @@ namespace {
 
 const QString kProgram = QStringLiteral("MODEL \"Birch\"\nPRINT \"Hello\"\n");
 
-class NoPortDialogs : public PortDialogs {
-public:
-    std::optional<QString> selectPort(const QStringList&, const serial::PortMap&) override {
-        return std::nullopt;
-    }
-    std::optional<CommSettings> portSettings(const CommSettings&, const QStringList&,
-                                             const serial::PortMap&) override {
-        return std::nullopt;
-    }
-};
-
-class WorkbenchAgainstSimulator : public ::testing::Test {
+class WorkbenchAgainstSimulator : public WorkbenchOnSimulator {
 protected:
     void start(const QStringList& simArguments) {
-        sim = std::make_unique<SimulatedLogger>(QStringLiteral(LOGGERSIM_PATH), simArguments);
-        ASSERT_TRUE(sim->start());
-        qputenv("ORRERY_SETTINGS", dir.filePath("orrery.ini").toLocal8Bit());
-        qputenv("ORRERY_COM1", sim->device().toLocal8Bit());
-        QFile f(dir.filePath("orrery.ini"));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("[Program]\nVersion=414\n[Ports]\nComNum=COM1\nBaud=19200\n");
-        f.close();
-        form = std::make_unique<TMainForm>(prompts, dialogs);
-        form->setSettingsContext({dir.path() + "/", QRect(0, 0, 1280, 1024), QRect(0, 0, 800, 600)});
-        term = new terminal::TTerminalForm(form->ApdComPort1, prompts);
-        options = std::make_unique<terminal::TTerminalOptionsDialog>();
-        terminalWindow = attachTerminal(*form, *term, *options, prompts,
-                                        [](terminal::TTerminalOptionsDialog&) { return false; });
-        attachLink(*form, *term);
-        form->FormShow();
-        ASSERT_TRUE(form->ApdComPort1.isOpen()) << prompts.messages().join(" | ").toStdString();
+        WorkbenchOnSimulator::start(simArguments);
+        if (HasFatalFailure())
+            return;
         // The start-up's carriage return reaches the logger before any command begins.
         ASSERT_EQ(receivedAfterEvents(1), QByteArray("\r"));
-    }
-    void TearDown() override {
-        form.reset();
-        sim.reset();
-        qunsetenv("ORRERY_COM1");
-        qunsetenv("ORRERY_SETTINGS");
     }
     TEditor* openProgram() {
         const QString path = dir.filePath("hello.qob");
@@ -102,15 +72,6 @@ protected:
         }
         return sim->received(count, 0);
     }
-
-    QTemporaryDir dir;
-    std::unique_ptr<SimulatedLogger> sim;
-    ScriptedPrompts prompts;
-    NoPortDialogs dialogs;
-    std::unique_ptr<terminal::TTerminalOptionsDialog> options;
-    std::unique_ptr<TMainForm> form;
-    terminal::TTerminalForm* term = nullptr;
-    QMdiSubWindow* terminalWindow = nullptr;
 };
 
 const QByteArray kGreeting("\r");
