@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <algorithm>
+#include <cstddef>
 
 namespace orrery::settings {
 
@@ -32,6 +33,44 @@ qint16 readLimit(QSettings& store, const QString& key, qint16 defaultValue) {
     const int value = readInt(store, key, defaultValue);
     return (value >= 1 && value <= 32767) ? qint16(value) : defaultValue;
 }
+
+// A yes/no key of a section and the member it fills; the member's own initial value is the default. The
+// sections whose keys are all plain flags list them once here, for reading and writing alike.
+template <typename Section>
+struct FlagKey {
+    const char* key;
+    bool Section::*member;
+};
+
+template <typename Section, std::size_t N>
+void readFlags(QSettings& store, const FlagKey<Section> (&keys)[N], Section& s) {
+    for (const FlagKey<Section>& k : keys) {
+        s.*k.member = readBool(store, QString::fromLatin1(k.key), s.*k.member);
+    }
+}
+
+template <typename Section, std::size_t N>
+void writeFlags(QSettings& store, const FlagKey<Section> (&keys)[N], const Section& s) {
+    for (const FlagKey<Section>& k : keys) {
+        writeBool(store, QString::fromLatin1(k.key), s.*k.member);
+    }
+}
+
+const FlagKey<FindSection> kFindFlags[] = {
+    {"StartAtTop", &FindSection::startAtTop},       {"SelectedText", &FindSection::selectedText},
+    {"WrapAround", &FindSection::wrapAround},       {"WholeWords", &FindSection::wholeWords},
+    {"CaseSensitive", &FindSection::caseSensitive}, {"PromptOnReplace", &FindSection::promptOnReplace},
+    {"ReplaceAll", &FindSection::replaceAll},
+};
+
+const FlagKey<CompileSection> kCompileFlags[] = {
+    {"ConfirmConnect", &CompileSection::confirmConnect},
+    {"EmbedLineNum", &CompileSection::embedLineNum},
+    {"CreateListFile", &CompileSection::createListFile},
+    {"CreateBinFile", &CompileSection::createBinFile},
+    {"CreateSymFile", &CompileSection::createSymFile},
+    {"CaseInsensitiveSym", &CompileSection::caseInsensitiveSym},
+};
 
 }  // namespace
 
@@ -326,13 +365,7 @@ FindSection loadFindSection(QSettings& store) {
     store.beginGroup(QStringLiteral("Find"));
     s.findHistory = readList(store, QStringLiteral("NumFindStrings"), QStringLiteral("FindString"));
     s.replaceHistory = readList(store, QStringLiteral("NumReplStrings"), QStringLiteral("ReplaceString"));
-    s.startAtTop = readBool(store, QStringLiteral("StartAtTop"), true);
-    s.selectedText = readBool(store, QStringLiteral("SelectedText"), false);
-    s.wrapAround = readBool(store, QStringLiteral("WrapAround"), false);
-    s.wholeWords = readBool(store, QStringLiteral("WholeWords"), false);
-    s.caseSensitive = readBool(store, QStringLiteral("CaseSensitive"), false);
-    s.promptOnReplace = readBool(store, QStringLiteral("PromptOnReplace"), true);
-    s.replaceAll = readBool(store, QStringLiteral("ReplaceAll"), false);
+    readFlags(store, kFindFlags, s);
     store.endGroup();
     return s;
 }
@@ -340,12 +373,7 @@ FindSection loadFindSection(QSettings& store) {
 CompileSection loadCompileSection(QSettings& store) {
     CompileSection s;
     store.beginGroup(QStringLiteral("Compile"));
-    s.confirmConnect = readBool(store, QStringLiteral("ConfirmConnect"), true);
-    s.embedLineNum = readBool(store, QStringLiteral("EmbedLineNum"), true);
-    s.createListFile = readBool(store, QStringLiteral("CreateListFile"), false);
-    s.createBinFile = readBool(store, QStringLiteral("CreateBinFile"), false);
-    s.createSymFile = readBool(store, QStringLiteral("CreateSymFile"), false);
-    s.caseInsensitiveSym = readBool(store, QStringLiteral("CaseInsensitiveSym"), false);
+    readFlags(store, kCompileFlags, s);
     s.maxLabels = readLimit(store, QStringLiteral("MaxLabels"), 1000);
     s.maxAsmLines = readLimit(store, QStringLiteral("MaxAsmLines"), 1000);
     store.endGroup();
@@ -439,24 +467,13 @@ void saveFindSection(QSettings& store, const FindSection& s) {
     store.beginGroup(QStringLiteral("Find"));
     writeList(store, QStringLiteral("NumFindStrings"), QStringLiteral("FindString"), s.findHistory);
     writeList(store, QStringLiteral("NumReplStrings"), QStringLiteral("ReplaceString"), s.replaceHistory);
-    writeBool(store, QStringLiteral("StartAtTop"), s.startAtTop);
-    writeBool(store, QStringLiteral("SelectedText"), s.selectedText);
-    writeBool(store, QStringLiteral("WrapAround"), s.wrapAround);
-    writeBool(store, QStringLiteral("WholeWords"), s.wholeWords);
-    writeBool(store, QStringLiteral("CaseSensitive"), s.caseSensitive);
-    writeBool(store, QStringLiteral("PromptOnReplace"), s.promptOnReplace);
-    writeBool(store, QStringLiteral("ReplaceAll"), s.replaceAll);
+    writeFlags(store, kFindFlags, s);
     store.endGroup();
 }
 
 void saveCompileSection(QSettings& store, const CompileSection& s) {
     store.beginGroup(QStringLiteral("Compile"));
-    writeBool(store, QStringLiteral("ConfirmConnect"), s.confirmConnect);
-    writeBool(store, QStringLiteral("EmbedLineNum"), s.embedLineNum);
-    writeBool(store, QStringLiteral("CreateListFile"), s.createListFile);
-    writeBool(store, QStringLiteral("CreateBinFile"), s.createBinFile);
-    writeBool(store, QStringLiteral("CreateSymFile"), s.createSymFile);
-    writeBool(store, QStringLiteral("CaseInsensitiveSym"), s.caseInsensitiveSym);
+    writeFlags(store, kCompileFlags, s);
     writeInt(store, QStringLiteral("MaxLabels"), s.maxLabels);
     writeInt(store, QStringLiteral("MaxAsmLines"), s.maxAsmLines);
     store.endGroup();
