@@ -4,14 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <poll.h>
-#include <pty.h>
-#include <termios.h>
 #include <unistd.h>
 #include <QElapsedTimer>
 #include <functional>
 
 #include "apdcomport.h"
 #include "asciitransfer.h"
+#include "rawpty.h"
 #include "scriptedprompts.h"
 
 using namespace orrery;
@@ -22,30 +21,16 @@ namespace {
 // A pseudo-terminal whose master side the test reads itself, when it wants to look.
 class RecordingPty {
 public:
-    RecordingPty() {
-        char name[256] = {};
-        int slave = -1;
-        if (::openpty(&m_master, &slave, name, nullptr, nullptr) != 0) {
-            return;
-        }
-        termios raw{};
-        ::tcgetattr(m_master, &raw);
-        ::cfmakeraw(&raw);
-        ::tcsetattr(m_master, TCSANOW, &raw);
-        ::close(slave);
-        m_path = QString::fromLocal8Bit(name);
-    }
-    ~RecordingPty() { ::close(m_master); }
-    const QString& path() const { return m_path; }
+    const QString& path() const { return m_pty.path(); }
     // Reads until count bytes have arrived in all or deadlineMs has passed.
     bool takeUpTo(qsizetype count, int deadlineMs) {
         QElapsedTimer waited;
         waited.start();
         while (m_bytes.size() < count && waited.elapsed() < deadlineMs) {
-            pollfd pfd{m_master, POLLIN, 0};
+            pollfd pfd{m_pty.fd(), POLLIN, 0};
             if (::poll(&pfd, 1, 20) > 0) {
                 char buf[256];
-                const ssize_t n = ::read(m_master, buf, sizeof buf);
+                const ssize_t n = ::read(m_pty.fd(), buf, sizeof buf);
                 m_bytes.append(buf, std::max<ssize_t>(n, 0));
             }
         }
@@ -54,8 +39,7 @@ public:
     const QByteArray& bytes() const { return m_bytes; }
 
 private:
-    int m_master = -1;
-    QString m_path;
+    orrery::testsupport::RawPtyMaster m_pty;
     QByteArray m_bytes;
 };
 

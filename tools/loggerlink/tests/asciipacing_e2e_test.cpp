@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <poll.h>
-#include <pty.h>
-#include <termios.h>
 #include <unistd.h>
 #include <QElapsedTimer>
 #include <QFile>
@@ -15,41 +13,29 @@
 #include <mutex>
 #include <thread>
 
+#include "rawpty.h"
+
 namespace {
 
 class StampingPty {
 public:
-    StampingPty() {
-        char name[256] = {};
-        int slave = -1;
-        if (::openpty(&m_master, &slave, name, nullptr, nullptr) != 0) {
-            return;
-        }
-        termios raw{};
-        ::tcgetattr(m_master, &raw);
-        ::cfmakeraw(&raw);
-        ::tcsetattr(m_master, TCSANOW, &raw);
-        ::close(slave);
-        m_path = QString::fromLocal8Bit(name);
-        m_clock.start();
-    }
+    StampingPty() { m_clock.start(); }
     ~StampingPty() {
         m_stop = true;
         if (m_reader.joinable()) {
             m_reader.join();
         }
-        ::close(m_master);
     }
-    const QString& path() const { return m_path; }
+    const QString& path() const { return m_pty.path(); }
     void startReading() {
         m_reader = std::thread([this] {
             while (!m_stop) {
-                pollfd pfd{m_master, POLLIN, 0};
+                pollfd pfd{m_pty.fd(), POLLIN, 0};
                 if (::poll(&pfd, 1, 20) <= 0 || (pfd.revents & POLLIN) == 0) {
                     continue;
                 }
                 char buf[256];
-                const ssize_t n = ::read(m_master, buf, sizeof buf);
+                const ssize_t n = ::read(m_pty.fd(), buf, sizeof buf);
                 const qint64 now = m_clock.elapsed();
                 std::lock_guard lock(m_mutex);
                 for (ssize_t i = 0; i < n; ++i) {
@@ -70,8 +56,7 @@ public:
     }
 
 private:
-    int m_master = -1;
-    QString m_path;
+    orrery::testsupport::RawPtyMaster m_pty;
     QElapsedTimer m_clock;
     std::thread m_reader;
     std::atomic<bool> m_stop{false};
